@@ -1,0 +1,63 @@
+#include "app/DarkStyle.h"
+#include "app/ErrorReport.h"
+#include "app/TApplication.h"
+#include "app/uConfig.h"
+#include "ui/uMain.h"
+
+#include <QMessageBox>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+
+namespace {
+
+const char* const Usage = "Gebruik: vantor2026 [--help] [--version]\n"
+                          "\n"
+                          "Vantor 2026 - Hourly Audio Recorder: neemt elk klokuur een bestand op\n"
+                          "volgens het weekschema.\n"
+                          "\n"
+                          "  --help     toont deze hulptekst\n"
+                          "  --version  toont de versie\n";
+
+bool HasArgument(int Argc, char** Argv, const char* Name) {
+    for (int I = 1; I < Argc; ++I)
+        if (std::strcmp(Argv[I], Name) == 0)
+            return true;
+    return false;
+}
+
+int RunWindowed(int Argc, char** Argv) {
+    TApplication App(Argc, Argv);
+    App.setApplicationName(QStringLiteral("vantor2026"));
+    App.setApplicationDisplayName(AppTitle);
+    App.setApplicationVersion(QStringLiteral(VANTOR_VERSION));
+    ApplyBuiltInStyle(App);
+    ApplyStyleFile(App, AppDir() + QStringLiteral("Windows10Dark.vsf"));
+    if (!Config->Warning().isEmpty())
+        QMessageBox::warning(nullptr, AppTitle, Config->Warning());
+    try {
+        TfrmMain Main;
+        Main.show();
+        return App.exec();
+    } catch (const std::exception& E) {
+        TApplication::ShowErrorReport(QString::fromUtf8(E.what()));
+        return 1;
+    }
+}
+
+} // namespace
+
+int main(int Argc, char** Argv) {
+    if (HasArgument(Argc, Argv, "--help")) {
+        std::fputs(Usage, stdout);
+        return 0;
+    }
+    if (HasArgument(Argc, Argv, "--version")) {
+        std::printf("Vantor 2026 %s\n", VANTOR_VERSION);
+        return 0;
+    }
+    Config = std::make_unique<TConfig>();
+    const int Result = RunWindowed(Argc, Argv);
+    Config.reset();
+    return Result;
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "app/uTypes.h"
+
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+
+// An error of the database engine; what() is the engine's message (UTF-8).
+class EDatabaseError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The one object that owns the connection to the SQLite database with the presets, the
+// weekly schedule and the recordings log. Used on the user-interface thread only. Every
+// operation throws EDatabaseError on an engine error; nothing is caught here.
+class TLogData {
+public:
+    // Opens (creating when missing) the database and its folder, creates the tables and
+    // seeds the two default presets into an empty preset table.
+    explicit TLogData(const QString& DbPath);
+    ~TLogData();
+    TLogData(const TLogData&) = delete;
+    TLogData& operator=(const TLogData&) = delete;
+
+    // The open connection, for callers that run their own statements. Never close it.
+    QSqlDatabase Connection() const;
+
+    void LoadPresets(TPresetList& List);
+    int32_t AddPreset(const TPreset& P);
+    void UpdatePreset(const TPreset& P);
+    void DeletePreset(int32_t Id);
+    void MovePreset(int32_t Id, int32_t Direction);
+    bool GetPreset(int32_t Id, TPreset& P);
+
+    int32_t GetSchedulePreset(int32_t Day, int32_t Hour);
+    void SetSchedulePreset(int32_t Day, int32_t Hour, int32_t PresetId);
+
+    int32_t LogRecording(const TPreset& P, const QDateTime& StartedAt, int32_t RecNumber,
+                         const QString& FileName, const QString& FilePath);
+    void UpdateRecordingMeta(int32_t Id, const QString& Title, const QString& Persons);
+    void SetRecordingDuration(int32_t Id, int32_t Seconds);
+
+private:
+    QString FConnectionName;
+};
+
+// The program's one database object, owned by the main window; empty when no database is open.
+extern std::unique_ptr<TLogData> LogData;
+
+// "yyyy-mm-dd hh:nn:ss" and "yyyy-mm-dd" of a local moment, as the log stores them.
+QString DateTimeText(const QDateTime& Moment);
+QString DateText(const QDateTime& Moment);

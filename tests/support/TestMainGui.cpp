@@ -1,0 +1,12 @@
+#include "app/DarkStyle.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int Argc, char** Argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication App(Argc, Argv);
+    ApplyBuiltInStyle(App);
+    testing::InitGoogleTest(&Argc, Argv);
+    return RUN_ALL_TESTS();
+}
