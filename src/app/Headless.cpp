@@ -1,0 +1,114 @@
+#include "app/Headless.h"
+
+#include "app/ErrorReport.h"
+#include "app/SignalWatcher.h"
+#include "app/uConfig.h"
+#include "control/RecordingController.h"
+#include "data/uData.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <QTimer>
+#include <csignal>
+#include <cstdio>
+#include <exception>
+
+namespace {
+
+void WriteLine(std::FILE* Stream, const QString& Text) {
+    const QString Line =
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) + Text +
+        u'\n';
+    std::fputs(Line.toUtf8().constData(), Stream);
+    std::fflush(Stream);
+}
+
+void ReportError(const QString& Text) {
+    WriteLine(stderr, QStringLiteral("Fout: ") + ErrorReportText(Text));
+}
+
+QString SignalName(int Signal) {
+    switch (Signal) {
+    case SIGTERM:
+        return QStringLiteral("SIGTERM");
+    case SIGINT:
+        return QStringLiteral("SIGINT");
+    case SIGHUP:
+        return QStringLiteral("SIGHUP");
+    default:
+        return QString::number(Signal);
+    }
+}
+
+// Reports every exception that escapes an event handler, as the window's error box does,
+// and goes on with the event loop.
+class THeadlessApplication : public QCoreApplication {
+public:
+    using QCoreApplication::QCoreApplication;
+    bool notify(QObject* Receiver, QEvent* Event) override {
+        try {
+            return QCoreApplication::notify(Receiver, Event);
+        } catch (const std::exception& E) {
+            ReportError(QString::fromUtf8(E.what()));
+        } catch (...) {
+            ReportError(QStringLiteral("Onbekende fout"));
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+int RunHeadless(int& Argc, char** Argv) {
+    THeadlessApplication App(Argc, Argv);
+    App.setApplicationName(QStringLiteral("vantor2026"));
+    TSignalWatcher Signals;
+    if (!Config->Warning().isEmpty())
+        WriteLine(stderr, Config->Warning());
+
+    TRecordingController Controller;
+    QObject::connect(&Controller, &TRecordingController::StatusLinesChanged, [&Controller] {
+        const TControlStatus& S = Controller.Status();
+        QStringList Parts;
+        for (const QString& Text : {S.FileText, S.InfoText, S.SourceText})
+            if (!Text.isEmpty())
+                Parts << Text;
+        WriteLine(stdout, Parts.join(QStringLiteral(" | ")));
+    });
+    QObject::connect(&Controller, &TRecordingController::WarningRaised,
+                     [](const QString& Text) { WriteLine(stderr, Text); });
+    QObject::connect(&Signals, &TSignalWatcher::Received, [&Controller](int Signal) {
+        WriteLine(stdout,
+                  QStringLiteral("Signaal %1 ontvangen: afsluiten.").arg(SignalName(Signal)));
+        try {
+            Controller.Shutdown();
+        } catch (const std::exception& E) {
+            ReportError(QString::fromUtf8(E.what()));
+        }
+        QCoreApplication::exit(0);
+    });
+
+    const QString DatabaseError = OpenLogData();
+    if (!DatabaseError.isEmpty())
+        ReportError(DatabaseError);
+    try {
+        Controller.Startup();
+    } catch (const std::exception& E) {
+        ReportError(QString::fromUtf8(E.what()));
+    }
+    QTimer TimerClock;
+    TimerClock.setInterval(250);
+    QObject::connect(&TimerClock, &QTimer::timeout, &Controller,
+                     &TRecordingController::TimerClockTimer);
+    TimerClock.start();
+
+    const int Result = App.exec();
+    TimerClock.stop();
+    try {
+        Controller.Shutdown();
+    } catch (const std::exception& E) {
+        ReportError(QString::fromUtf8(E.what()));
+    }
+    LogData.reset();
+    return Result;
+}

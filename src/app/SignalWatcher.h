@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QObject>
+#include <QSocketNotifier>
+#include <memory>
+
+// Turns SIGTERM, SIGINT and SIGHUP into a Qt signal on the thread that created the watcher,
+// through a self-pipe: the handler only writes the signal number into a socket, which the
+// event loop reads. One watcher per process; its destructor restores the default handlers.
+class TSignalWatcher : public QObject {
+    Q_OBJECT
+public:
+    explicit TSignalWatcher(QObject* Parent = nullptr);
+    ~TSignalWatcher() override;
+
+signals:
+    void Received(int Signal);
+
+private:
+    void ReadSignal();
+
+    std::unique_ptr<QSocketNotifier> FNotifier;
+};

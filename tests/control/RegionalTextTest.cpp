@@ -1,0 +1,40 @@
+#include "control/RegionalText.h"
+
+#include <QLocale>
+#include <gtest/gtest.h>
+
+// The clock display follows the regional separators whatever the locale's own patterns
+// look like, and always shows zero-padded ASCII digits.
+TEST(RegionalText, SeparatorsFollowTheLocale) {
+    struct TCase {
+        const char* Locale;
+        const char* Date;
+        const char* Time;
+        const char* Free;
+    };
+    const TCase Cases[] = {
+        {"nl_NL", "05-03-2026", "09:04:07", "2.047"},
+        {"en_GB", "05/03/2026", "09:04:07", "2,047"},
+        {"de_DE", "05.03.2026", "09:04:07", "2.047"},
+        {"fi_FI", "05.03.2026", "09.04.07", "2\u00a0047"},
+        {"C", "05/03/2026", "09:04:07", "2,047"},
+    };
+    const QLocale Saved;
+    for (const TCase& C : Cases) {
+        QLocale::setDefault(QLocale(QString::fromLatin1(C.Locale)));
+        EXPECT_EQ(DateDisplayText(QDate(2026, 3, 5)), QString::fromUtf8(C.Date)) << C.Locale;
+        EXPECT_EQ(TimeDisplayText(QTime(9, 4, 7, 900)), QString::fromUtf8(C.Time)) << C.Locale;
+        EXPECT_EQ(GroupedNumber(2047), QString::fromUtf8(C.Free)) << C.Locale;
+    }
+    QLocale::setDefault(Saved);
+}
+
+TEST(RegionalText, GroupsEveryThreeDigits) {
+    const QLocale Saved;
+    QLocale::setDefault(QLocale(QStringLiteral("nl_NL")));
+    EXPECT_EQ(GroupedNumber(0), "0");
+    EXPECT_EQ(GroupedNumber(999), "999");
+    EXPECT_EQ(GroupedNumber(123456), "123.456");
+    EXPECT_EQ(GroupedNumber(1234567890), "1.234.567.890");
+    QLocale::setDefault(Saved);
+}
