@@ -1,0 +1,276 @@
+#include "audio/uRecorder.h"
+#include "support/RecordingFixture.h"
+#include "support/SqlHelpers.h"
+
+#include <QFile>
+#include <QThread>
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+class Recording : public testing::Test, public TRecordingFixture {
+protected:
+    QByteArray ReadFile(const QString& Path) {
+        QFile F(Path);
+        EXPECT_TRUE(F.open(QIODevice::ReadOnly)) << Path.toStdString();
+        return F.readAll();
+    }
+};
+
+// Numbering counts the log rows of the same local date and hour only, and stops at 9.
+TEST_F(Recording, NextRecNumberCountsRowsOfTheSameDateAndHour) {
+    struct TCase {
+        const char* LoggedUtc; // the rows logged before, all at this moment
+        int Count;
+        int Expected;
+    };
+    const TCase Cases[] = {
+        {"2026-03-05T13:10:00Z", 0, 1},  {"2026-03-05T13:10:00Z", 3, 4},
+        {"2026-03-05T12:10:00Z", 3, 1}, // another hour of the same date
+        {"2026-03-04T13:10:00Z", 3, 1}, // the same hour of another date
+        {"2026-03-05T13:59:59Z", 12, 9},
+    };
+    TRecordingController Controller(Clock());
+    for (const TCase& C : Cases) {
+        QSqlQuery(LogData->Connection()).exec(QStringLiteral("DELETE FROM recordings"));
+        for (int I = 0; I < C.Count; ++I)
+            LogData->LogRecording(Wav, Amsterdam(C.LoggedUtc), I + 1, "x.wav", "/x.wav");
+        EXPECT_EQ(Controller.NextRecNumber(Amsterdam("2026-03-05T13:30:00Z")), C.Expected)
+            << C.LoggedUtc << " x" << C.Count;
+    }
+}
+
+TEST_F(Recording, FolderAndFileNameOfTheStartMoment) {
+    TRecordingController Controller(Clock());
+    const QDateTime NewYearsEve = Amsterdam("2026-12-31T22:00:00Z");
+    for (const QString& Root : {Dir.path() + "/Opnames", Dir.path() + "/Opnames/"}) {
+        Config->SetRootFolder(Root);
+        EXPECT_EQ(Controller.RecordingFolder(NewYearsEve), Dir.path() + "/Opnames/2026/12/31/");
+    }
+    EXPECT_EQ(Controller.RecordingFileName(NewYearsEve, 1, afOPUS), "31122026231.opus");
+    EXPECT_EQ(Controller.RecordingFileName(Amsterdam("2026-03-05T23:00:00Z"), 2, afMP3),
+              "06032026002.mp3");
+}
+
+TEST_F(Recording, FormatLines) {
+    const auto Preset = [](TAudioFormat Format, int Rate, int Channels, int Bitrate) {
+        TPreset P;
+        P.Format = Format;
+        P.SampleRate = Rate;
+        P.Channels = Channels;
+        P.Bitrate = Bitrate;
+        return P;
+    };
+    const std::pair<TPreset, const char*> Cases[] = {
+        {Preset(afMP3, 44100, 2, 128), "MP3 128 Kbps, 44100 Hz, Stereo"},
+        {Preset(afOPUS, 48000, 1, 64), "OPUS 64 Kbps, 48000 Hz, Mono"},
+        {Preset(afOGG, 22050, 3, 96), "OGG 96 Kbps, 22050 Hz, Mono"},
+        {Preset(afWAV, 48000, 2, 320), "WAV 16-bit, 48000 Hz, Stereo"},
+        {Preset(afWAV, 8000, 1, 0), "WAV 16-bit, 8000 Hz, Mono"},
+    };
+    for (const auto& [P, Line] : Cases)
+        EXPECT_EQ(TRecordingController::FormatLine(P), Line);
+}
+
+// A start shows file, format line and source, logs one row and enables "Stop opname".
+TEST_F(Recording, StartShowsLogsAndNumbers) {
+    Now = Amsterdam("2026-03-05T13:20:00Z");
+    TRecordingController Controller(Clock());
+    Controller.Startup();
+    Controller.StartRecording(Wav, Now, ControlText::ByHand);
+    const QString Path = DayFolder("2026/03/05") + "05032026141.wav";
+    EXPECT_EQ(Controller.Status().FileText, Path);
+    EXPECT_EQ(Controller.Status().InfoText, "WAV 16-bit, 8000 Hz, Mono");
+    EXPECT_EQ(Controller.Status().SourceText, "Opname handmatig gestart");
+    EXPECT_EQ(Controller.Status().FormatText, Wav.Name);
+    EXPECT_FALSE(Controller.Status().StartEnabled);
+    EXPECT_TRUE(Controller.Status().StopEnabled);
+    EXPECT_NE(Controller.CurrentRecId(), 0);
+    EXPECT_EQ(SqlRows(LogData->Connection(),
+                      "SELECT rec_hour, preset_name, format, filepath FROM recordings"),
+              (QList<QStringList>{{"14", Wav.Name, "WAV", Path}}));
+    Controller.Shutdown();
+    EXPECT_TRUE(QFile::exists(Path));
+}
+
+// A start during a recording first ends the old one and logs its length, also when the
+// new start then fails.
+TEST_F(Recording, StartDuringRecordingLogsTheOldDurationFirst) {
+    Now = Amsterdam("2026-03-05T13:20:00Z");
+    TRecordingController Controller(Clock());
+    Controller.Startup();
+    Controller.StartRecording(Wav, Now, ControlText::ByHand);
+    Now = Now.addMSecs(10900);
+    Controller.StartRecording(Wav, Now, ControlText::ByHand);
+    Now = Now.addSecs(5);
+    TPreset Broken = Wav;
+    Broken.Channels = 0; // the capture refuses it
+    Controller.StartRecording(Broken, Now, ControlText::ByHand);
+    EXPECT_FALSE(Controller.IsRecording());
+    EXPECT_EQ(LogRows(),
+              (QList<QStringList>{{"2026-03-05 14:20:00", "1", "05032026141.wav", "10"},
+                                  {"2026-03-05 14:20:10", "2", "05032026142.wav", "5"}}));
+    EXPECT_EQ(Controller.Status().FormatText, "Geen opname");
+    EXPECT_TRUE(Controller.Status().StartEnabled);
+}
+
+// A failed start shows the sound library's code, logs nothing, and a retry in the same hour
+// builds the same path.
+TEST_F(Recording, FailedStartShowsTheErrorCodeAndLogsNothing) {
+    Now = Amsterdam("2026-03-05T13:20:00Z");
+    TRecordingController Controller(Clock());
+    Controller.Startup();
+    TPreset Broken = Wav;
+    Broken.Channels = 0;
+    Controller.StartRecording(Broken, Now, ControlText::ByHand);
+    const int Code = BASS_ErrorGetCode();
+    EXPECT_NE(Code, 0);
+    const QString Path = DayFolder("2026/03/05") + "05032026141.wav";
+    EXPECT_EQ(Controller.Status().FileText, Path);
+    EXPECT_EQ(Controller.Status().InfoText,
+              QStringLiteral("Kon opname niet starten (BASS fout %1).").arg(Code));
+    EXPECT_EQ(Controller.Status().SourceText, "Opname handmatig gestart");
+    EXPECT_EQ(Controller.Status().FormatText, "Geen opname");
+    EXPECT_TRUE(LogRows().isEmpty());
+    EXPECT_EQ(Controller.NextRecNumber(Now), 1);
+}
+
+// An existing file is never replaced: the new recording gets "_2", "_3", ... and the log
+// row names the file really written. Ten recordings in one hour make ten files.
+TEST_F(Recording, NeverReplacesAnExistingFile) {
+    Now = Amsterdam("2026-03-05T13:20:00Z");
+    const QString Folder = DayFolder("2026/03/05");
+    ASSERT_TRUE(QDir().mkpath(Folder));
+    const QByteArray Earlier("an earlier recording");
+    {
+        QFile F(Folder + "05032026141.wav");
+        ASSERT_TRUE(F.open(QIODevice::WriteOnly));
+        F.write(Earlier);
+    }
+    TRecordingController Controller(Clock());
+    Controller.Startup();
+    for (int I = 0; I < 10; ++I) {
+        Controller.StartRecording(Wav, Now, ControlText::ByHand);
+        Now = Now.addSecs(1);
+    }
+    Controller.Shutdown();
+    EXPECT_EQ(ReadFile(Folder + "05032026141.wav"), Earlier);
+    const QList<QStringList> Rows =
+        SqlRows(LogData->Connection(), "SELECT rec_number, filename, filepath FROM recordings");
+    ASSERT_EQ(Rows.size(), 10);
+    EXPECT_EQ(Rows[0], (QStringList{"1", "05032026141_2.wav", Folder + "05032026141_2.wav"}));
+    EXPECT_EQ(Rows[1][1], "05032026142.wav");
+    EXPECT_EQ(Rows[8], (QStringList{"9", "05032026149.wav", Folder + "05032026149.wav"}));
+    EXPECT_EQ(Rows[9], (QStringList{"9", "05032026149_2.wav", Folder + "05032026149_2.wav"}));
+    EXPECT_EQ(QDir(Folder).entryList(QDir::Files).size(), 11);
+}
+
+// A WAV file that cannot grow (here: the file size limit) shows the system's reason in the
+// information line at the next tick; the next hour starts afresh.
+TEST_F(Recording, FailedWavWriteShowsAtTheNextTick) {
+    TPreset Big = Wav;
+    Big.SampleRate = 48000;
+    Big.Channels = 2;
+    Now = Amsterdam("2026-03-05T13:20:00Z");
+    TRecordingController Controller(Clock());
+    Controller.Startup();
+    const auto PreviousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit Saved{};
+    getrlimit(RLIMIT_FSIZE, &Saved);
+    // Above the database's size, below what a few seconds of this preset write.
+    rlimit Small = Saved;
+    Small.rlim_cur = 512 * 1024;
+    setrlimit(RLIMIT_FSIZE, &Small);
+    Controller.StartRecording(Big, Now, ControlText::ByHand);
+    QString Shown = Controller.Status().InfoText;
+    EXPECT_EQ(Shown, "WAV 16-bit, 48000 Hz, Stereo");
+    for (int I = 0; I < 1500 && Shown == "WAV 16-bit, 48000 Hz, Stereo"; ++I) {
+        QThread::msleep(10);
+        Controller.TimerClockTimer();
+        Shown = Controller.Status().InfoText;
+    }
+    setrlimit(RLIMIT_FSIZE, &Saved);
+    std::signal(SIGXFSZ, PreviousHandler);
+    EXPECT_EQ(Shown, Controller.Recorder()->WriteError());
+    EXPECT_FALSE(Shown.isEmpty());
+
+    ScheduleAll(Wav.Id);
+    Now = Amsterdam("2026-03-05T14:00:00.100Z");
+    Controller.TimerClockTimer();
+    EXPECT_EQ(Controller.Status().InfoText, "WAV 16-bit, 8000 Hz, Mono");
+    Controller.TimerClockTimer();
+    EXPECT_EQ(Controller.Status().InfoText, "WAV 16-bit, 8000 Hz, Mono");
+}
+
+// Without a database the controller runs on: it says so, records nothing by schedule, logs
+// nothing and never fails.
+TEST_F(Recording, WithoutDatabaseNothingIsLoggedAndNothingFails) {
+    LogData.reset();
+    Now = Amsterdam("2026-03-05T12:30:00Z");
+    TRecordingController Controller(Clock());
+    QStringList Warnings;
+    QObject::connect(&Controller, &TRecordingController::WarningRaised,
+                     [&](const QString& Text) { Warnings << Text; });
+    Controller.Startup();
+    EXPECT_EQ(Controller.Status().InfoText, "Geen database beschikbaar.");
+    Controller.ManualStart();
+    EXPECT_EQ(Warnings,
+              QStringList{"Er is geen database beschikbaar, dus ook geen opname-presets."});
+    Now = Amsterdam("2026-03-05T13:00:00.100Z");
+    Controller.TimerClockTimer();
+    EXPECT_EQ(Controller.Status().InfoText, "Geen database beschikbaar.");
+    // A recording still works, unlogged.
+    Controller.StartRecording(Wav, Now, ControlText::ByHand);
+    EXPECT_TRUE(Controller.IsRecording());
+    EXPECT_EQ(Controller.CurrentRecId(), 0);
+    Now = Amsterdam("2026-03-05T14:00:00.100Z");
+    Controller.TimerClockTimer();
+    EXPECT_FALSE(Controller.IsRecording());
+    EXPECT_TRUE(QFile::exists(DayFolder("2026/03/05") + "05032026141.wav"));
+    Controller.Shutdown();
+}
+
+TEST_F(Recording, OpenLogDataReportsTheEnginesMessage) {
+    Config->SetDatabasePath(QStringLiteral("/proc/geen-map/Vantor2026.sqlite"));
+    const QString Error = OpenLogData();
+    EXPECT_FALSE(Error.isEmpty());
+    EXPECT_EQ(LogData, nullptr);
+    Config->SetDatabasePath(Dir.path() + "/Vantor2026.sqlite");
+    EXPECT_EQ(OpenLogData(), "");
+    EXPECT_NE(LogData, nullptr);
+}
+
+// The restart after a change under a running recording (another database here): the old
+// row gets its duration in the old database, the same preset and source start at once in
+// the new one.
+TEST_F(Recording, RestartLogsOldRowAndStartsTheSamePresetAgain) {
+    ScheduleAll(Wav.Id);
+    Now = Amsterdam("2026-03-05T12:30:00Z");
+    TRecordingController Controller(Clock());
+    Controller.Startup();
+    ASSERT_TRUE(Controller.IsRecording());
+    Now = Amsterdam("2026-03-05T12:40:00Z");
+    const QString OtherPath = Dir.path() + "/Ander.sqlite";
+    std::unique_ptr<TLogData> Old;
+    Controller.RestartRecording([&] {
+        Old = std::move(LogData);
+        LogData = std::make_unique<TLogData>(OtherPath);
+    });
+    EXPECT_EQ(SqlRows(Old->Connection(), "SELECT filename, duration_sec FROM recordings"),
+              (QList<QStringList>{{"05032026131.wav", "600"}}));
+    ASSERT_TRUE(Controller.IsRecording());
+    EXPECT_EQ(LogRows(),
+              (QList<QStringList>{{"2026-03-05 13:40:00", "1", "05032026131_2.wav", "0"}}));
+    EXPECT_EQ(Controller.Status().SourceText, "Opname gestart door interne klok");
+    EXPECT_EQ(Controller.CurrentPreset().Name, Wav.Name);
+    Controller.Shutdown();
+
+    // Without a running recording only the change runs.
+    bool Changed = false;
+    Controller.RestartRecording([&] { Changed = true; });
+    EXPECT_TRUE(Changed);
+    EXPECT_FALSE(Controller.IsRecording());
+}
+
+} // namespace

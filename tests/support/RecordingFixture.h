@@ -1,0 +1,81 @@
+#pragma once
+
+#include "app/uConfig.h"
+#include "control/RecordingController.h"
+#include "data/uData.h"
+#include "support/SqlHelpers.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTimeZone>
+#include <gtest/gtest.h>
+#include <memory>
+
+// What every test of the recording controller needs: settings and a real database in a
+// temporary folder, a clock the test sets, and the scripted capture backend in place of
+// the sound server. Tests run with TZ=Europe/Amsterdam (set by CTest).
+class TRecordingFixture {
+public:
+    TRecordingFixture() {
+        InstallScriptedCapture();
+        Config = std::make_unique<TConfig>(Dir.path());
+        Config->SetRootFolder(Dir.path() + QStringLiteral("/Opnames"));
+        Config->SetDatabasePath(Dir.path() + QStringLiteral("/Vantor2026.sqlite"));
+        LogData = std::make_unique<TLogData>(Config->DatabasePath());
+        TPreset P;
+        P.Name = QStringLiteral("WAV 8 kHz Mono");
+        P.Format = afWAV;
+        P.SampleRate = 8000;
+        P.Channels = 1;
+        P.SortOrder = 5;
+        P.Id = LogData->AddPreset(P);
+        Wav = P;
+    }
+    ~TRecordingFixture() {
+        LogData.reset();
+        Config.reset();
+    }
+
+    // A clock that reads Now.
+    TClock Clock() {
+        return [this] { return Now; };
+    }
+
+    static QDateTime Amsterdam(const char* Utc) {
+        return QDateTime::fromString(QString::fromLatin1(Utc), Qt::ISODateWithMs)
+            .toTimeZone(QTimeZone("Europe/Amsterdam"));
+    }
+
+    void ScheduleAll(int32_t PresetId) {
+        for (int Day = 1; Day <= 7; ++Day)
+            for (int Hour = 0; Hour < 24; ++Hour)
+                LogData->SetSchedulePreset(Day, Hour, PresetId);
+    }
+
+    // The log as (rec_dt, rec_number, filename, duration_sec) rows, oldest first.
+    static QList<QStringList> LogRows(const QString& Where = QString()) {
+        QList<QStringList> Rows;
+        QSqlQuery Q(LogData->Connection());
+        EXPECT_TRUE(Q.exec(QStringLiteral("SELECT rec_dt, rec_number, filename, duration_sec "
+                                          "FROM recordings ") +
+                           Where + QStringLiteral(" ORDER BY id")));
+        while (Q.next())
+            Rows << QStringList{Q.value(0).toString(), Q.value(1).toString(), Q.value(2).toString(),
+                                Q.value(3).toString()};
+        return Rows;
+    }
+
+    QString DayFolder(const char* YearMonthDay) const {
+        return Config->RootFolder() + u'/' + QString::fromLatin1(YearMonthDay) + u'/';
+    }
+
+    QTemporaryDir Dir;
+    QDateTime Now;
+    TPreset Wav;
+
+private:
+    static void InstallScriptedCapture();
+};
