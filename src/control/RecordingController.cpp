@@ -23,6 +23,15 @@ const QString NoDeviceText = QStringLiteral("Geen opname-apparaat beschikbaar.")
 const QString ChooseDeviceText =
     QStringLiteral("Kies een apparaat via Instellingen > Opname-apparaat.");
 
+// Moments are read on the local clock, as the log stores them, whatever zone they carry.
+QDate LocalDate(const QDateTime& Moment) {
+    return Moment.toLocalTime().date();
+}
+
+int LocalHour(const QDateTime& Moment) {
+    return Moment.toLocalTime().time().hour();
+}
+
 QString WithDelimiter(const QString& Folder) {
     return Folder.endsWith(u'/') ? Folder : Folder + u'/';
 }
@@ -56,7 +65,7 @@ void TRecordingController::Startup() {
         SetStatus(QString(), LogData ? ReadyText : ControlText::NoDatabase, WaitClockText);
     UpdateRecordingState();
     const QDateTime Now = FClock();
-    FLastTriggerHour = Now.time().hour();
+    FLastTriggerHour = LocalHour(Now);
     TPreset P;
     if (FDeviceOK && Config->AutoRecord() && FindScheduledPreset(Now, P))
         StartRecording(P, Now, ControlText::ByClock);
@@ -74,8 +83,9 @@ void TRecordingController::TimerClockTimer() {
     if (!FRecorder)
         return;
     const QDateTime T = FClock();
-    FStatus.DateText = DateDisplayText(T.date());
-    FStatus.TimeText = TimeDisplayText(T.time());
+    const QDateTime Local = T.toLocalTime();
+    FStatus.DateText = DateDisplayText(Local.date());
+    FStatus.TimeText = TimeDisplayText(Local.time());
     FStatus.FreeText = QStringLiteral("Vrije Schijfruimte : ") + GroupedNumber(FreeSpaceMB()) +
                        QStringLiteral(" Mb");
     emit ClockChanged();
@@ -94,7 +104,7 @@ void TRecordingController::ShowWriteError() {
 }
 
 void TRecordingController::CheckHourTrigger(const QDateTime& Moment) {
-    const QTime Time = Moment.time();
+    const QTime Time = Moment.toLocalTime().time();
     if (Time.minute() != 0 || Time.hour() == FLastTriggerHour)
         return;
     FLastTriggerHour = Time.hour();
@@ -111,7 +121,7 @@ void TRecordingController::CheckHourTrigger(const QDateTime& Moment) {
 bool TRecordingController::FindScheduledPreset(const QDateTime& Moment, TPreset& P) {
     if (!LogData)
         return false;
-    const int32_t Id = LogData->GetSchedulePreset(Moment.date().dayOfWeek(), Moment.time().hour());
+    const int32_t Id = LogData->GetSchedulePreset(LocalDate(Moment).dayOfWeek(), LocalHour(Moment));
     if (Id == 0)
         return false;
     return LogData->GetPreset(Id, P);
@@ -174,26 +184,27 @@ int32_t TRecordingController::NextRecNumber(const QDateTime& Moment) {
     Query.prepare(
         QStringLiteral("SELECT COUNT(*) FROM recordings WHERE rec_date=:d AND rec_hour=:h"));
     Query.bindValue(QStringLiteral(":d"), DateText(Moment));
-    Query.bindValue(QStringLiteral(":h"), Moment.time().hour());
+    Query.bindValue(QStringLiteral(":h"), LocalHour(Moment));
     if (!Query.exec() || !Query.next()) {
         const QSqlError Error = Query.lastError();
-        const QString Text = Error.databaseText().isEmpty() ? Error.text() : Error.databaseText();
+        const QString Text =
+            Error.databaseText().isEmpty() ? Error.driverText() : Error.databaseText();
         throw EDatabaseError(Text.toStdString());
     }
     return std::min<int32_t>(Query.value(0).toInt() + 1, 9);
 }
 
 QString TRecordingController::RecordingFolder(const QDateTime& Moment) const {
-    const QDate D = Moment.date();
+    const QDate D = LocalDate(Moment);
     return WithDelimiter(Config->RootFolder()) +
            QString::asprintf("%04d/%02d/%02d/", D.year(), D.month(), D.day());
 }
 
 QString TRecordingController::RecordingFileName(const QDateTime& Moment, int32_t Number,
                                                 TAudioFormat Format) {
-    const QDate D = Moment.date();
-    return QString::asprintf("%02d%02d%04d%02d%d", D.day(), D.month(), D.year(),
-                             Moment.time().hour(), Number) +
+    const QDate D = LocalDate(Moment);
+    return QString::asprintf("%02d%02d%04d%02d%d", D.day(), D.month(), D.year(), LocalHour(Moment),
+                             Number) +
            FormatToExt(Format);
 }
 
