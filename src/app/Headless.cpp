@@ -87,6 +87,7 @@ int RunHeadless(int& Argc, char** Argv) {
         }
         QCoreApplication::exit(0);
     });
+    Signals.Listen();
 
     const QString DatabaseError = OpenLogData();
     if (!DatabaseError.isEmpty())

@@ -26,8 +26,6 @@ void OnSignal(int Signal) {
 TSignalWatcher::TSignalWatcher(QObject* Parent) : QObject(Parent) {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, SignalSockets) != 0)
         throw std::runtime_error("Kan de signaalafhandeling niet opzetten.");
-    FNotifier = std::make_unique<QSocketNotifier>(SignalSockets[1], QSocketNotifier::Read);
-    connect(FNotifier.get(), &QSocketNotifier::activated, this, &TSignalWatcher::ReadSignal);
     struct sigaction Action = {};
     Action.sa_handler = OnSignal;
     sigemptyset(&Action.sa_mask);
@@ -43,6 +41,11 @@ TSignalWatcher::~TSignalWatcher() {
     ::close(SignalSockets[0]);
     ::close(SignalSockets[1]);
     SignalSockets[0] = SignalSockets[1] = -1;
+}
+
+void TSignalWatcher::Listen() {
+    FNotifier = std::make_unique<QSocketNotifier>(SignalSockets[1], QSocketNotifier::Read);
+    connect(FNotifier.get(), &QSocketNotifier::activated, this, &TSignalWatcher::ReadSignal);
 }
 
 void TSignalWatcher::ReadSignal() {

@@ -10,8 +10,12 @@
 class TSignalWatcher : public QObject {
     Q_OBJECT
 public:
+    // Catches the signals from here on; they wait in the socket until Listen.
     explicit TSignalWatcher(QObject* Parent = nullptr);
     ~TSignalWatcher() override;
+    // Delivers the signals caught so far and all later ones through Received, from the
+    // event loop. Called once the receivers are connected.
+    void Listen();
 
 signals:
     void Received(int Signal);
