@@ -1,0 +1,64 @@
+#pragma once
+
+#include "soundlib/CaptureBackend.h"
+#include "soundlib/Encoder.h"
+#include "soundlib/bass.h"
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace soundlib {
+
+using TSteadyTime = std::chrono::steady_clock::time_point;
+
+// The library delivers captured audio in blocks of at most this length.
+inline constexpr std::chrono::milliseconds DeliveryPeriod{50};
+
+// One recording channel: a capture stream, the callback it feeds and at most one encoder.
+class TChannel {
+public:
+    // The first block is delivered no earlier than FirstDelivery, so that an encoder attached
+    // right after the start gets the channel's audio from its first sample on.
+    TChannel(HRECORD Handle, std::unique_ptr<TCaptureStream> Stream, RECORDPROC* Proc, void* User,
+             TSteadyTime FirstDelivery);
+
+    HRECORD Handle() const { return FHandle; }
+    const TCaptureFormat& Format() const { return FFormat; }
+
+    // Recording thread: hands what the ring holds to the callback and the encoder, one block
+    // at a time, until the ring is empty or the channel stopped.
+    void DeliverPending(TSteadyTime Now);
+
+    // Any thread but the recording thread: waits for a running callback to return; after that
+    // no callback runs. Hands back the still capturing stream (null if already stopped).
+    std::unique_ptr<TCaptureStream> Stop();
+
+    // Capturing, not stopped, and the callback has not asked to end. The caller makes sure
+    // Stop is not running at the same time.
+    bool Active() const;
+    uint64_t DroppedBytes() const;
+
+    // False when an encoder is attached already.
+    bool AttachEncoder(std::unique_ptr<TEncoder> Encoder);
+    std::unique_ptr<TEncoder> DetachEncoder();
+
+private:
+    const HRECORD FHandle;
+    const TCaptureFormat FFormat;
+    RECORDPROC* const FProc;
+    void* const FUser;
+    const TSteadyTime FFirstDelivery;
+
+    // Held by the recording thread while it delivers a block, and by Stop and the encoder
+    // calls while they change the channel.
+    mutable std::mutex FMutex;
+    std::unique_ptr<TCaptureStream> FStream;
+    std::unique_ptr<TEncoder> FEncoder;
+    std::atomic<bool> FStopped{false};
+    std::vector<int16_t> FBlock; // recording thread only
+};
+
+} // namespace soundlib
