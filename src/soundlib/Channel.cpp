@@ -5,14 +5,14 @@
 namespace soundlib {
 
 TChannel::TChannel(HRECORD Handle, std::unique_ptr<TCaptureStream> Stream, RECORDPROC* Proc,
-                   void* User, TSteadyTime FirstDelivery)
+                   void* User)
     : FHandle(Handle), FFormat(Stream->Format()), FProc(Proc), FUser(User),
-      FFirstDelivery(FirstDelivery), FStream(std::move(Stream)),
-      FBlock(size_t{FFormat.Rate} * DeliveryPeriod.count() / 1000 * FFormat.Channels) {}
+      FStream(std::move(Stream)), FStarted(std::chrono::steady_clock::now()),
+      FBlock(size_t{FFormat.Rate} * DeliveryPeriod.count() / 1000 * FFormat.Channels) {
+    FPreroll.reserve(size_t{FFormat.Rate} * PrerollTime.count() * FFormat.Channels);
+}
 
-void TChannel::DeliverPending(TSteadyTime Now) {
-    if (Now < FFirstDelivery)
-        return;
+void TChannel::DeliverPending() {
     const size_t FrameBytes = FFormat.FrameBytes();
     const size_t BlockBytes = FBlock.size() * sizeof(int16_t);
     for (;;) {
@@ -27,8 +27,17 @@ void TChannel::DeliverPending(TSteadyTime Now) {
         Ring.Read(FBlock.data(), Bytes);
         if (FProc && !FProc(FHandle, FBlock.data(), static_cast<DWORD>(Bytes), FUser))
             FStopped.store(true, std::memory_order_relaxed);
-        if (FEncoder)
+        if (FEncoder) {
             FEncoder->Write(FBlock.data(), Bytes / FrameBytes);
+        } else if (FPrerolling) {
+            if (std::chrono::steady_clock::now() - FStarted <= PrerollTime) {
+                FPreroll.insert(FPreroll.end(), FBlock.begin(),
+                                FBlock.begin() + Bytes / sizeof(int16_t));
+            } else {
+                FPrerolling = false;
+                std::vector<int16_t>().swap(FPreroll);
+            }
+        }
     }
 }
 
@@ -50,6 +59,10 @@ bool TChannel::AttachEncoder(std::unique_ptr<TEncoder> Encoder) {
     std::lock_guard Lock(FMutex);
     if (FEncoder)
         return false;
+    if (FPrerolling)
+        Encoder->Write(FPreroll.data(), FPreroll.size() / FFormat.Channels);
+    FPrerolling = false;
+    std::vector<int16_t>().swap(FPreroll);
     FEncoder = std::move(Encoder);
     return true;
 }

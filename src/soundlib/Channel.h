@@ -16,21 +16,21 @@ using TSteadyTime = std::chrono::steady_clock::time_point;
 
 // The library delivers captured audio in blocks of at most this length.
 inline constexpr std::chrono::milliseconds DeliveryPeriod{50};
+// An encoder attached within this time of its channel's start still gets the channel's audio
+// from the first sample on.
+inline constexpr std::chrono::seconds PrerollTime{2};
 
 // One recording channel: a capture stream, the callback it feeds and at most one encoder.
 class TChannel {
 public:
-    // The first block is delivered no earlier than FirstDelivery, so that an encoder attached
-    // right after the start gets the channel's audio from its first sample on.
-    TChannel(HRECORD Handle, std::unique_ptr<TCaptureStream> Stream, RECORDPROC* Proc, void* User,
-             TSteadyTime FirstDelivery);
+    TChannel(HRECORD Handle, std::unique_ptr<TCaptureStream> Stream, RECORDPROC* Proc, void* User);
 
     HRECORD Handle() const { return FHandle; }
     const TCaptureFormat& Format() const { return FFormat; }
 
     // Recording thread: hands what the ring holds to the callback and the encoder, one block
     // at a time, until the ring is empty or the channel stopped.
-    void DeliverPending(TSteadyTime Now);
+    void DeliverPending();
 
     // Any thread but the recording thread: waits for a running callback to return; after that
     // no callback runs. Hands back the still capturing stream (null if already stopped).
@@ -41,7 +41,8 @@ public:
     bool Active() const;
     uint64_t DroppedBytes() const;
 
-    // False when an encoder is attached already.
+    // False when an encoder is attached already. An encoder attached within PrerollTime of the
+    // start begins with everything the channel delivered so far.
     bool AttachEncoder(std::unique_ptr<TEncoder> Encoder);
     std::unique_ptr<TEncoder> DetachEncoder();
 
@@ -50,7 +51,6 @@ private:
     const TCaptureFormat FFormat;
     RECORDPROC* const FProc;
     void* const FUser;
-    const TSteadyTime FFirstDelivery;
 
     // Held by the recording thread while it delivers a block, and by Stop and the encoder
     // calls while they change the channel.
@@ -58,6 +58,10 @@ private:
     std::unique_ptr<TCaptureStream> FStream;
     std::unique_ptr<TEncoder> FEncoder;
     std::atomic<bool> FStopped{false};
+    // What was delivered before the first encoder came, during the first PrerollTime.
+    const TSteadyTime FStarted;
+    std::vector<int16_t> FPreroll;
+    bool FPrerolling = true;
     std::vector<int16_t> FBlock; // recording thread only
 };
 

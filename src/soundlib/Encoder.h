@@ -16,9 +16,10 @@ namespace soundlib {
 class TEncoder {
 public:
     virtual ~TEncoder() = default;
-    // Encodes Frames frames; after the first failing file write it drops everything.
+    // Encodes Frames frames; after the first failing file write it drops everything. (No
+    // frames at all would tell libvorbis that the stream ends.)
     void Write(const int16_t* Samples, size_t Frames) {
-        if (!Failed() && !Encode(Samples, Frames))
+        if (Frames > 0 && !Failed() && !Encode(Samples, Frames))
             FFailed.store(true, std::memory_order_relaxed);
     }
     // Flushes, completes and closes the file: BASS_OK, or BASS_ERROR_FILEOPEN when a write or

@@ -182,8 +182,7 @@ int TLibrary::RecordStart(const TCaptureFormat& Format, DWORD Flags, RECORDPROC*
             return Error;
     }
     Handle = ++FNextHandle;
-    auto Channel =
-        std::make_shared<TChannel>(Handle, std::move(Stream), Proc, User, Now + DeliveryPeriod);
+    auto Channel = std::make_shared<TChannel>(Handle, std::move(Stream), Proc, User);
     {
         std::lock_guard Lock(FMutex);
         FChannels.emplace(Handle, std::move(Channel));
@@ -309,10 +308,9 @@ void TLibrary::RecordingLoop() {
                 Expired = std::move(FLinger.Stream);
         }
         Expired.reset();
-        const TSteadyTime Now = std::chrono::steady_clock::now();
         for (const auto& Channel : Channels)
-            Channel->DeliverPending(Now);
-        NextTick = std::max(NextTick + DeliveryPeriod, Now);
+            Channel->DeliverPending();
+        NextTick = std::max(NextTick + DeliveryPeriod, std::chrono::steady_clock::now());
     }
 }
 

@@ -95,6 +95,27 @@ TEST_F(Encoders, OptionTextsSetTheBitrate) {
     }
 }
 
+// The recorder attaches the encoder to a channel that already runs; a slow file system may
+// delay that. The file still starts with the channel's first sample.
+TEST_F(Encoders, AnEncoderAttachedLateStillGetsTheFirstSample) {
+    QTemporaryDir Dir;
+    const std::string Path = (Dir.path() + "/late.ogg").toStdString();
+    soundlib::InstallScriptedBackend({.Signal = soundlib::ToneSignal(1000, 0.5)});
+    ASSERT_TRUE(BASS_RecordInit(-1));
+    TCollected Got;
+    const HRECORD Channel = BASS_RecordStart(44100, 2, 0, TCollected::Proc, &Got);
+    ASSERT_TRUE(WaitUntil([&] { return Got.Bytes > 44100 * 4 / 2; }, 3s));
+    const HENCODE Encoder =
+        BASS_Encode_OGG_StartFile(Channel, "-b 128", BASS_UNICODE, Path.c_str());
+    ASSERT_NE(Encoder, 0u);
+    std::this_thread::sleep_for(500ms);
+    BASS_ChannelStop(Channel);
+    EXPECT_TRUE(BASS_Encode_Stop(Encoder));
+    const auto Audio = DecodeAudioFile(Path);
+    ASSERT_TRUE(Audio);
+    EXPECT_NEAR(Audio->Seconds(), Got.Bytes / 4.0 / 44100, 0.01);
+}
+
 TEST_F(Encoders, MalformedOptionTextDoesNotStart) {
     QTemporaryDir Dir;
     soundlib::InstallScriptedBackend({});
