@@ -15,6 +15,15 @@ template <typename T> T Outcome(int Error, T Value) {
     return Error == BASS_OK ? Value : T{0};
 }
 
+// The stop and release calls set the error code only when they fail. Their callers do not
+// look at their result, and a caller that cleans up after a failed call (a channel stopped
+// because its encoder did not start) still reads that call's code afterwards.
+BOOL Released(int Error) {
+    if (Error != BASS_OK)
+        LastError = Error;
+    return Error == BASS_OK;
+}
+
 TLibrary& Library() {
     return TLibrary::Instance();
 }
@@ -33,7 +42,7 @@ BOOL BASS_Init(int device, DWORD, DWORD, void*, const void*) {
 }
 
 BOOL BASS_Free() {
-    return Outcome(Library().Free(), BOOL{1});
+    return Released(Library().Free());
 }
 
 BOOL BASS_RecordInit(int device) {
@@ -41,7 +50,7 @@ BOOL BASS_RecordInit(int device) {
 }
 
 BOOL BASS_RecordFree() {
-    return Outcome(Library().RecordFree(), BOOL{1});
+    return Released(Library().RecordFree());
 }
 
 BOOL BASS_RecordGetDeviceInfo(DWORD device, BASS_DEVICEINFO* info) {
@@ -57,7 +66,7 @@ HRECORD BASS_RecordStart(DWORD freq, DWORD chans, DWORD flags, RECORDPROC* proc,
 }
 
 BOOL BASS_ChannelStop(DWORD handle) {
-    return Outcome(Library().ChannelStop(handle), BOOL{1});
+    return Released(Library().ChannelStop(handle));
 }
 
 DWORD BASS_ChannelIsActive(DWORD handle) {
@@ -82,7 +91,7 @@ HENCODE BASS_Encode_OPUS_StartFile(DWORD handle, const char* options, DWORD flag
 }
 
 BOOL BASS_Encode_Stop(DWORD handle) {
-    return Outcome(Library().EncodeStop(handle), BOOL{1});
+    return Released(Library().EncodeStop(handle));
 }
 
 DWORD BASS_Encode_IsActive(DWORD handle) {

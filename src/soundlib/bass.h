@@ -2,7 +2,9 @@
 
 // The sound library's call surface: recording devices, capture with a callback, and the
 // MP3, OGG and OPUS file encoders. Every call but BASS_ErrorGetCode returns 0 on failure;
-// BASS_ErrorGetCode then tells why (per thread).
+// BASS_ErrorGetCode then tells why (per thread). The stop and release calls (BASS_Free,
+// BASS_RecordFree, BASS_ChannelStop, BASS_Encode_Stop) leave the code alone when they succeed,
+// so the code of a failed start survives the clean-up after it.
 
 #include <cstdint>
 

@@ -1,12 +1,10 @@
 #pragma once
 
 #include "soundlib/bass.h"
+#include "support/WaitUntil.h"
 
 #include <QThread>
 #include <atomic>
-#include <chrono>
-#include <cstring>
-#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -35,17 +33,6 @@ struct TCollected {
         return Samples;
     }
 };
-
-// Polls Done every 10 ms for up to Timeout.
-inline bool WaitUntil(const std::function<bool()>& Done, std::chrono::milliseconds Timeout) {
-    const auto Until = std::chrono::steady_clock::now() + Timeout;
-    while (!Done()) {
-        if (std::chrono::steady_clock::now() > Until)
-            return false;
-        QThread::msleep(10);
-    }
-    return true;
-}
 
 // A running frame counter as CounterSignal writes it in stereo.
 inline uint32_t CounterAt(const std::vector<int16_t>& Stereo, size_t Frame) {

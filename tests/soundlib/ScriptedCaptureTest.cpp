@@ -229,6 +229,11 @@ TEST_F(ScriptedCapture, FailingCallsGiveTheirErrorCode) {
         EXPECT_EQ(Result != 0, Case.Code == BASS_OK) << Case.Call;
         EXPECT_EQ(BASS_ErrorGetCode(), Case.Code) << Case.Call;
     }
+    const HRECORD Channel = BASS_RecordStart(44100, 2, 0, TCollected::Proc, &Got);
+    ASSERT_NE(Channel, 0u);
+    EXPECT_EQ(BASS_Encode_MP3_StartFile(Channel, "-b 128", BASS_UNICODE, "/nonexistent/x.mp3"), 0u);
+    EXPECT_TRUE(BASS_ChannelStop(Channel));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_CREATE) << "a successful stop keeps the code";
     int OtherThread = -2;
     std::thread([&] { OtherThread = BASS_ErrorGetCode(); }).join();
     EXPECT_EQ(OtherThread, BASS_OK);
