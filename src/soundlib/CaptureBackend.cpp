@@ -1,5 +1,7 @@
 #include "soundlib/CaptureBackend.h"
 
+#include "soundlib/Wakeup.h"
+
 namespace soundlib {
 
 namespace {
@@ -11,12 +13,16 @@ TCaptureStream::TCaptureStream(const TCaptureFormat& Format)
     : FFormat(Format), FRing(size_t{Format.Rate} * Format.FrameBytes() * RingSeconds) {}
 
 void TCaptureStream::Deliver(const void* Data, size_t Bytes) {
-    if (!FRing.Write(Data, Bytes))
+    if (FRing.Write(Data, Bytes))
+        RecordingWakeup().Post();
+    else
         FDropped.fetch_add(Bytes, std::memory_order_relaxed);
 }
 
 void TCaptureStream::DeliverSilence(size_t Bytes) {
-    if (!FRing.WriteZeros(Bytes))
+    if (FRing.WriteZeros(Bytes))
+        RecordingWakeup().Post();
+    else
         FDropped.fetch_add(Bytes, std::memory_order_relaxed);
 }
 

@@ -76,7 +76,8 @@ public:
 };
 
 // Replaces the backend the library captures from (the sound server unless a test installs
-// another). Releases everything the library holds first, as BASS_Free does.
+// another; null goes back to the sound server). Releases everything the library holds first,
+// as BASS_Free does.
 void InstallCaptureBackend(std::unique_ptr<TCaptureBackend> Backend);
 
 // Bytes of the channel's capture thrown away because the recording thread fell 30 s behind.

@@ -14,7 +14,8 @@ namespace soundlib {
 
 using TSteadyTime = std::chrono::steady_clock::time_point;
 
-// The library delivers captured audio in blocks of at most this length.
+// The library delivers captured audio in blocks of at most this length; the sound server is
+// asked for fragments of it.
 inline constexpr std::chrono::milliseconds DeliveryPeriod{50};
 // An encoder attached within this time of its channel's start still gets the channel's audio
 // from the first sample on.

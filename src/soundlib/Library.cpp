@@ -1,6 +1,7 @@
 #include "soundlib/Library.h"
 
 #include "soundlib/PulseBackend.h"
+#include "soundlib/Wakeup.h"
 
 #include <cstring>
 
@@ -11,10 +12,14 @@ namespace {
 constexpr uint32_t MinRate = 1000;
 constexpr uint32_t MaxRate = 384000;
 
+// The recording thread sleeps until audio arrives, but no longer than this.
+constexpr std::chrono::seconds IdleWake{1};
+
 thread_local bool IsRecordingThread = false;
 } // namespace
 
 TLibrary& TLibrary::Instance() {
+    RecordingWakeup(); // made first, so that it outlives the library at exit
     static TLibrary Library;
     return Library;
 }
@@ -88,7 +93,7 @@ void TLibrary::StopRecordingThread() {
         std::lock_guard Lock(FMutex);
         FQuit = true;
     }
-    FWake.notify_all();
+    RecordingWakeup().Post();
     FThread.join();
     FQuit = false;
 }
@@ -212,6 +217,7 @@ int TLibrary::ChannelStop(DWORD Handle) {
         FLinger.DeviceGeneration = FDeviceGeneration;
         FLinger.Until = std::chrono::steady_clock::now() + LingerTime;
     }
+    RecordingWakeup().Post(); // to close the lingering stream in time
     return BASS_OK;
 }
 
@@ -293,12 +299,11 @@ void TLibrary::InstallBackend(std::unique_ptr<TCaptureBackend> Backend) {
 void TLibrary::RecordingLoop() {
     IsRecordingThread = true;
     std::vector<std::shared_ptr<TChannel>> Channels;
-    TSteadyTime NextTick = std::chrono::steady_clock::now();
     for (;;) {
         std::unique_ptr<TCaptureStream> Expired;
+        TSteadyTime Deadline = std::chrono::steady_clock::now() + IdleWake;
         {
-            std::unique_lock Lock(FMutex);
-            FWake.wait_until(Lock, NextTick, [this] { return FQuit; });
+            std::lock_guard Lock(FMutex);
             if (FQuit)
                 return;
             Channels.clear();
@@ -306,11 +311,13 @@ void TLibrary::RecordingLoop() {
                 Channels.push_back(Channel);
             if (FLinger.Stream && std::chrono::steady_clock::now() > FLinger.Until)
                 Expired = std::move(FLinger.Stream);
+            else if (FLinger.Stream)
+                Deadline = std::min(Deadline, FLinger.Until);
         }
         Expired.reset();
         for (const auto& Channel : Channels)
             Channel->DeliverPending();
-        NextTick = std::max(NextTick + DeliveryPeriod, std::chrono::steady_clock::now());
+        RecordingWakeup().WaitUntil(Deadline);
     }
 }
 

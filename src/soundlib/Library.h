@@ -5,7 +5,6 @@
 #include "soundlib/Encoder.h"
 #include "soundlib/bass.h"
 
-#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -20,7 +19,8 @@ namespace soundlib {
 // Threads: the control operations (everything but ChannelIsActive, EncodeIsActive and
 // DroppedBytes) may be called from any thread but the recording thread, one at a time; they
 // may block for up to the backend's connection timeout. The recording thread is the library's
-// own: it feeds callbacks and encoders every DeliveryPeriod and closes a lingering stream.
+// own: woken when captured audio waits, it feeds callbacks and encoders and closes a stream
+// that lingered too long.
 class TLibrary {
 public:
     static TLibrary& Instance();
@@ -78,7 +78,6 @@ private:
 
     // Shared with the recording thread; never held while a channel's lock is taken.
     std::mutex FMutex;
-    std::condition_variable FWake;
     std::map<DWORD, std::shared_ptr<TChannel>> FChannels;
     std::map<DWORD, TEncoderEntry> FEncoders;
     TLinger FLinger;

@@ -40,6 +40,8 @@ public:
         Result = ope_encoder_ctl(FOpus.get(), OPUS_SET_BITRATE(Kbps * 1000));
         if (Result == OPE_OK)
             Result = ope_encoder_ctl(FOpus.get(), OPUS_SET_COMPLEXITY(Complexity));
+        if (Result == OPE_OK) // the samples carry 16 bits, as the encoder is told
+            Result = ope_encoder_ctl(FOpus.get(), OPUS_SET_LSB_DEPTH(16));
         return Result;
     }
 

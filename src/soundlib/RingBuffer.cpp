@@ -7,7 +7,8 @@
 namespace soundlib {
 
 TRingBuffer::TRingBuffer(size_t MinBytes)
-    : FData(std::make_unique<uint8_t[]>(std::bit_ceil(std::max<size_t>(MinBytes, 2)))),
+    : FData(
+          std::make_unique_for_overwrite<uint8_t[]>(std::bit_ceil(std::max<size_t>(MinBytes, 2)))),
       FMask(std::bit_ceil(std::max<size_t>(MinBytes, 2)) - 1) {}
 
 size_t TRingBuffer::WriteSpace() const {
