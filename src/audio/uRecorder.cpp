@@ -171,6 +171,10 @@ bool TRecorder::GetLevels(float& L, float& R) const {
     return true;
 }
 
+bool TRecorder::CaptureAlive() const {
+    return FState == rsRecording && BASS_ChannelIsActive(FRChan) == BASS_ACTIVE_PLAYING;
+}
+
 QString TRecorder::WriteError() const {
     if (const int Errno = FWavErrno.load(std::memory_order_acquire); Errno != 0)
         return WriteFailure(FCurrentPath, Errno);

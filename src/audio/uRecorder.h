@@ -46,6 +46,9 @@ public:
     const QString& CurrentPath() const { return FCurrentPath; }
     const QDateTime& StartedAt() const { return FStartedAt; }
     int32_t Device() const { return FDevice; }
+    // While recording: false once the capture died (sound server or device lost); the recording
+    // then gets no more audio until it is stopped and started again.
+    bool CaptureAlive() const;
     // Why writing the file failed during the current or last recording, in Dutch (for WAV
     // with the system's reason); empty when every write succeeded. A failing WAV append stops
     // the appends; the file then holds every whole frame written before, and its header says so.

@@ -55,16 +55,18 @@ uint64_t TChannel::DroppedBytes() const {
     return FStream ? FStream->DroppedBytes() : 0;
 }
 
-bool TChannel::AttachEncoder(std::unique_ptr<TEncoder> Encoder) {
+bool TChannel::HasEncoder() const {
     std::lock_guard Lock(FMutex);
-    if (FEncoder)
-        return false;
+    return FEncoder != nullptr;
+}
+
+void TChannel::AttachEncoder(std::unique_ptr<TEncoder> Encoder) {
+    std::lock_guard Lock(FMutex);
     if (FPrerolling)
         Encoder->Write(FPreroll.data(), FPreroll.size() / FFormat.Channels);
     FPrerolling = false;
     std::vector<int16_t>().swap(FPreroll);
     FEncoder = std::move(Encoder);
-    return true;
 }
 
 std::unique_ptr<TEncoder> TChannel::DetachEncoder() {

@@ -42,9 +42,10 @@ public:
     bool Active() const;
     uint64_t DroppedBytes() const;
 
-    // False when an encoder is attached already. An encoder attached within PrerollTime of the
-    // start begins with everything the channel delivered so far.
-    bool AttachEncoder(std::unique_ptr<TEncoder> Encoder);
+    bool HasEncoder() const;
+    // Attaches the channel's one encoder. An encoder attached within PrerollTime of the start
+    // begins with everything the channel delivered so far.
+    void AttachEncoder(std::unique_ptr<TEncoder> Encoder);
     std::unique_ptr<TEncoder> DetachEncoder();
 
 private:

@@ -250,14 +250,15 @@ int TLibrary::EncodeStart(TEncoderKind Kind, DWORD Handle, const char* Options, 
             return BASS_ERROR_HANDLE;
         Channel = It->second;
     }
+    if (Channel->HasEncoder())
+        return BASS_ERROR_ALREADY;
     int Error = BASS_OK;
     std::unique_ptr<TEncoder> Created =
         CreateEncoder(Kind, Options, Channel->Format(), Path, Error);
     if (!Created)
         return Error;
     const TEncoder* Raw = Created.get();
-    if (!Channel->AttachEncoder(std::move(Created)))
-        return BASS_ERROR_ALREADY;
+    Channel->AttachEncoder(std::move(Created));
     Encoder = ++FNextHandle;
     std::lock_guard Lock(FMutex);
     FEncoders.emplace(Encoder, TEncoderEntry{std::move(Channel), Raw});

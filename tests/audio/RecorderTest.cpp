@@ -162,6 +162,42 @@ TEST_F(Recorder, DestroyingARecordingRecorderCompletesItsFile) {
     EXPECT_GT(SizeOf(PathOf("closing.wav")), 44);
 }
 
+// The device dialog reopens the device during a recording: the recording goes on and its
+// later stop completes the file.
+TEST_F(Recorder, ReopeningTheDeviceDuringARecordingKeepsItGoing) {
+    soundlib::InstallScriptedBackend({.Signal = soundlib::ToneSignal(1000, 0.5)});
+    TRecorder R;
+    const QString Path = PathOf("on.wav");
+    ASSERT_TRUE(R.Start(Preset(afWAV, 44100, 2), Path));
+    std::this_thread::sleep_for(200ms);
+    EXPECT_TRUE(R.InitDevice(0));
+    EXPECT_EQ(R.State(), rsRecording);
+    const qint64 Before = SizeOf(Path);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_GT(SizeOf(Path), Before + 44100 * 4 / 10) << "blocks keep coming";
+    R.Stop();
+    ExpectCompleteWav(Path);
+}
+
+TEST_F(Recorder, ALostServerShowsAsADeadCaptureUntilTheNextStart) {
+    soundlib::InstallScriptedBackend({.Signal = soundlib::ToneSignal(1000, 0.5)});
+    TRecorder R;
+    EXPECT_FALSE(R.CaptureAlive());
+    ASSERT_TRUE(R.Start(Preset(afMP3, 44100, 2, 128), PathOf("lost.mp3")));
+    EXPECT_TRUE(R.CaptureAlive());
+    std::this_thread::sleep_for(200ms);
+    soundlib::SetScriptedServerUp(false);
+    EXPECT_FALSE(R.CaptureAlive());
+    EXPECT_EQ(R.State(), rsRecording);
+    soundlib::SetScriptedServerUp(true);
+    ASSERT_TRUE(R.Start(Preset(afMP3, 44100, 2, 128), PathOf("back.mp3")));
+    EXPECT_TRUE(R.CaptureAlive());
+    R.Stop();
+    const auto Lost = DecodeAudioFile(PathOf("lost.mp3").toStdString());
+    ASSERT_TRUE(Lost) << "the file of the lost capture is complete";
+    EXPECT_GT(Lost->Seconds(), 0.1);
+}
+
 TEST_F(Recorder, StartedAtComesFromTheClock) {
     soundlib::InstallScriptedBackend({});
     const QDateTime Moment(QDate(2026, 3, 5), QTime(14, 0, 0));
