@@ -10,3 +10,8 @@ cmake --build build-bench -j2
 cd build-bench
 
 bench/data/data_bench
+
+# The sound library's capture benchmark records from the tests' private PulseAudio server.
+trap '../scripts/pulse-test-server.sh stop "$PWD/pulse"' EXIT
+../scripts/pulse-test-server.sh start "$PWD/pulse"
+PULSE_SERVER="unix:$PWD/pulse/native" bench/soundlib/soundlib_bench

@@ -9,8 +9,12 @@
 #include <QVector>
 #include <atomic>
 #include <cstdint>
-#include <cstdio>
+#include <memory>
 #include <stdexcept>
+
+namespace soundlib {
+class TOutputFile;
+}
 
 // An error of the file layer; what() names the path and the system's reason (UTF-8, Dutch).
 class EFileError : public std::runtime_error {
@@ -42,13 +46,46 @@ public:
     const QString& CurrentPath() const { return FCurrentPath; }
     const QDateTime& StartedAt() const { return FStartedAt; }
     int32_t Device() const { return FDevice; }
-    // Why appending to the WAV file failed during the current or last recording, in Dutch
-    // with the system's reason; empty when every write succeeded.
+    // While recording: false once the capture died (sound server or device lost); the recording
+    // then gets no more audio until it is stopped and started again.
+    bool CaptureAlive() const;
+    // Why writing the file failed during the current or last recording, in Dutch (for WAV
+    // with the system's reason); empty when every write succeeded. A failing WAV append stops
+    // the appends; the file then holds every whole frame written before, and its header says so.
     QString WriteError() const;
 
 private:
     friend BOOL RecordCallback(HRECORD Handle, const void* Buffer, DWORD Length, void* User);
-    // (fields and private operations as the implementation needs)
+
+    // Throws EFileError when the header cannot be written.
+    void WriteWavHeader(int32_t Channels, int32_t SampleRate);
+    // Writes the final sizes and closes the file; a failure is kept for WriteError.
+    void FinishWavFile();
+    bool StartEncoder(const TPreset& P, const QString& FullPath);
+    // Capture thread: appends one block to the WAV file.
+    void AppendWav(const void* Buffer, DWORD Length);
+
+    bool FInited = false;
+    bool FRecInited = false;
+    int32_t FDevice = -1;
+    HRECORD FRChan = 0;
+    HENCODE FEncoder = 0;
+    std::unique_ptr<soundlib::TOutputFile> FWavFile;
+    int64_t FWavBytes = 0; // written by the capture thread while the channel runs
+    TAudioFormat FFormat = afWAV;
+    int32_t FChannels = 0;
+    TRecorderState FState = rsIdle;
+    QString FCurrentPath;
+    QDateTime FStartedAt;
+    // Written by the capture thread, read by the user-interface thread at any moment.
+    std::atomic<float> FLevelL{0.0f};
+    std::atomic<float> FLevelR{0.0f};
+
+    TClock FClock;
+    // errno of the first failed WAV write (capture thread) or completion; 0 when none.
+    std::atomic<int> FWavErrno{0};
+    // BASS_Encode_Stop reported that writing the encoded file failed.
+    bool FEncodeFailed = false;
 };
 
 BOOL RecordCallback(HRECORD Handle, const void* Buffer, DWORD Length, void* User);

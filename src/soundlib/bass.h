@@ -2,7 +2,9 @@
 
 // The sound library's call surface: recording devices, capture with a callback, and the
 // MP3, OGG and OPUS file encoders. Every call but BASS_ErrorGetCode returns 0 on failure;
-// BASS_ErrorGetCode then tells why (per thread).
+// BASS_ErrorGetCode then tells why (per thread). The stop and release calls (BASS_Free,
+// BASS_RecordFree, BASS_ChannelStop, BASS_Encode_Stop) leave the code alone when they succeed,
+// so the code of a failed start survives the clean-up after it.
 
 #include <cstdint>
 
@@ -56,9 +58,14 @@ BOOL BASS_ChannelStop(DWORD handle);
 // Whether the channel is still delivering audio (BASS_ACTIVE_PLAYING) or not.
 DWORD BASS_ChannelIsActive(DWORD handle);
 // The encoders take the channel's samples themselves; filename is UTF-8 with BASS_UNICODE.
-HENCODE BASS_Encode_MP3_StartFile(DWORD handle, const char* options, DWORD flags, const char* filename);
-HENCODE BASS_Encode_OGG_StartFile(DWORD handle, const char* options, DWORD flags, const char* filename);
-HENCODE BASS_Encode_OPUS_StartFile(DWORD handle, const char* options, DWORD flags, const char* filename);
-// Completes and closes the file.
+HENCODE BASS_Encode_MP3_StartFile(DWORD handle, const char* options, DWORD flags,
+                                  const char* filename);
+HENCODE BASS_Encode_OGG_StartFile(DWORD handle, const char* options, DWORD flags,
+                                  const char* filename);
+HENCODE BASS_Encode_OPUS_StartFile(DWORD handle, const char* options, DWORD flags,
+                                   const char* filename);
+// Completes and closes the file; 0 with BASS_ERROR_FILEOPEN when writing the file failed.
 BOOL BASS_Encode_Stop(DWORD handle);
+// BASS_ACTIVE_PLAYING while the encoder writes its file, BASS_ACTIVE_STOPPED once writing failed.
+DWORD BASS_Encode_IsActive(DWORD handle);
 int BASS_ErrorGetCode();

@@ -1,0 +1,261 @@
+#include "audio/uRecorder.h"
+
+#include "soundlib/OutputFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstdlib>
+#include <system_error>
+
+namespace {
+
+constexpr int64_t WavHeaderBytes = 44;
+
+void PutLe16(uint8_t* To, uint16_t Value) {
+    To[0] = static_cast<uint8_t>(Value);
+    To[1] = static_cast<uint8_t>(Value >> 8);
+}
+
+void PutLe32(uint8_t* To, uint32_t Value) {
+    PutLe16(To, static_cast<uint16_t>(Value));
+    PutLe16(To + 2, static_cast<uint16_t>(Value >> 16));
+}
+
+QString SystemReason(int Errno) {
+    return QString::fromStdString(std::generic_category().message(Errno));
+}
+
+QString WriteFailure(const QString& Path, int Errno) {
+    return QStringLiteral("Kan niet schrijven naar bestand %1: %2").arg(Path, SystemReason(Errno));
+}
+
+} // namespace
+
+TRecorder::TRecorder(TClock Clock) : FClock(std::move(Clock)) {}
+
+TRecorder::~TRecorder() {
+    if (FState == rsRecording)
+        Stop();
+    FreeDevice();
+    if (FInited)
+        BASS_Free();
+}
+
+bool TRecorder::InitOutput() {
+    if (FInited)
+        return true;
+    FInited = BASS_Init(0, 44100, 0, nullptr, nullptr) != 0;
+    return FInited;
+}
+
+bool TRecorder::InitDevice(int32_t Device) {
+    InitOutput();
+    if (FRecInited) {
+        BASS_RecordFree();
+        FRecInited = false;
+    }
+    if (!BASS_RecordInit(Device))
+        return false;
+    FRecInited = true;
+    FDevice = Device;
+    return true;
+}
+
+void TRecorder::FreeDevice() {
+    if (FRecInited) {
+        BASS_RecordFree();
+        FRecInited = false;
+    }
+}
+
+bool TRecorder::Start(const TPreset& P, const QString& FullPath) {
+    if (FState == rsRecording)
+        Stop();
+    if (!FRecInited && !InitDevice(FDevice))
+        return false;
+    QDir().mkpath(QFileInfo(FullPath).path()); // a failure shows when the file is created
+
+    FFormat = P.Format;
+    FChannels = P.Channels;
+    FCurrentPath = FullPath;
+    FWavBytes = 0;
+    FEncoder = 0;
+    FLevelL.store(0.0f, std::memory_order_relaxed);
+    FLevelR.store(0.0f, std::memory_order_relaxed);
+    FWavErrno.store(0, std::memory_order_relaxed);
+    FEncodeFailed = false;
+
+    if (FFormat == afWAV) {
+        int Errno = 0;
+        FWavFile = soundlib::TOutputFile::Create(FullPath.toStdString(), Errno);
+        if (!FWavFile)
+            throw EFileError(QStringLiteral("Kan bestand %1 niet aanmaken: %2")
+                                 .arg(FullPath, SystemReason(Errno))
+                                 .toStdString());
+        WriteWavHeader(P.Channels, P.SampleRate);
+    }
+
+    FRChan = BASS_RecordStart(static_cast<DWORD>(P.SampleRate), static_cast<DWORD>(P.Channels), 0,
+                              RecordCallback, this);
+    if (FRChan == 0) {
+        if (FWavFile) {
+            FWavFile->Close();
+            FWavFile.reset();
+        }
+        return false;
+    }
+    if (IsEncodedFormat(FFormat) && !StartEncoder(P, FullPath)) {
+        BASS_ChannelStop(FRChan);
+        FRChan = 0;
+        return false;
+    }
+    FStartedAt = FClock();
+    FState = rsRecording;
+    return true;
+}
+
+bool TRecorder::StartEncoder(const TPreset& P, const QString& FullPath) {
+    QString Options;
+    if (P.Format == afMP3 || P.Format == afOGG)
+        Options = QStringLiteral("-b %1").arg(P.Bitrate);
+    else if (P.Format == afOPUS)
+        Options = QStringLiteral("--bitrate %1").arg(P.Bitrate);
+    const QByteArray Text = Options.toLocal8Bit();
+    const QByteArray Path = FullPath.toUtf8();
+    switch (P.Format) {
+    case afMP3:
+        FEncoder =
+            BASS_Encode_MP3_StartFile(FRChan, Text.constData(), BASS_UNICODE, Path.constData());
+        break;
+    case afOGG:
+        FEncoder =
+            BASS_Encode_OGG_StartFile(FRChan, Text.constData(), BASS_UNICODE, Path.constData());
+        break;
+    case afOPUS:
+        FEncoder =
+            BASS_Encode_OPUS_StartFile(FRChan, Text.constData(), BASS_UNICODE, Path.constData());
+        break;
+    default:
+        FEncoder = 0;
+    }
+    return FEncoder != 0;
+}
+
+void TRecorder::Stop() {
+    if (FState != rsRecording)
+        return;
+    if (FRChan != 0) {
+        BASS_ChannelStop(FRChan);
+        FRChan = 0;
+    }
+    if (FEncoder != 0) {
+        FEncodeFailed = !BASS_Encode_Stop(FEncoder);
+        FEncoder = 0;
+    }
+    if (FFormat == afWAV)
+        FinishWavFile();
+    FLevelL.store(0.0f, std::memory_order_relaxed);
+    FLevelR.store(0.0f, std::memory_order_relaxed);
+    FState = rsIdle;
+}
+
+bool TRecorder::GetLevels(float& L, float& R) const {
+    if (FState != rsRecording) {
+        L = R = 0.0f;
+        return false;
+    }
+    L = FLevelL.load(std::memory_order_relaxed);
+    R = FLevelR.load(std::memory_order_relaxed);
+    return true;
+}
+
+bool TRecorder::CaptureAlive() const {
+    return FState == rsRecording && BASS_ChannelIsActive(FRChan) == BASS_ACTIVE_PLAYING;
+}
+
+QString TRecorder::WriteError() const {
+    if (const int Errno = FWavErrno.load(std::memory_order_acquire); Errno != 0)
+        return WriteFailure(FCurrentPath, Errno);
+    const bool EncoderFailed =
+        FEncodeFailed || (FEncoder != 0 && BASS_Encode_IsActive(FEncoder) == BASS_ACTIVE_STOPPED);
+    return EncoderFailed ? QStringLiteral("Kan niet schrijven naar bestand %1").arg(FCurrentPath)
+                         : QString();
+}
+
+void TRecorder::WriteWavHeader(int32_t Channels, int32_t SampleRate) {
+    const auto BlockAlign = static_cast<uint16_t>(Channels * 2);
+    uint8_t Header[WavHeaderBytes] = {};
+    std::copy_n("RIFF", 4, Header);
+    PutLe32(Header + 4, 36);
+    std::copy_n("WAVEfmt ", 8, Header + 8);
+    PutLe32(Header + 16, 16);
+    PutLe16(Header + 20, 1);
+    PutLe16(Header + 22, static_cast<uint16_t>(Channels));
+    PutLe32(Header + 24, static_cast<uint32_t>(SampleRate));
+    PutLe32(Header + 28, static_cast<uint32_t>(SampleRate) * BlockAlign);
+    PutLe16(Header + 32, BlockAlign);
+    PutLe16(Header + 34, 16);
+    std::copy_n("data", 4, Header + 36);
+    if (FWavFile->Write(Header, sizeof Header) != sizeof Header) {
+        const int Errno = FWavFile->Errno();
+        FWavFile.reset();
+        throw EFileError(WriteFailure(FCurrentPath, Errno).toStdString());
+    }
+}
+
+void TRecorder::AppendWav(const void* Buffer, DWORD Length) {
+    if (FWavFile->Failed())
+        return;
+    const size_t Written = FWavFile->Write(Buffer, Length);
+    if (Written == Length) {
+        FWavBytes += Length;
+        return;
+    }
+    // The disk is full or gone: stop appending. Keep the whole frames that reached the file,
+    // so that the completed header describes exactly what is on disk.
+    const int64_t BlockAlign = std::max(FChannels, 1) * 2;
+    const int64_t Kept = (FWavBytes + static_cast<int64_t>(Written)) / BlockAlign * BlockAlign;
+    FWavBytes = FWavFile->Truncate(WavHeaderBytes + Kept) ? Kept : FWavBytes + Written;
+    FWavErrno.store(FWavFile->Errno(), std::memory_order_release);
+}
+
+void TRecorder::FinishWavFile() {
+    if (!FWavFile)
+        return;
+    uint8_t Size[4];
+    PutLe32(Size, static_cast<uint32_t>(FWavBytes) + 36);
+    FWavFile->WriteAt(4, Size, sizeof Size);
+    PutLe32(Size, static_cast<uint32_t>(FWavBytes));
+    FWavFile->WriteAt(40, Size, sizeof Size);
+    const bool Closed = FWavFile->Close();
+    if (!Closed && FWavErrno.load(std::memory_order_relaxed) == 0)
+        FWavErrno.store(FWavFile->Errno(), std::memory_order_release);
+    FWavFile.reset();
+}
+
+BOOL RecordCallback(HRECORD, const void* Buffer, DWORD Length, void* User) {
+    constexpr BOOL GoOn = -1; // all bits set
+    auto* Self = static_cast<TRecorder*>(User);
+    if (!Self)
+        return GoOn;
+    const auto* Samples = static_cast<const int16_t*>(Buffer);
+    const DWORD Count = Length / 2;
+    int32_t Left = 0, Right = 0;
+    if (Self->FChannels == 2) {
+        for (DWORD I = 0; I + 1 < Count; I += 2) {
+            Left = std::max(Left, std::abs(int32_t{Samples[I]}));
+            Right = std::max(Right, std::abs(int32_t{Samples[I + 1]}));
+        }
+    } else {
+        for (DWORD I = 0; I < Count; ++I)
+            Left = std::max(Left, std::abs(int32_t{Samples[I]}));
+        Right = Left;
+    }
+    Self->FLevelL.store(static_cast<float>(Left / 32768.0), std::memory_order_relaxed);
+    Self->FLevelR.store(static_cast<float>(Right / 32768.0), std::memory_order_relaxed);
+    if (Self->FFormat == afWAV && Self->FWavFile)
+        Self->AppendWav(Buffer, Length);
+    return GoOn;
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "soundlib/RingBuffer.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Where the library's audio comes from: the sound server in the program, a script in tests.
+
+namespace soundlib {
+
+// 16-bit signed interleaved samples at Rate frames per second.
+struct TCaptureFormat {
+    uint32_t Rate = 0;
+    uint32_t Channels = 0;
+    uint32_t FrameBytes() const { return Channels * 2; }
+    bool operator==(const TCaptureFormat&) const = default;
+};
+
+struct TSourceInfo {
+    std::string Name; // shown to the operator
+    std::string Id;   // the backend's own name for it
+    bool Enabled = true;
+};
+
+// One running capture. The backend's thread writes what it captures into Ring(); the library's
+// recording thread reads it. A subclass's destructor stops its producer: once it has returned,
+// nothing writes into the ring any more.
+class TCaptureStream {
+public:
+    explicit TCaptureStream(const TCaptureFormat& Format);
+    virtual ~TCaptureStream() = default;
+    TCaptureStream(const TCaptureStream&) = delete;
+    TCaptureStream& operator=(const TCaptureStream&) = delete;
+
+    const TCaptureFormat& Format() const { return FFormat; }
+    TRingBuffer& Ring() { return FRing; }
+    // False once the capture died (server gone, source removed); no more audio will come.
+    bool Alive() const { return !FDead.load(std::memory_order_acquire); }
+    // Bytes the producer had to throw away because the ring was full.
+    uint64_t DroppedBytes() const { return FDropped.load(std::memory_order_relaxed); }
+
+protected:
+    // Producer side: never blocks, never allocates. A block that does not fit is dropped whole
+    // and counted, so the ring always holds whole frames.
+    void Deliver(const void* Data, size_t Bytes);
+    void DeliverSilence(size_t Bytes);
+    void MarkDead() { FDead.store(true, std::memory_order_release); }
+
+private:
+    TCaptureFormat FFormat;
+    TRingBuffer FRing;
+    std::atomic<bool> FDead{false};
+    std::atomic<uint64_t> FDropped{0};
+};
+
+// An opened recording device. Called on the caller's (user-interface) thread.
+class TCaptureDevice {
+public:
+    virtual ~TCaptureDevice() = default;
+    // Starts capturing at Format; on failure returns null and sets Error (a BASS error code).
+    // Reconnects to the server when the earlier connection was lost.
+    virtual std::unique_ptr<TCaptureStream> Start(const TCaptureFormat& Format, int& Error) = 0;
+};
+
+class TCaptureBackend {
+public:
+    virtual ~TCaptureBackend() = default;
+    // The recording devices in device-number order; 0 or a BASS error code.
+    virtual int ListSources(std::vector<TSourceInfo>& Sources) = 0;
+    // Opens device number Device (-1: the default device); null with Error set on failure.
+    virtual std::unique_ptr<TCaptureDevice> Open(int Device, int& Error) = 0;
+};
+
+// Replaces the backend the library captures from (the sound server unless a test installs
+// another; null goes back to the sound server). Releases everything the library holds first,
+// as BASS_Free does.
+void InstallCaptureBackend(std::unique_ptr<TCaptureBackend> Backend);
+
+// Bytes of the channel's capture thrown away because the recording thread fell 30 s behind.
+uint64_t ChannelDroppedBytes(uint32_t Handle);
+
+} // namespace soundlib

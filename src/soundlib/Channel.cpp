@@ -1,0 +1,77 @@
+#include "soundlib/Channel.h"
+
+#include <algorithm>
+
+namespace soundlib {
+
+TChannel::TChannel(HRECORD Handle, std::unique_ptr<TCaptureStream> Stream, RECORDPROC* Proc,
+                   void* User)
+    : FHandle(Handle), FFormat(Stream->Format()), FProc(Proc), FUser(User),
+      FStream(std::move(Stream)), FStarted(std::chrono::steady_clock::now()),
+      FBlock(size_t{FFormat.Rate} * DeliveryPeriod.count() / 1000 * FFormat.Channels) {
+    FPreroll.reserve(size_t{FFormat.Rate} * PrerollTime.count() * FFormat.Channels);
+}
+
+void TChannel::DeliverPending() {
+    const size_t FrameBytes = FFormat.FrameBytes();
+    const size_t BlockBytes = FBlock.size() * sizeof(int16_t);
+    for (;;) {
+        std::lock_guard Lock(FMutex);
+        if (FStopped.load(std::memory_order_relaxed) || !FStream)
+            return;
+        TRingBuffer& Ring = FStream->Ring();
+        size_t Bytes = std::min(Ring.ReadSpace(), BlockBytes);
+        Bytes -= Bytes % FrameBytes;
+        if (Bytes == 0)
+            return;
+        Ring.Read(FBlock.data(), Bytes);
+        if (FProc && !FProc(FHandle, FBlock.data(), static_cast<DWORD>(Bytes), FUser))
+            FStopped.store(true, std::memory_order_relaxed);
+        if (FEncoder) {
+            FEncoder->Write(FBlock.data(), Bytes / FrameBytes);
+        } else if (FPrerolling) {
+            if (std::chrono::steady_clock::now() - FStarted <= PrerollTime) {
+                FPreroll.insert(FPreroll.end(), FBlock.begin(),
+                                FBlock.begin() + Bytes / sizeof(int16_t));
+            } else {
+                FPrerolling = false;
+                std::vector<int16_t>().swap(FPreroll);
+            }
+        }
+    }
+}
+
+std::unique_ptr<TCaptureStream> TChannel::Stop() {
+    std::lock_guard Lock(FMutex);
+    FStopped.store(true, std::memory_order_relaxed);
+    return std::move(FStream);
+}
+
+bool TChannel::Active() const {
+    return !FStopped.load(std::memory_order_relaxed) && FStream && FStream->Alive();
+}
+
+uint64_t TChannel::DroppedBytes() const {
+    return FStream ? FStream->DroppedBytes() : 0;
+}
+
+bool TChannel::HasEncoder() const {
+    std::lock_guard Lock(FMutex);
+    return FEncoder != nullptr;
+}
+
+void TChannel::AttachEncoder(std::unique_ptr<TEncoder> Encoder) {
+    std::lock_guard Lock(FMutex);
+    if (FPrerolling)
+        Encoder->Write(FPreroll.data(), FPreroll.size() / FFormat.Channels);
+    FPrerolling = false;
+    std::vector<int16_t>().swap(FPreroll);
+    FEncoder = std::move(Encoder);
+}
+
+std::unique_ptr<TEncoder> TChannel::DetachEncoder() {
+    std::lock_guard Lock(FMutex);
+    return std::move(FEncoder);
+}
+
+} // namespace soundlib

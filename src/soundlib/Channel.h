@@ -1,0 +1,70 @@
+#pragma once
+
+#include "soundlib/CaptureBackend.h"
+#include "soundlib/Encoder.h"
+#include "soundlib/bass.h"
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace soundlib {
+
+using TSteadyTime = std::chrono::steady_clock::time_point;
+
+// The library delivers captured audio in blocks of at most this length; the sound server is
+// asked for fragments of it.
+inline constexpr std::chrono::milliseconds DeliveryPeriod{50};
+// An encoder attached within this time of its channel's start still gets the channel's audio
+// from the first sample on.
+inline constexpr std::chrono::seconds PrerollTime{2};
+
+// One recording channel: a capture stream, the callback it feeds and at most one encoder.
+class TChannel {
+public:
+    TChannel(HRECORD Handle, std::unique_ptr<TCaptureStream> Stream, RECORDPROC* Proc, void* User);
+
+    HRECORD Handle() const { return FHandle; }
+    const TCaptureFormat& Format() const { return FFormat; }
+
+    // Recording thread: hands what the ring holds to the callback and the encoder, one block
+    // at a time, until the ring is empty or the channel stopped.
+    void DeliverPending();
+
+    // Any thread but the recording thread: waits for a running callback to return; after that
+    // no callback runs. Hands back the still capturing stream (null if already stopped).
+    std::unique_ptr<TCaptureStream> Stop();
+
+    // Capturing, not stopped, and the callback has not asked to end. The caller makes sure
+    // Stop is not running at the same time.
+    bool Active() const;
+    uint64_t DroppedBytes() const;
+
+    bool HasEncoder() const;
+    // Attaches the channel's one encoder. An encoder attached within PrerollTime of the start
+    // begins with everything the channel delivered so far.
+    void AttachEncoder(std::unique_ptr<TEncoder> Encoder);
+    std::unique_ptr<TEncoder> DetachEncoder();
+
+private:
+    const HRECORD FHandle;
+    const TCaptureFormat FFormat;
+    RECORDPROC* const FProc;
+    void* const FUser;
+
+    // Held by the recording thread while it delivers a block, and by Stop and the encoder
+    // calls while they change the channel.
+    mutable std::mutex FMutex;
+    std::unique_ptr<TCaptureStream> FStream;
+    std::unique_ptr<TEncoder> FEncoder;
+    std::atomic<bool> FStopped{false};
+    // What was delivered before the first encoder came, during the first PrerollTime.
+    const TSteadyTime FStarted;
+    std::vector<int16_t> FPreroll;
+    bool FPrerolling = true;
+    std::vector<int16_t> FBlock; // recording thread only
+};
+
+} // namespace soundlib

@@ -1,0 +1,325 @@
+#include "soundlib/Library.h"
+
+#include "soundlib/PulseBackend.h"
+#include "soundlib/Wakeup.h"
+
+#include <cstring>
+
+namespace soundlib {
+
+namespace {
+// Rates the library captures at; the server converts from the device's own rate.
+constexpr uint32_t MinRate = 1000;
+constexpr uint32_t MaxRate = 384000;
+
+// The recording thread sleeps until audio arrives, but no longer than this.
+constexpr std::chrono::seconds IdleWake{1};
+
+thread_local bool IsRecordingThread = false;
+} // namespace
+
+TLibrary& TLibrary::Instance() {
+    RecordingWakeup(); // made first, so that it outlives the library at exit
+    static TLibrary Library;
+    return Library;
+}
+
+TLibrary::~TLibrary() {
+    ReleaseAll();
+}
+
+bool TLibrary::OnRecordingThread() {
+    return IsRecordingThread;
+}
+
+TCaptureBackend& TLibrary::Backend() {
+    if (!FBackend)
+        FBackend = CreatePulseBackend();
+    return *FBackend;
+}
+
+int TLibrary::Init(int Device) {
+    if (OnRecordingThread())
+        return BASS_ERROR_BUSY;
+    std::lock_guard Control(FControlMutex);
+    if (FInited)
+        return BASS_ERROR_ALREADY;
+    // Only the "no sound" output device exists: the library records, it does not play.
+    if (Device != 0)
+        return BASS_ERROR_DEVICE;
+    FInited = true;
+    return BASS_OK;
+}
+
+int TLibrary::Free() {
+    if (OnRecordingThread())
+        return BASS_ERROR_BUSY;
+    std::lock_guard Control(FControlMutex);
+    const bool WasInited = FInited;
+    ReleaseAll();
+    return WasInited ? BASS_OK : BASS_ERROR_INIT;
+}
+
+// Stops every channel, completes every encoder's file and closes the device and the
+// recording thread. Holds the control lock (or runs at exit).
+void TLibrary::ReleaseAll() {
+    std::map<DWORD, std::shared_ptr<TChannel>> Channels;
+    std::map<DWORD, TEncoderEntry> Encoders;
+    std::unique_ptr<TCaptureStream> Lingering;
+    {
+        std::lock_guard Lock(FMutex);
+        Channels.swap(FChannels);
+        Encoders.swap(FEncoders);
+        Lingering = std::move(FLinger.Stream);
+    }
+    for (auto& [Handle, Channel] : Channels)
+        Channel->Stop();
+    for (auto& [Handle, Entry] : Encoders)
+        if (auto Encoder = Entry.Channel->DetachEncoder())
+            Encoder->Finish();
+    Channels.clear();
+    Encoders.clear();
+    Lingering.reset();
+    StopRecordingThread();
+    FDevice.reset();
+    ++FDeviceGeneration;
+    FInited = false;
+}
+
+void TLibrary::StopRecordingThread() {
+    if (!FThread.joinable())
+        return;
+    {
+        std::lock_guard Lock(FMutex);
+        FQuit = true;
+    }
+    RecordingWakeup().Post();
+    FThread.join();
+    FQuit = false;
+}
+
+int TLibrary::RecordInit(int Device) {
+    if (OnRecordingThread())
+        return BASS_ERROR_BUSY;
+    std::lock_guard Control(FControlMutex);
+    if (FDevice)
+        return BASS_ERROR_ALREADY;
+    if (Device < -1)
+        return BASS_ERROR_DEVICE;
+    int Error = BASS_OK;
+    FDevice = Backend().Open(Device, Error);
+    if (FDevice)
+        ++FDeviceGeneration;
+    return Error;
+}
+
+int TLibrary::RecordFree() {
+    if (OnRecordingThread())
+        return BASS_ERROR_BUSY;
+    std::lock_guard Control(FControlMutex);
+    if (!FDevice)
+        return BASS_ERROR_INIT;
+    // Running channels keep their own capture until they are stopped.
+    std::unique_ptr<TCaptureStream> Lingering;
+    {
+        std::lock_guard Lock(FMutex);
+        Lingering = std::move(FLinger.Stream);
+    }
+    Lingering.reset();
+    FDevice.reset();
+    ++FDeviceGeneration;
+    return BASS_OK;
+}
+
+int TLibrary::GetDeviceInfo(DWORD Device, BASS_DEVICEINFO& Info) {
+    if (OnRecordingThread())
+        return BASS_ERROR_BUSY;
+    std::lock_guard Control(FControlMutex);
+    // A listing starts at device 0: read the server's devices afresh then.
+    if (Device == 0 || FSources.empty()) {
+        FSources.clear();
+        if (const int Error = Backend().ListSources(FSources); Error != BASS_OK)
+            return Error;
+    }
+    if (Device >= FSources.size())
+        return BASS_ERROR_DEVICE;
+    const TSourceInfo& Source = FSources[Device];
+    Info.name = FNames.insert(Source.Name).first->c_str();
+    Info.driver = FNames.insert(Source.Id).first->c_str();
+    Info.flags = Source.Enabled ? BASS_DEVICE_ENABLED : 0;
+    return BASS_OK;
+}
+
+// The stream a channel stopped less than LingerTime ago on this device, when it has this
+// format and still captures; any other lingering stream is closed.
+std::unique_ptr<TCaptureStream> TLibrary::TakeLinger(const TCaptureFormat& Format,
+                                                     TSteadyTime Now) {
+    std::unique_ptr<TCaptureStream> Stream;
+    {
+        std::lock_guard Lock(FMutex);
+        Stream = std::move(FLinger.Stream);
+    }
+    if (Stream && FLinger.DeviceGeneration == FDeviceGeneration && Now <= FLinger.Until &&
+        Stream->Format() == Format && Stream->Alive())
+        return Stream;
+    return nullptr;
+}
+
+int TLibrary::RecordStart(const TCaptureFormat& Format, DWORD Flags, RECORDPROC* Proc, void* User,
+                          HRECORD& Handle) {
+    if (OnRecordingThread())
+        return BASS_ERROR_BUSY;
+    std::lock_guard Control(FControlMutex);
+    if (!FDevice)
+        return BASS_ERROR_INIT;
+    if (Flags != 0)
+        return BASS_ERROR_ILLPARAM;
+    if (Format.Rate < MinRate || Format.Rate > MaxRate)
+        return BASS_ERROR_FREQ;
+    if (Format.Channels < 1 || Format.Channels > 2)
+        return BASS_ERROR_FORMAT;
+    const TSteadyTime Now = std::chrono::steady_clock::now();
+    std::unique_ptr<TCaptureStream> Stream = TakeLinger(Format, Now);
+    if (!Stream) {
+        int Error = BASS_OK;
+        Stream = FDevice->Start(Format, Error);
+        if (!Stream)
+            return Error;
+    }
+    Handle = ++FNextHandle;
+    auto Channel = std::make_shared<TChannel>(Handle, std::move(Stream), Proc, User);
+    {
+        std::lock_guard Lock(FMutex);
+        FChannels.emplace(Handle, std::move(Channel));
+    }
+    if (!FThread.joinable())
+        FThread = std::thread(&TLibrary::RecordingLoop, this);
+    return BASS_OK;
+}
+
+int TLibrary::ChannelStop(DWORD Handle) {
+    if (OnRecordingThread())
+        return BASS_ERROR_BUSY;
+    std::lock_guard Control(FControlMutex);
+    std::shared_ptr<TChannel> Channel;
+    {
+        std::lock_guard Lock(FMutex);
+        auto It = FChannels.find(Handle);
+        if (It == FChannels.end())
+            return BASS_ERROR_HANDLE;
+        Channel = std::move(It->second);
+        FChannels.erase(It);
+    }
+    std::unique_ptr<TCaptureStream> Stream = Channel->Stop();
+    if (Stream && Stream->Alive()) {
+        std::lock_guard Lock(FMutex);
+        std::swap(FLinger.Stream, Stream);
+        FLinger.DeviceGeneration = FDeviceGeneration;
+        FLinger.Until = std::chrono::steady_clock::now() + LingerTime;
+    }
+    RecordingWakeup().Post(); // to close the lingering stream in time
+    return BASS_OK;
+}
+
+int TLibrary::ChannelIsActive(DWORD Handle, DWORD& State) {
+    std::lock_guard Lock(FMutex);
+    auto It = FChannels.find(Handle);
+    State =
+        It != FChannels.end() && It->second->Active() ? BASS_ACTIVE_PLAYING : BASS_ACTIVE_STOPPED;
+    return It == FChannels.end() ? BASS_ERROR_HANDLE : BASS_OK;
+}
+
+uint64_t TLibrary::DroppedBytes(DWORD Handle) {
+    std::lock_guard Lock(FMutex);
+    auto It = FChannels.find(Handle);
+    return It == FChannels.end() ? 0 : It->second->DroppedBytes();
+}
+
+int TLibrary::EncodeStart(TEncoderKind Kind, DWORD Handle, const char* Options, DWORD Flags,
+                          const char* Path, HENCODE& Encoder) {
+    if (OnRecordingThread())
+        return BASS_ERROR_BUSY;
+    std::lock_guard Control(FControlMutex);
+    if ((Flags & ~BASS_UNICODE) != 0 || !Options || !Path)
+        return BASS_ERROR_ILLPARAM;
+    std::shared_ptr<TChannel> Channel;
+    {
+        std::lock_guard Lock(FMutex);
+        auto It = FChannels.find(Handle);
+        if (It == FChannels.end())
+            return BASS_ERROR_HANDLE;
+        Channel = It->second;
+    }
+    if (Channel->HasEncoder())
+        return BASS_ERROR_ALREADY;
+    int Error = BASS_OK;
+    std::unique_ptr<TEncoder> Created =
+        CreateEncoder(Kind, Options, Channel->Format(), Path, Error);
+    if (!Created)
+        return Error;
+    const TEncoder* Raw = Created.get();
+    Channel->AttachEncoder(std::move(Created));
+    Encoder = ++FNextHandle;
+    std::lock_guard Lock(FMutex);
+    FEncoders.emplace(Encoder, TEncoderEntry{std::move(Channel), Raw});
+    return BASS_OK;
+}
+
+int TLibrary::EncodeStop(DWORD Handle) {
+    if (OnRecordingThread())
+        return BASS_ERROR_BUSY;
+    std::lock_guard Control(FControlMutex);
+    std::shared_ptr<TChannel> Channel;
+    {
+        std::lock_guard Lock(FMutex);
+        auto It = FEncoders.find(Handle);
+        if (It == FEncoders.end())
+            return BASS_ERROR_HANDLE;
+        Channel = std::move(It->second.Channel);
+        FEncoders.erase(It);
+    }
+    std::unique_ptr<TEncoder> Encoder = Channel->DetachEncoder();
+    return Encoder ? Encoder->Finish() : BASS_ERROR_HANDLE;
+}
+
+int TLibrary::EncodeIsActive(DWORD Handle, DWORD& State) {
+    std::lock_guard Lock(FMutex);
+    auto It = FEncoders.find(Handle);
+    State = It != FEncoders.end() && !It->second.Encoder->Failed() ? BASS_ACTIVE_PLAYING
+                                                                   : BASS_ACTIVE_STOPPED;
+    return It == FEncoders.end() ? BASS_ERROR_HANDLE : BASS_OK;
+}
+
+void TLibrary::InstallBackend(std::unique_ptr<TCaptureBackend> Backend) {
+    std::lock_guard Control(FControlMutex);
+    ReleaseAll();
+    FSources.clear();
+    FBackend = std::move(Backend);
+}
+
+void TLibrary::RecordingLoop() {
+    IsRecordingThread = true;
+    std::vector<std::shared_ptr<TChannel>> Channels;
+    for (;;) {
+        std::unique_ptr<TCaptureStream> Expired;
+        TSteadyTime Deadline = std::chrono::steady_clock::now() + IdleWake;
+        {
+            std::lock_guard Lock(FMutex);
+            if (FQuit)
+                return;
+            Channels.clear();
+            for (const auto& [Handle, Channel] : FChannels)
+                Channels.push_back(Channel);
+            if (FLinger.Stream && std::chrono::steady_clock::now() > FLinger.Until)
+                Expired = std::move(FLinger.Stream);
+            else if (FLinger.Stream)
+                Deadline = std::min(Deadline, FLinger.Until);
+        }
+        Expired.reset();
+        for (const auto& Channel : Channels)
+            Channel->DeliverPending();
+        RecordingWakeup().WaitUntil(Deadline);
+    }
+}
+
+} // namespace soundlib

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "soundlib/CaptureBackend.h"
+#include "soundlib/Channel.h"
+#include "soundlib/Encoder.h"
+#include "soundlib/bass.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+
+namespace soundlib {
+
+// The state behind the BASS_* calls. Each operation returns BASS_OK or a BASS error code.
+//
+// Threads: the control operations (everything but ChannelIsActive, EncodeIsActive and
+// DroppedBytes) may be called from any thread but the recording thread, one at a time; they
+// may block for up to the backend's connection timeout. The recording thread is the library's
+// own: woken when captured audio waits, it feeds callbacks and encoders and closes a stream
+// that lingered too long.
+class TLibrary {
+public:
+    static TLibrary& Instance();
+    ~TLibrary();
+
+    int Init(int Device);
+    int Free();
+    int RecordInit(int Device);
+    int RecordFree();
+    int GetDeviceInfo(DWORD Device, BASS_DEVICEINFO& Info);
+    int RecordStart(const TCaptureFormat& Format, DWORD Flags, RECORDPROC* Proc, void* User,
+                    HRECORD& Handle);
+    int ChannelStop(DWORD Handle);
+    int ChannelIsActive(DWORD Handle, DWORD& State);
+    int EncodeStart(TEncoderKind Kind, DWORD Handle, const char* Options, DWORD Flags,
+                    const char* Path, HENCODE& Encoder);
+    int EncodeStop(DWORD Handle);
+    int EncodeIsActive(DWORD Handle, DWORD& State);
+
+    void InstallBackend(std::unique_ptr<TCaptureBackend> Backend);
+    uint64_t DroppedBytes(DWORD Handle);
+
+private:
+    TLibrary() = default;
+
+    // A stopped channel's stream keeps capturing this long, so that a channel started right
+    // after it continues with the very next sample.
+    static constexpr std::chrono::seconds LingerTime{1};
+
+    struct TLinger {
+        std::unique_ptr<TCaptureStream> Stream;
+        uint64_t DeviceGeneration = 0;
+        TSteadyTime Until;
+    };
+    struct TEncoderEntry {
+        std::shared_ptr<TChannel> Channel;
+        const TEncoder* Encoder;
+    };
+
+    static bool OnRecordingThread();
+    TCaptureBackend& Backend();
+    std::unique_ptr<TCaptureStream> TakeLinger(const TCaptureFormat& Format, TSteadyTime Now);
+    void ReleaseAll();
+    void StopRecordingThread();
+    void RecordingLoop();
+
+    std::mutex FControlMutex; // serializes the control operations
+    bool FInited = false;
+    std::unique_ptr<TCaptureBackend> FBackend;
+    std::unique_ptr<TCaptureDevice> FDevice;
+    uint64_t FDeviceGeneration = 0; // counts the devices opened
+    std::set<std::string> FNames;   // device names handed out; the pointers stay valid
+    std::vector<TSourceInfo> FSources;
+    DWORD FNextHandle = 0;
+
+    // Shared with the recording thread; never held while a channel's lock is taken.
+    std::mutex FMutex;
+    std::map<DWORD, std::shared_ptr<TChannel>> FChannels;
+    std::map<DWORD, TEncoderEntry> FEncoders;
+    TLinger FLinger;
+    bool FQuit = false;
+    std::thread FThread;
+};
+
+} // namespace soundlib

@@ -1,0 +1,169 @@
+#include "soundlib/Encoder.h"
+#include "soundlib/OutputFile.h"
+
+#include <vorbis/vorbisenc.h>
+
+#include <random>
+
+namespace soundlib {
+
+namespace {
+
+// Sets up Info for an average bitrate of Kbps, as `oggenc -b N` does: nominal bitrate
+// without hard limits, bitrate management off. False when libvorbis has no mode for it.
+bool SetUpBitrate(vorbis_info& Info, const TCaptureFormat& Format, int Kbps) {
+    return vorbis_encode_setup_managed(&Info, Format.Channels, Format.Rate, -1, Kbps * 1000L, -1) ==
+               0 &&
+           vorbis_encode_ctl(&Info, OV_ECTL_RATEMANAGE2_SET, nullptr) == 0;
+}
+
+// The bitrate nearest to Kbps that libvorbis supports at this rate and channel count, or 0.
+int NearestBitrate(const TCaptureFormat& Format, int Kbps) {
+    for (int Step = 0; Step <= 1000; ++Step)
+        for (int Candidate : {Kbps - Step, Kbps + Step}) {
+            if (Candidate < 1)
+                continue;
+            vorbis_info Info;
+            vorbis_info_init(&Info);
+            const bool Ok = SetUpBitrate(Info, Format, Candidate);
+            vorbis_info_clear(&Info);
+            if (Ok)
+                return Candidate;
+        }
+    return 0;
+}
+
+// The libvorbis and libogg state of one file; each part is cleared in reverse order of setup.
+struct TVorbisState {
+    vorbis_info Info;
+    vorbis_comment Comment;
+    vorbis_dsp_state Dsp;
+    vorbis_block Block;
+    ogg_stream_state Stream;
+    int Ready = 0; // how many of the five parts are set up
+
+    TVorbisState() {
+        vorbis_info_init(&Info);
+        vorbis_comment_init(&Comment);
+        Ready = 2;
+    }
+    ~TVorbisState() {
+        if (Ready >= 5)
+            ogg_stream_clear(&Stream);
+        if (Ready >= 4)
+            vorbis_block_clear(&Block);
+        if (Ready >= 3)
+            vorbis_dsp_clear(&Dsp);
+        vorbis_comment_clear(&Comment);
+        vorbis_info_clear(&Info);
+    }
+    TVorbisState(const TVorbisState&) = delete;
+    TVorbisState& operator=(const TVorbisState&) = delete;
+};
+
+class TOggEncoder : public TEncoder {
+public:
+    TOggEncoder(std::unique_ptr<TVorbisState> State, std::unique_ptr<TOutputFile> File,
+                uint32_t Channels)
+        : FState(std::move(State)), FFile(std::move(File)), FChannels(Channels) {}
+
+    // Writes the three header packets on pages of their own, as the format asks.
+    bool WriteHeaders() {
+        ogg_packet Ident, Comments, Codebooks;
+        vorbis_analysis_headerout(&FState->Dsp, &FState->Comment, &Ident, &Comments, &Codebooks);
+        ogg_stream_packetin(&FState->Stream, &Ident);
+        ogg_stream_packetin(&FState->Stream, &Comments);
+        ogg_stream_packetin(&FState->Stream, &Codebooks);
+        ogg_page Page;
+        while (ogg_stream_flush(&FState->Stream, &Page) != 0)
+            if (!WritePage(Page))
+                return false;
+        return true;
+    }
+
+protected:
+    bool Encode(const int16_t* Samples, size_t Frames) override {
+        float** Buffer = vorbis_analysis_buffer(&FState->Dsp, static_cast<int>(Frames));
+        for (size_t I = 0; I < Frames; ++I)
+            for (uint32_t C = 0; C < FChannels; ++C)
+                Buffer[C][I] = Samples[I * FChannels + C] / 32768.0f;
+        vorbis_analysis_wrote(&FState->Dsp, static_cast<int>(Frames));
+        return WritePackets();
+    }
+
+    bool Complete() override {
+        vorbis_analysis_wrote(&FState->Dsp, 0);
+        bool Ok = WritePackets();
+        ogg_page Page;
+        while (Ok && ogg_stream_flush(&FState->Stream, &Page) != 0)
+            Ok = WritePage(Page);
+        return FFile->Close() && Ok;
+    }
+
+private:
+    bool WritePackets() {
+        vorbis_dsp_state* Dsp = &FState->Dsp;
+        vorbis_block* Block = &FState->Block;
+        while (vorbis_analysis_blockout(Dsp, Block) == 1) {
+            vorbis_analysis(Block, nullptr);
+            vorbis_bitrate_addblock(Block);
+            ogg_packet Packet;
+            while (vorbis_bitrate_flushpacket(Dsp, &Packet) == 1) {
+                ogg_stream_packetin(&FState->Stream, &Packet);
+                ogg_page Page;
+                while (ogg_stream_pageout(&FState->Stream, &Page) != 0)
+                    if (!WritePage(Page))
+                        return false;
+            }
+        }
+        return true;
+    }
+    bool WritePage(const ogg_page& Page) {
+        const auto Header = static_cast<size_t>(Page.header_len);
+        const auto Body = static_cast<size_t>(Page.body_len);
+        return FFile->Write(Page.header, Header) == Header && FFile->Write(Page.body, Body) == Body;
+    }
+
+    std::unique_ptr<TVorbisState> FState;
+    std::unique_ptr<TOutputFile> FFile;
+    const uint32_t FChannels;
+};
+
+} // namespace
+
+std::unique_ptr<TEncoder> CreateOggEncoder(int Kbps, const TCaptureFormat& Format,
+                                           const std::string& Path, int& Error) {
+    const int Supported = NearestBitrate(Format, Kbps);
+    auto State = std::make_unique<TVorbisState>();
+    if (Supported == 0 || !SetUpBitrate(State->Info, Format, Supported) ||
+        vorbis_encode_setup_init(&State->Info) != 0) {
+        Error = BASS_ERROR_FORMAT;
+        return nullptr;
+    }
+    if (vorbis_analysis_init(&State->Dsp, &State->Info) != 0) {
+        Error = BASS_ERROR_MEM;
+        return nullptr;
+    }
+    State->Ready = 3;
+    vorbis_block_init(&State->Dsp, &State->Block);
+    State->Ready = 4;
+    std::random_device Random;
+    ogg_stream_init(&State->Stream, static_cast<int>(Random()));
+    State->Ready = 5;
+    int Errno = 0;
+    auto File = TOutputFile::Create(Path, Errno);
+    if (!File) {
+        Error = BASS_ERROR_CREATE;
+        return nullptr;
+    }
+    auto Encoder =
+        std::make_unique<TOggEncoder>(std::move(State), std::move(File), Format.Channels);
+    if (!Encoder->WriteHeaders()) {
+        Encoder->Finish();
+        Error = BASS_ERROR_CREATE;
+        return nullptr;
+    }
+    return Encoder;
+}
+
+} // namespace soundlib

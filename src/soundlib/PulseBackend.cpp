@@ -1,0 +1,329 @@
+#include "soundlib/PulseBackend.h"
+
+#include "soundlib/Channel.h"
+#include "soundlib/bass.h"
+
+#include <pulse/pulseaudio.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <functional>
+
+namespace soundlib {
+
+namespace {
+
+// No answer from the server within this time counts as no server.
+constexpr pa_usec_t AnswerTimeout = 2 * PA_USEC_PER_SEC;
+
+struct TLoopDeleter {
+    void operator()(pa_threaded_mainloop* Loop) const {
+        pa_threaded_mainloop_stop(Loop);
+        pa_threaded_mainloop_free(Loop);
+    }
+};
+
+class TLoopLock {
+public:
+    explicit TLoopLock(pa_threaded_mainloop* Loop) : FLoop(Loop) {
+        pa_threaded_mainloop_lock(FLoop);
+    }
+    ~TLoopLock() { pa_threaded_mainloop_unlock(FLoop); }
+    TLoopLock(const TLoopLock&) = delete;
+    TLoopLock& operator=(const TLoopLock&) = delete;
+
+private:
+    pa_threaded_mainloop* FLoop;
+};
+
+// One connection to the server: a threaded main loop (the thread that delivers captured
+// audio) and its context. Streams share it and keep it alive while they run.
+class TPulseConnection {
+public:
+    // Connects within AnswerTimeout; null with Error set when there is no usable server.
+    static std::shared_ptr<TPulseConnection> Connect(int& Error);
+    ~TPulseConnection();
+
+    bool Alive() const { return FReady.load(std::memory_order_acquire); }
+    pa_threaded_mainloop* Loop() const { return FLoop.get(); }
+    pa_context* Context() const { return FContext; }
+
+    // With the loop locked: waits until Done() or AnswerTimeout passes; returns Done().
+    bool Wait(const std::function<bool()>& Done);
+    int ListSources(std::vector<TSourceInfo>& Sources);
+
+private:
+    TPulseConnection() = default;
+    static void OnState(pa_context* Context, void* User);
+
+    std::unique_ptr<pa_threaded_mainloop, TLoopDeleter> FLoop;
+    pa_context* FContext = nullptr;
+    std::atomic<bool> FReady{false};
+};
+
+std::shared_ptr<TPulseConnection> TPulseConnection::Connect(int& Error) {
+    std::shared_ptr<TPulseConnection> Connection(new TPulseConnection());
+    Connection->FLoop.reset(pa_threaded_mainloop_new());
+    if (!Connection->FLoop) {
+        Error = BASS_ERROR_MEM;
+        return nullptr;
+    }
+    pa_threaded_mainloop* Loop = Connection->Loop();
+    Connection->FContext = pa_context_new(pa_threaded_mainloop_get_api(Loop), "Vantor 2026");
+    if (!Connection->FContext) {
+        Error = BASS_ERROR_MEM;
+        return nullptr;
+    }
+    pa_context_set_state_callback(Connection->FContext, OnState, Connection.get());
+    if (pa_threaded_mainloop_start(Loop) < 0) {
+        Error = BASS_ERROR_MEM;
+        return nullptr;
+    }
+    {
+        TLoopLock Lock(Loop);
+        pa_context* Context = Connection->FContext;
+        const bool Ready =
+            pa_context_connect(Context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0 &&
+            Connection->Wait([Context] {
+                const pa_context_state_t State = pa_context_get_state(Context);
+                return State == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(State);
+            }) &&
+            pa_context_get_state(Context) == PA_CONTEXT_READY;
+        if (!Ready) {
+            Error = BASS_ERROR_DRIVER;
+            return nullptr;
+        }
+    }
+    return Connection;
+}
+
+TPulseConnection::~TPulseConnection() {
+    if (FContext) {
+        TLoopLock Lock(Loop());
+        pa_context_set_state_callback(FContext, nullptr, nullptr);
+        pa_context_disconnect(FContext);
+        pa_context_unref(FContext);
+    }
+}
+
+void TPulseConnection::OnState(pa_context* Context, void* User) {
+    auto* Self = static_cast<TPulseConnection*>(User);
+    Self->FReady.store(pa_context_get_state(Context) == PA_CONTEXT_READY,
+                       std::memory_order_release);
+    pa_threaded_mainloop_signal(Self->Loop(), 0);
+}
+
+bool TPulseConnection::Wait(const std::function<bool()>& Done) {
+    struct TTimer {
+        pa_threaded_mainloop* Loop;
+        bool Expired = false;
+    } Timer{Loop()};
+    auto OnTimer = [](pa_mainloop_api*, pa_time_event*, const struct timeval*, void* User) {
+        auto* T = static_cast<TTimer*>(User);
+        T->Expired = true;
+        pa_threaded_mainloop_signal(T->Loop, 0);
+    };
+    pa_time_event* Event =
+        pa_context_rttime_new(FContext, pa_rtclock_now() + AnswerTimeout, OnTimer, &Timer);
+    while (!Done() && !Timer.Expired)
+        pa_threaded_mainloop_wait(Loop());
+    if (Event)
+        pa_threaded_mainloop_get_api(Loop())->time_free(Event);
+    return Done();
+}
+
+int TPulseConnection::ListSources(std::vector<TSourceInfo>& Sources) {
+    struct TListing {
+        pa_threaded_mainloop* Loop;
+        std::vector<std::pair<uint32_t, TSourceInfo>> Found{};
+        bool Done = false;
+        bool Failed = false;
+    } Listing{Loop(), {}};
+    auto OnSource = [](pa_context*, const pa_source_info* Info, int Eol, void* User) {
+        auto* L = static_cast<TListing*>(User);
+        if (Eol != 0) {
+            L->Done = true;
+            L->Failed = Eol < 0;
+            pa_threaded_mainloop_signal(L->Loop, 0);
+            return;
+        }
+        const bool Unplugged =
+            Info->active_port && Info->active_port->available == PA_PORT_AVAILABLE_NO;
+        L->Found.push_back(
+            {Info->index,
+             {Info->description ? Info->description : Info->name, Info->name, !Unplugged}});
+    };
+    TLoopLock Lock(Loop());
+    pa_operation* Op = pa_context_get_source_info_list(FContext, OnSource, &Listing);
+    if (!Op)
+        return BASS_ERROR_DRIVER;
+    const bool Done = Wait([&] { return Listing.Done || !Alive(); });
+    if (!Done || !Listing.Done)
+        pa_operation_cancel(Op);
+    pa_operation_unref(Op);
+    if (!Listing.Done || Listing.Failed)
+        return BASS_ERROR_DRIVER;
+    std::sort(Listing.Found.begin(), Listing.Found.end(),
+              [](const auto& A, const auto& B) { return A.first < B.first; });
+    for (auto& [Index, Source] : Listing.Found)
+        Sources.push_back(std::move(Source));
+    return BASS_OK;
+}
+
+// One record stream. The read callback runs on the connection's loop thread: it moves what
+// the server sent into the ring and never blocks.
+class TPulseStream : public TCaptureStream {
+public:
+    TPulseStream(const TCaptureFormat& Format, std::shared_ptr<TPulseConnection> Connection)
+        : TCaptureStream(Format), FConnection(std::move(Connection)) {}
+    ~TPulseStream() override;
+
+    // Source: the server's name of the source, empty for the default source. BASS_OK or the
+    // error code.
+    int Connect(const std::string& Source);
+
+private:
+    static void OnRead(pa_stream* Stream, size_t Bytes, void* User);
+    static void OnState(pa_stream* Stream, void* User);
+
+    std::shared_ptr<TPulseConnection> FConnection;
+    pa_stream* FStream = nullptr;
+};
+
+int TPulseStream::Connect(const std::string& Source) {
+    TLoopLock Lock(FConnection->Loop());
+    const pa_sample_spec Spec{PA_SAMPLE_S16LE, Format().Rate,
+                              static_cast<uint8_t>(Format().Channels)};
+    FStream = pa_stream_new(FConnection->Context(), "Opname", &Spec, nullptr);
+    if (!FStream)
+        return FConnection->Alive() ? BASS_ERROR_FORMAT : BASS_ERROR_DRIVER;
+    pa_stream_set_read_callback(FStream, OnRead, this);
+    pa_stream_set_state_callback(FStream, OnState, this);
+    const uint32_t Server = static_cast<uint32_t>(-1); // the server's choice
+    const auto Period = std::chrono::microseconds(DeliveryPeriod).count();
+    pa_buffer_attr Attr{Server, Server, Server, Server,
+                        static_cast<uint32_t>(pa_usec_to_bytes(Period, &Spec))};
+    const char* Device = Source.empty() ? nullptr : Source.c_str();
+    pa_stream* Stream = FStream;
+    const bool Ready =
+        pa_stream_connect_record(FStream, Device, &Attr, PA_STREAM_ADJUST_LATENCY) >= 0 &&
+        FConnection->Wait([Stream] {
+            const pa_stream_state_t State = pa_stream_get_state(Stream);
+            return State == PA_STREAM_READY || !PA_STREAM_IS_GOOD(State);
+        }) &&
+        pa_stream_get_state(FStream) == PA_STREAM_READY;
+    if (Ready)
+        return BASS_OK;
+    if (!FConnection->Alive())
+        return BASS_ERROR_DRIVER;
+    return pa_context_errno(FConnection->Context()) == PA_ERR_NOENTITY ? BASS_ERROR_DEVICE
+                                                                       : BASS_ERROR_NOTAVAIL;
+}
+
+TPulseStream::~TPulseStream() {
+    if (!FStream)
+        return;
+    TLoopLock Lock(FConnection->Loop());
+    pa_stream_set_read_callback(FStream, nullptr, nullptr);
+    pa_stream_set_state_callback(FStream, nullptr, nullptr);
+    if (PA_STREAM_IS_GOOD(pa_stream_get_state(FStream)))
+        pa_stream_disconnect(FStream);
+    pa_stream_unref(FStream);
+}
+
+void TPulseStream::OnRead(pa_stream* Stream, size_t, void* User) {
+    auto* Self = static_cast<TPulseStream*>(User);
+    while (pa_stream_readable_size(Stream) > 0) {
+        const void* Data = nullptr;
+        size_t Bytes = 0;
+        if (pa_stream_peek(Stream, &Data, &Bytes) < 0) {
+            Self->MarkDead();
+            return;
+        }
+        if (Bytes == 0)
+            return;
+        if (Data)
+            Self->Deliver(Data, Bytes);
+        else
+            Self->DeliverSilence(Bytes); // a hole in the source's audio
+        pa_stream_drop(Stream);
+    }
+}
+
+void TPulseStream::OnState(pa_stream* Stream, void* User) {
+    auto* Self = static_cast<TPulseStream*>(User);
+    if (!PA_STREAM_IS_GOOD(pa_stream_get_state(Stream)))
+        Self->MarkDead();
+    pa_threaded_mainloop_signal(Self->FConnection->Loop(), 0);
+}
+
+class TPulseDevice : public TCaptureDevice {
+public:
+    TPulseDevice(std::shared_ptr<TPulseConnection> Connection, std::string Source)
+        : FConnection(std::move(Connection)), FSource(std::move(Source)) {}
+
+    std::unique_ptr<TCaptureStream> Start(const TCaptureFormat& Format, int& Error) override {
+        if (!FConnection->Alive()) {
+            auto Connection = TPulseConnection::Connect(Error);
+            if (!Connection)
+                return nullptr;
+            FConnection = std::move(Connection);
+        }
+        auto Stream = std::make_unique<TPulseStream>(Format, FConnection);
+        Error = Stream->Connect(FSource);
+        return Error == BASS_OK ? std::move(Stream) : nullptr;
+    }
+
+private:
+    std::shared_ptr<TPulseConnection> FConnection;
+    std::string FSource;
+};
+
+class TPulseBackend : public TCaptureBackend {
+public:
+    int ListSources(std::vector<TSourceInfo>& Sources) override {
+        int Error = BASS_OK;
+        auto Server = Connection(Error);
+        return Server ? Server->ListSources(Sources) : Error;
+    }
+
+    std::unique_ptr<TCaptureDevice> Open(int Device, int& Error) override {
+        auto Server = Connection(Error);
+        if (!Server)
+            return nullptr;
+        std::string Source;
+        if (Device >= 0) {
+            std::vector<TSourceInfo> Sources;
+            Error = Server->ListSources(Sources);
+            if (Error != BASS_OK)
+                return nullptr;
+            if (static_cast<size_t>(Device) >= Sources.size()) {
+                Error = BASS_ERROR_DEVICE;
+                return nullptr;
+            }
+            Source = Sources[Device].Id;
+        }
+        return std::make_unique<TPulseDevice>(std::move(Server), std::move(Source));
+    }
+
+private:
+    // The open device's connection while it is alive, a new one otherwise.
+    std::shared_ptr<TPulseConnection> Connection(int& Error) {
+        if (auto Last = FLast.lock(); Last && Last->Alive())
+            return Last;
+        auto Server = TPulseConnection::Connect(Error);
+        FLast = Server;
+        return Server;
+    }
+
+    std::weak_ptr<TPulseConnection> FLast;
+};
+
+} // namespace
+
+std::unique_ptr<TCaptureBackend> CreatePulseBackend() {
+    return std::make_unique<TPulseBackend>();
+}
+
+} // namespace soundlib

@@ -1,0 +1,336 @@
+#include "audio/uRecorder.h"
+#include "soundlib/ScriptedBackend.h"
+#include "support/AudioCheck.h"
+#include "support/FileSizeLimit.h"
+#include "support/WaitUntil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+using namespace std::chrono_literals;
+using soundlib::TScript;
+
+namespace {
+
+TPreset Preset(TAudioFormat Format, int32_t Rate, int32_t Channels, int32_t Bitrate = 0) {
+    TPreset P;
+    P.Format = Format;
+    P.SampleRate = Rate;
+    P.Channels = Channels;
+    P.Bitrate = Bitrate;
+    return P;
+}
+
+std::vector<int16_t> Noise(size_t Count) {
+    std::mt19937 Random(11);
+    std::normal_distribution<double> Gauss(0, 5000);
+    std::vector<int16_t> Samples(Count);
+    for (int16_t& S : Samples)
+        S = static_cast<int16_t>(std::clamp(Gauss(Random), -32768.0, 32767.0));
+    return Samples;
+}
+
+uint32_t Le32At(const std::vector<uint8_t>& Bytes, size_t At) {
+    return Bytes[At] | Bytes[At + 1] << 8 | Bytes[At + 2] << 16 | uint32_t(Bytes[At + 3]) << 24;
+}
+
+// A completed WAV file: its RIFF and data sizes describe its length.
+void ExpectCompleteWav(const QString& Path) {
+    const std::vector<uint8_t> Bytes = ReadFileBytes(Path.toStdString());
+    ASSERT_GE(Bytes.size(), 44u) << Path.toStdString();
+    EXPECT_EQ(Le32At(Bytes, 4), Bytes.size() - 8) << Path.toStdString();
+    EXPECT_EQ(Le32At(Bytes, 40), Bytes.size() - 44) << Path.toStdString();
+}
+
+qint64 SizeOf(const QString& Path) {
+    return QFileInfo(Path).size();
+}
+
+class Recorder : public testing::Test {
+protected:
+    QString PathOf(const QString& Name) const { return Dir.path() + "/" + Name; }
+    QTemporaryDir Dir;
+};
+
+} // namespace
+
+TEST_F(Recorder, LevelsArePeaksOfTheLatestBlock) {
+    const struct {
+        const char* Name;
+        int32_t Channels;
+        std::vector<int16_t> Block;
+        float L, R;
+    } Cases[] = {
+        {"stereo", 2, {1000, -32768, 1000, -32768, -7, 5}, 0.030517578125f, 1.0f},
+        {"odd sample ignored", 2, {100, -200, 30000}, float(100 / 32768.0), float(200 / 32768.0)},
+        {"mono", 1, {-5, 32767, 12}, float(32767 / 32768.0), float(32767 / 32768.0)},
+        {"empty", 2, {}, 0.0f, 0.0f},
+    };
+    for (const auto& Case : Cases) {
+        soundlib::InstallScriptedBackend({.Signal = soundlib::SamplesSignal({}, 1)});
+        TRecorder R;
+        float L = -1, Right = -1;
+        EXPECT_FALSE(R.GetLevels(L, Right));
+        EXPECT_EQ(L, 0.0f);
+        EXPECT_EQ(Right, 0.0f);
+        ASSERT_TRUE(R.Start(Preset(afWAV, 44100, Case.Channels), PathOf("levels.wav")));
+        const std::vector<int16_t> Loud(4, 32767);
+        RecordCallback(0, Loud.data(), DWORD(Loud.size() * 2), &R);
+        EXPECT_NE(RecordCallback(0, Case.Block.data(), DWORD(Case.Block.size() * 2), &R), 0);
+        ASSERT_TRUE(R.GetLevels(L, Right));
+        EXPECT_EQ(L, Case.L) << Case.Name;
+        EXPECT_EQ(Right, Case.R) << Case.Name;
+        R.Stop();
+        EXPECT_FALSE(R.GetLevels(L, Right));
+        EXPECT_EQ(L, 0.0f);
+        EXPECT_EQ(Right, 0.0f);
+    }
+    EXPECT_NE(RecordCallback(0, nullptr, 0, nullptr), 0) << "no recorder: nothing happens";
+}
+
+TEST_F(Recorder, TheWavHeaderIsWrittenByteForByte) {
+    soundlib::InstallScriptedBackend({.Signal = soundlib::SamplesSignal({}, 1)});
+    TRecorder R;
+    ASSERT_TRUE(R.Start(Preset(afWAV, 44100, 2), PathOf("stereo.wav")));
+    R.Stop(); // before any block
+    const std::vector<uint8_t> Stereo = {
+        0x52, 0x49, 0x46, 0x46, 0x24, 0x00, 0x00, 0x00, 0x57, 0x41, 0x56, 0x45, 0x66, 0x6D, 0x74,
+        0x20, 0x10, 0x00, 0x00, 0x00, 0x01, 0x00, 0x02, 0x00, 0x44, 0xAC, 0x00, 0x00, 0x10, 0xB1,
+        0x02, 0x00, 0x04, 0x00, 0x10, 0x00, 0x64, 0x61, 0x74, 0x61, 0x00, 0x00, 0x00, 0x00};
+    EXPECT_EQ(ReadFileBytes(PathOf("stereo.wav").toStdString()), Stereo);
+
+    ASSERT_TRUE(R.Start(Preset(afWAV, 8000, 1), PathOf("mono.wav")));
+    R.Stop();
+    const std::vector<uint8_t> Mono = ReadFileBytes(PathOf("mono.wav").toStdString());
+    ASSERT_EQ(Mono.size(), 44u);
+    const std::vector<uint8_t> Expected = {0x01, 0x00, 0x40, 0x1F, 0x00, 0x00, 0x80,
+                                           0x3E, 0x00, 0x00, 0x02, 0x00, 0x10, 0x00};
+    EXPECT_EQ(std::vector<uint8_t>(Mono.begin() + 22, Mono.begin() + 36), Expected);
+}
+
+// Blocks go into the file unchanged and in order; the stop completes both sizes, and a file
+// that existed under that name is replaced.
+TEST_F(Recorder, TheWavFileHoldsTheBlocksAndItsSizesAfterStop) {
+    const std::vector<int16_t> Samples = Noise(22050 * 2);
+    soundlib::InstallScriptedBackend({.Signal = soundlib::SamplesSignal(Samples, 2), .Speed = 0});
+    const QString Path = PathOf("day/07/data.wav");
+    QDir().mkpath(PathOf("day/07"));
+    QFile Old(Path);
+    ASSERT_TRUE(Old.open(QIODevice::WriteOnly));
+    Old.write(QByteArray(500000, 'x'));
+    Old.close();
+
+    TRecorder R;
+    ASSERT_TRUE(R.Start(Preset(afWAV, 22050, 2), Path));
+    EXPECT_TRUE(WaitUntil([&] { return SizeOf(Path) == 44 + qint64(Samples.size() * 2); }, 5s));
+    R.Stop();
+    ExpectCompleteWav(Path);
+    const std::vector<uint8_t> Bytes = ReadFileBytes(Path.toStdString());
+    ASSERT_EQ(Bytes.size(), 44 + Samples.size() * 2);
+    EXPECT_EQ(std::memcmp(Bytes.data() + 44, Samples.data(), Samples.size() * 2), 0);
+    EXPECT_TRUE(R.WriteError().isEmpty());
+}
+
+TEST_F(Recorder, StartWhileRecordingCompletesThePreviousFileFirst) {
+    soundlib::InstallScriptedBackend({.Signal = soundlib::ToneSignal(1000, 0.5)});
+    TRecorder R;
+    ASSERT_TRUE(R.Start(Preset(afWAV, 44100, 2), PathOf("first.wav")));
+    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(R.Start(Preset(afWAV, 44100, 1), PathOf("second.wav")));
+    EXPECT_EQ(R.State(), rsRecording);
+    EXPECT_EQ(R.CurrentPath(), PathOf("second.wav"));
+    ExpectCompleteWav(PathOf("first.wav"));
+    EXPECT_GT(SizeOf(PathOf("first.wav")), 44 + 44100 * 4 / 10);
+    R.Stop();
+    ExpectCompleteWav(PathOf("second.wav"));
+}
+
+TEST_F(Recorder, DestroyingARecordingRecorderCompletesItsFile) {
+    soundlib::InstallScriptedBackend({.Signal = soundlib::ToneSignal(1000, 0.5)});
+    {
+        TRecorder R;
+        ASSERT_TRUE(R.Start(Preset(afWAV, 48000, 2), PathOf("closing.wav")));
+        std::this_thread::sleep_for(300ms);
+    }
+    ExpectCompleteWav(PathOf("closing.wav"));
+    EXPECT_GT(SizeOf(PathOf("closing.wav")), 44);
+}
+
+// The device dialog reopens the device during a recording: the recording goes on and its
+// later stop completes the file.
+TEST_F(Recorder, ReopeningTheDeviceDuringARecordingKeepsItGoing) {
+    soundlib::InstallScriptedBackend({.Signal = soundlib::ToneSignal(1000, 0.5)});
+    TRecorder R;
+    const QString Path = PathOf("on.wav");
+    ASSERT_TRUE(R.Start(Preset(afWAV, 44100, 2), Path));
+    std::this_thread::sleep_for(200ms);
+    EXPECT_TRUE(R.InitDevice(0));
+    EXPECT_EQ(R.State(), rsRecording);
+    const qint64 Before = SizeOf(Path);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_GT(SizeOf(Path), Before + 44100 * 4 / 10) << "blocks keep coming";
+    R.Stop();
+    ExpectCompleteWav(Path);
+}
+
+TEST_F(Recorder, ALostServerShowsAsADeadCaptureUntilTheNextStart) {
+    soundlib::InstallScriptedBackend({.Signal = soundlib::ToneSignal(1000, 0.5)});
+    TRecorder R;
+    EXPECT_FALSE(R.CaptureAlive());
+    ASSERT_TRUE(R.Start(Preset(afMP3, 44100, 2, 128), PathOf("lost.mp3")));
+    EXPECT_TRUE(R.CaptureAlive());
+    std::this_thread::sleep_for(200ms);
+    soundlib::SetScriptedServerUp(false);
+    EXPECT_FALSE(R.CaptureAlive());
+    EXPECT_EQ(R.State(), rsRecording);
+    soundlib::SetScriptedServerUp(true);
+    ASSERT_TRUE(R.Start(Preset(afMP3, 44100, 2, 128), PathOf("back.mp3")));
+    EXPECT_TRUE(R.CaptureAlive());
+    R.Stop();
+    const auto Lost = DecodeAudioFile(PathOf("lost.mp3").toStdString());
+    ASSERT_TRUE(Lost) << "the file of the lost capture is complete";
+    EXPECT_GT(Lost->Seconds(), 0.1);
+}
+
+TEST_F(Recorder, StartedAtComesFromTheClock) {
+    soundlib::InstallScriptedBackend({});
+    const QDateTime Moment(QDate(2026, 3, 5), QTime(14, 0, 0));
+    TRecorder R([Moment] { return Moment; });
+    ASSERT_TRUE(R.Start(Preset(afWAV, 44100, 2), PathOf("a.wav")));
+    EXPECT_EQ(R.StartedAt(), Moment);
+}
+
+// No usable device: false with the device's error code, and neither a folder nor a file.
+TEST_F(Recorder, StartWithAnUnusableDeviceCreatesNothing) {
+    soundlib::InstallScriptedBackend({});
+    soundlib::SetScriptedServerUp(false);
+    TRecorder R;
+    EXPECT_FALSE(R.Start(Preset(afWAV, 44100, 2), PathOf("2026/03/05/x.wav")));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_DRIVER);
+    EXPECT_EQ(R.State(), rsIdle);
+    EXPECT_FALSE(QFileInfo::exists(PathOf("2026")));
+}
+
+TEST_F(Recorder, AFailingCaptureStartLeavesAnEmptyWavFile) {
+    soundlib::InstallScriptedBackend({.StartError = BASS_ERROR_NOTAVAIL});
+    TRecorder R;
+    EXPECT_FALSE(R.Start(Preset(afWAV, 44100, 2), PathOf("empty.wav")));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_NOTAVAIL);
+    EXPECT_EQ(R.State(), rsIdle);
+    EXPECT_EQ(SizeOf(PathOf("empty.wav")), 44);
+    ExpectCompleteWav(PathOf("empty.wav"));
+}
+
+TEST_F(Recorder, AFailingEncoderStartStopsTheCapture) {
+    soundlib::InstallScriptedBackend({.Signal = soundlib::ToneSignal(1000, 0.5)});
+    QFile Blocker(PathOf("2026"));
+    ASSERT_TRUE(Blocker.open(QIODevice::WriteOnly)); // a file where the year folder should be
+    Blocker.close();
+    TRecorder R;
+    EXPECT_FALSE(R.Start(Preset(afMP3, 44100, 2, 128), PathOf("2026/03/x.mp3")));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_CREATE) << "the encoder's code, not the stop's";
+    EXPECT_EQ(R.State(), rsIdle);
+    EXPECT_TRUE(R.Start(Preset(afMP3, 44100, 2, 128), PathOf("x.mp3")));
+}
+
+TEST_F(Recorder, AFailingDeviceKeepsThePreviousDevice) {
+    soundlib::InstallScriptedBackend({.Devices = {{"Microfoon", true}, {"Lijningang", true}}});
+    TRecorder R;
+    EXPECT_EQ(R.Device(), -1);
+    EXPECT_TRUE(R.InitDevice(1));
+    EXPECT_EQ(R.Device(), 1);
+    EXPECT_FALSE(R.InitDevice(5));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_DEVICE);
+    EXPECT_EQ(R.Device(), 1);
+    EXPECT_TRUE(R.Start(Preset(afWAV, 44100, 2), PathOf("again.wav"))) << "opens device 1 again";
+}
+
+TEST_F(Recorder, AWavFileThatCannotBeCreatedRaisesTheFileError) {
+    soundlib::InstallScriptedBackend({});
+    const QString Path = PathOf("taken.wav");
+    ASSERT_TRUE(QDir().mkpath(Path)); // a folder of that name
+    TRecorder R;
+    try {
+        R.Start(Preset(afWAV, 44100, 2), Path);
+        FAIL() << "no error";
+    } catch (const EFileError& Error) {
+        EXPECT_EQ(QString::fromUtf8(Error.what()),
+                  QStringLiteral("Kan bestand %1 niet aanmaken: Is a directory").arg(Path));
+    }
+    EXPECT_EQ(R.State(), rsIdle);
+    EXPECT_EQ(R.CurrentPath(), Path);
+    EXPECT_TRUE(R.Start(Preset(afWAV, 44100, 2), PathOf("fine.wav")));
+}
+
+// The disk fills up during a recording: appends stop, the header describes exactly the whole
+// frames on disk, the failure is readable, and nothing crashes.
+TEST_F(Recorder, AFailingAppendLeavesAFileWhoseHeaderIsTrue) {
+    const std::vector<int16_t> Samples = Noise(44100 * 2);
+    soundlib::InstallScriptedBackend({.Signal = soundlib::SamplesSignal(Samples, 2), .Speed = 0});
+    const QString Path = PathOf("full.wav");
+    TRecorder R;
+    {
+        TFileSizeLimit SmallDisk(44 + 10001);
+        ASSERT_TRUE(R.Start(Preset(afWAV, 44100, 2), Path));
+        EXPECT_TRUE(WaitUntil([&] { return !R.WriteError().isEmpty(); }, 5s));
+        EXPECT_EQ(R.State(), rsRecording);
+        R.Stop();
+    }
+    ExpectCompleteWav(Path);
+    const std::vector<uint8_t> Bytes = ReadFileBytes(Path.toStdString());
+    ASSERT_EQ(Bytes.size(), 44u + 10000u) << "every whole frame that fitted";
+    EXPECT_EQ(std::memcmp(Bytes.data() + 44, Samples.data(), 10000), 0);
+    EXPECT_EQ(R.WriteError(),
+              QStringLiteral("Kan niet schrijven naar bestand %1: File too large").arg(Path));
+    EXPECT_TRUE(R.Start(Preset(afWAV, 44100, 2), PathOf("next.wav")));
+    EXPECT_TRUE(R.WriteError().isEmpty()) << "a new recording starts clean";
+}
+
+// The recorder's option texts reach the encoders: the files have the presets' bitrates.
+TEST_F(Recorder, EncodedFormatsGetThePresetsBitrate) {
+    const std::vector<int16_t> Samples = Noise(44100 * 2 * 4);
+    const struct {
+        TPreset P;
+        const char* Name;
+    } Cases[] = {
+        {Preset(afMP3, 44100, 2, 192), "x.mp3"},
+        {Preset(afOGG, 44100, 2, 160), "x.ogg"},
+        {Preset(afOPUS, 44100, 2, 96), "x.opus"},
+    };
+    for (const auto& Case : Cases) {
+        soundlib::InstallScriptedBackend(
+            {.Signal = soundlib::SamplesSignal(Samples, 2), .Speed = 0});
+        TRecorder R;
+        const QString Path = PathOf(Case.Name);
+        ASSERT_TRUE(R.Start(Case.P, Path));
+        std::this_thread::sleep_for(500ms); // the whole signal, as fast as it goes
+        R.Stop();
+        EXPECT_TRUE(R.WriteError().isEmpty());
+        const auto Audio = DecodeAudioFile(Path.toStdString());
+        ASSERT_TRUE(Audio) << Case.Name;
+        EXPECT_NEAR(Audio->Seconds(), 4.0, 0.01) << Case.Name;
+        const double Kbps = SizeOf(Path) * 8 / 4.0 / 1000;
+        if (Case.P.Format == afOGG)
+            EXPECT_EQ(VorbisNominalBitrate(Path.toStdString()), 160000);
+        else
+            EXPECT_NEAR(Kbps, Case.P.Bitrate, Case.P.Format == afMP3 ? 4 : 15) << Case.Name;
+    }
+}
+
+TEST_F(Recorder, AFailingEncoderWriteShowsInWriteError) {
+    soundlib::InstallScriptedBackend(
+        {.Signal = soundlib::SamplesSignal(Noise(44100 * 2 * 8), 2), .Speed = 0});
+    const QString Path = PathOf("full.mp3");
+    TFileSizeLimit SmallDisk(16384);
+    TRecorder R;
+    ASSERT_TRUE(R.Start(Preset(afMP3, 44100, 2, 128), Path));
+    EXPECT_TRUE(WaitUntil([&] { return !R.WriteError().isEmpty(); }, 5s));
+    R.Stop();
+    EXPECT_EQ(R.WriteError(), QStringLiteral("Kan niet schrijven naar bestand %1").arg(Path));
+}
