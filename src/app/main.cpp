@@ -1,23 +1,30 @@
 #include "app/DarkStyle.h"
 #include "app/ErrorReport.h"
+#include "app/Headless.h"
+#include "app/SignalWatcher.h"
 #include "app/TApplication.h"
 #include "app/uConfig.h"
 #include "ui/uMain.h"
 
 #include <QMessageBox>
+#include <QSessionManager>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 
 namespace {
 
-const char* const Usage = "Gebruik: vantor2026 [--help] [--version]\n"
-                          "\n"
-                          "Vantor 2026 - Hourly Audio Recorder: neemt elk klokuur een bestand op\n"
-                          "volgens het weekschema.\n"
-                          "\n"
-                          "  --help     toont deze hulptekst\n"
-                          "  --version  toont de versie\n";
+const char* const Usage =
+    "Gebruik: vantor2026 [--headless] [--help] [--version]\n"
+    "\n"
+    "Vantor 2026 - Hourly Audio Recorder: neemt elk klokuur een bestand op\n"
+    "volgens het weekschema.\n"
+    "\n"
+    "  --headless  neemt op zonder venster (voor een server zonder beeldscherm);\n"
+    "              statusregels gaan naar standaarduitvoer, fouten naar standaardfout.\n"
+    "              SIGTERM, SIGINT of SIGHUP sluit de lopende opname netjes af.\n"
+    "  --help      toont deze hulptekst\n"
+    "  --version   toont de versie\n";
 
 bool HasArgument(int Argc, char** Argv, const char* Name) {
     for (int I = 1; I < Argc; ++I)
@@ -36,7 +43,11 @@ int RunWindowed(int Argc, char** Argv) {
     if (!Config->Warning().isEmpty())
         QMessageBox::warning(nullptr, AppTitle, Config->Warning());
     try {
+        TSignalWatcher Signals;
         TfrmMain Main;
+        QObject::connect(&Signals, &TSignalWatcher::Received, &Main, &TfrmMain::EndSession);
+        QObject::connect(&App, &QGuiApplication::commitDataRequest, &Main, &TfrmMain::EndSession);
+        Signals.Listen();
         Main.show();
         return App.exec();
     } catch (const std::exception& E) {
@@ -57,7 +68,8 @@ int main(int Argc, char** Argv) {
         return 0;
     }
     Config = std::make_unique<TConfig>();
-    const int Result = RunWindowed(Argc, Argv);
+    const int Result =
+        HasArgument(Argc, Argv, "--headless") ? RunHeadless(Argc, Argv) : RunWindowed(Argc, Argv);
     Config.reset();
     return Result;
 }

@@ -6,6 +6,7 @@
 #include "data/uData.h"
 #include "soundlib/bass.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -151,6 +152,9 @@ void TRecordingController::StartRecording(const TPreset& P, const QDateTime& Sta
     const QString FullPath = Folder + FileName;
     FShownWriteError.clear();
     if (!FRecorder->Start(P, FullPath)) {
+        // The name was free a moment ago: what lies there now is the failed start's own
+        // empty file. Removing it lets the retry use the same name.
+        QFile::remove(FullPath);
         SetStatus(
             FullPath,
             QStringLiteral("Kon opname niet starten (BASS fout %1).").arg(BASS_ErrorGetCode()),

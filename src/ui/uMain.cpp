@@ -1,8 +1,352 @@
 #include "ui/uMain.h"
 
 #include "app/ErrorReport.h"
+#include "app/TApplication.h"
+#include "control/RecordingController.h"
+#include "data/uData.h"
+#include "ui/LevelMeter.h"
 
-TfrmMain::TfrmMain(QWidget* Parent) : QMainWindow(Parent) {
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <exception>
+#include <functional>
+#include <vector>
+
+namespace {
+
+// The window's size at design time; anchored controls keep their distance to its right edge.
+constexpr int DesignWidth = 592;
+constexpr int DesignHeight = 401;
+
+QFont UiFont(int PixelHeight, bool Bold = false) {
+    QFont Font(QStringLiteral("Segoe UI"));
+    Font.setPixelSize(PixelHeight);
+    Font.setBold(Bold);
+    return Font;
+}
+
+// A panel whose children sit at fixed positions; some keep their distance to the right edge
+// (anchored top right), others stretch to the right margin.
+class TPanel : public QWidget {
+public:
+    using QWidget::QWidget;
+
+    void AnchorTopRight(QWidget* Control) {
+        FRightAnchored.push_back({Control, DesignWidth - Control->geometry().right() - 1});
+    }
+    void StretchToMargin(QWidget* Control, int RightMargin) {
+        FStretched.push_back({Control, RightMargin});
+    }
+
+protected:
+    void resizeEvent(QResizeEvent*) override {
+        for (const auto& [Control, Gap] : FRightAnchored)
+            Control->move(width() - Gap - Control->width(), Control->y());
+        for (const auto& [Control, Margin] : FStretched)
+            Control->resize(std::max(0, width() - Margin - Control->x()), Control->height());
+    }
+
+private:
+    std::vector<std::pair<QWidget*, int>> FRightAnchored;
+    std::vector<std::pair<QWidget*, int>> FStretched;
+};
+
+// A paint box: a plain area that its owner paints.
+class TPaintBox : public QWidget {
+public:
+    TPaintBox(QWidget* Parent, std::function<void(QPainter&)> OnPaint)
+        : QWidget(Parent), FOnPaint(std::move(OnPaint)) {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter Canvas(this);
+        FOnPaint(Canvas);
+    }
+
+private:
+    std::function<void(QPainter&)> FOnPaint;
+};
+
+QLabel* MakeLabel(QWidget* Parent, const char* Name, const QString& Text, int Left, int Top) {
+    auto* Label = new QLabel(Text, Parent);
+    Label->setObjectName(QString::fromLatin1(Name));
+    Label->move(Left, Top);
+    Label->adjustSize();
+    return Label;
+}
+
+void ReportError(const std::exception& E) {
+    TApplication::ShowErrorReport(QString::fromUtf8(E.what()));
+}
+
+} // namespace
+
+TfrmMain::TfrmMain(TClock Clock, QWidget* Parent)
+    : QMainWindow(Parent), FController(std::make_unique<TRecordingController>(std::move(Clock))) {
+    setObjectName(QStringLiteral("frmMain"));
+    setFont(UiFont(12));
+    BuildLayout();
+    BuildMenu();
+    TimerClock = new QTimer(this);
+    TimerClock->setObjectName(QStringLiteral("TimerClock"));
+    TimerClock->setInterval(250);
+    connect(TimerClock, &QTimer::timeout, this, &TfrmMain::TimerClockTimer);
+    TimerVU = new QTimer(this);
+    TimerVU->setObjectName(QStringLiteral("TimerVU"));
+    TimerVU->setInterval(50);
+    connect(TimerVU, &QTimer::timeout, this, &TfrmMain::TimerVUTimer);
+
+    connect(FController.get(), &TRecordingController::StatusLinesChanged, this,
+            &TfrmMain::ShowStatusLines);
+    connect(FController.get(), &TRecordingController::RecordingStateChanged, this,
+            &TfrmMain::ShowRecordingState);
+    connect(FController.get(), &TRecordingController::ClockChanged, this, &TfrmMain::ShowClock);
+    connect(FController.get(), &TRecordingController::WarningRaised, this, &TfrmMain::ShowWarning);
+    FormCreate();
+}
+
+TfrmMain::~TfrmMain() {
+    TimerClock->stop();
+    TimerVU->stop();
+    try {
+        FController->Shutdown();
+    } catch (const std::exception& E) {
+        ReportError(E);
+    }
+    FController.reset();
+    LogData.reset();
+}
+
+void TfrmMain::BuildLayout() {
+    auto* Client = new QWidget(this);
+    auto* Column = new QVBoxLayout(Client);
+    Column->setContentsMargins(0, 0, 0, 0);
+    Column->setSpacing(0);
+    setCentralWidget(Client);
+
+    auto* Top = new TPanel(Client);
+    pnlTop = Top;
+    pnlTop->setObjectName(QStringLiteral("pnlTop"));
+    pnlTop->setFixedHeight(168);
+    Column->addWidget(pnlTop);
+    lblDate = MakeLabel(pnlTop, "lblDate", QStringLiteral("00/00/0000"), 16, 20);
+    lblDate->setFont(UiFont(37));
+    lblDate->adjustSize();
+    lblTime = MakeLabel(pnlTop, "lblTime", QStringLiteral("00:00:00"), 16, 82);
+    lblTime->setFont(UiFont(37));
+    lblTime->adjustSize();
+    pbMeters = new TPaintBox(pnlTop, [this](QPainter& Canvas) { pbMetersPaint(Canvas); });
+    pbMeters->setObjectName(QStringLiteral("pbMeters"));
+    pbMeters->setGeometry(260, 16, 316, 96);
+    Top->AnchorTopRight(pbMeters);
+    lblLogo = MakeLabel(pnlTop, "lblLogo", QStringLiteral("VANTOR 2026 Beta"), 400, 120);
+    lblLogo->setFont(UiFont(16, true));
+    lblLogo->setGeometry(400, 120, 168, 21);
+    lblLogo->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Top->AnchorTopRight(lblLogo);
+    lblFormat = MakeLabel(pnlTop, "lblFormat", ControlText::NoRecording, 300, 144);
+    lblFormat->setFont(UiFont(15));
+    lblFormat->setGeometry(300, 144, 268, 19);
+    lblFormat->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    QPalette GrayText = lblFormat->palette();
+    GrayText.setColor(QPalette::WindowText, palette().color(QPalette::Disabled, QPalette::Text));
+    lblFormat->setPalette(GrayText);
+    Top->AnchorTopRight(lblFormat);
+
+    auto* Status = new TPanel(Client);
+    pnlStatus = Status;
+    pnlStatus->setObjectName(QStringLiteral("pnlStatus"));
+    Column->addWidget(pnlStatus, 1);
+    lblFile = MakeLabel(pnlStatus, "lblFile", QStringLiteral("Bestandsnaam"), 16, 12);
+    lblInfo = MakeLabel(pnlStatus, "lblInfo", QStringLiteral("Info"), 16, 44);
+    lblSource = MakeLabel(pnlStatus, "lblSource", QStringLiteral("Bron"), 16, 76);
+    lblFree = MakeLabel(pnlStatus, "lblFree", QStringLiteral("Vrije Schijfruimte :"), 16, 120);
+    lblFree->setFont(UiFont(14, true));
+    lblFree->adjustSize();
+    // The status lines run to the panel's right margin of 16 pixels.
+    for (QLabel* Line : {lblFile, lblInfo, lblSource, lblFree})
+        Status->StretchToMargin(Line, 16);
+
+    auto* Panel = new QLabel(AppTitle);
+    Panel->setObjectName(QStringLiteral("StatusBarPanel"));
+    Panel->setFixedWidth(200);
+    statusBar()->setObjectName(QStringLiteral("StatusBar"));
+    statusBar()->setSizeGripEnabled(true);
+    statusBar()->addWidget(Panel);
+}
+
+void TfrmMain::BuildMenu() {
+    const auto AddEntry = [this](QMenu* Menu, const char* Name, const QString& Caption,
+                                 void (TfrmMain::*Handler)()) {
+        QAction* Entry = Menu->addAction(Caption);
+        Entry->setObjectName(QString::fromLatin1(Name));
+        connect(Entry, &QAction::triggered, this, Handler);
+        return Entry;
+    };
+    QMenuBar* MainMenu = menuBar();
+    MainMenu->setObjectName(QStringLiteral("MainMenu"));
+    QMenu* mnuProgramma = MainMenu->addMenu(QStringLiteral("Programma"));
+    mnuProgramma->setObjectName(QStringLiteral("mnuProgramma"));
+    mnuStart = AddEntry(mnuProgramma, "mnuStart", QStringLiteral("Start opname"),
+                        &TfrmMain::mnuStartClick);
+    mnuStop =
+        AddEntry(mnuProgramma, "mnuStop", QStringLiteral("Stop opname"), &TfrmMain::mnuStopClick);
+    mnuStop->setEnabled(false);
+    mnuProgramma->addSeparator()->setObjectName(QStringLiteral("mnuSep1"));
+    AddEntry(mnuProgramma, "mnuLog", QStringLiteral("Opnames log..."), &TfrmMain::mnuLogClick);
+    mnuProgramma->addSeparator()->setObjectName(QStringLiteral("mnuSep2"));
+    AddEntry(mnuProgramma, "mnuExit", QStringLiteral("Afsluiten"), &TfrmMain::mnuExitClick);
+
+    QMenu* mnuInstellingen = MainMenu->addMenu(QStringLiteral("Instellingen"));
+    mnuInstellingen->setObjectName(QStringLiteral("mnuInstellingen"));
+    AddEntry(mnuInstellingen, "mnuPresets", QStringLiteral("Opname-presets..."),
+             &TfrmMain::mnuPresetsClick);
+    AddEntry(mnuInstellingen, "mnuSchedule", QStringLiteral("Weekschema..."),
+             &TfrmMain::mnuScheduleClick);
+    AddEntry(mnuInstellingen, "mnuDevice", QStringLiteral("Opname-apparaat..."),
+             &TfrmMain::mnuDeviceClick);
+    mnuInstellingen->addSeparator()->setObjectName(QStringLiteral("mnuSep3"));
+    AddEntry(mnuInstellingen, "mnuSettings", QStringLiteral("Instellingen..."),
+             &TfrmMain::mnuSettingsClick);
+
+    QMenu* mnuInfo = MainMenu->addMenu(QStringLiteral("Info"));
+    mnuInfo->setObjectName(QStringLiteral("mnuInfo"));
+    AddEntry(mnuInfo, "mnuAbout", QStringLiteral("Over Vantor 2026..."), &TfrmMain::mnuAboutClick);
+}
+
+void TfrmMain::FormCreate() {
     setWindowTitle(AppTitle);
-    resize(592, 401);
+    // The client area (panels and status bar) is 592 by 401; the menu bar comes on top.
+    const QSize Size(DesignWidth, DesignHeight + menuBar()->sizeHint().height());
+    if (const QScreen* Screen = QGuiApplication::primaryScreen())
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, Size,
+                                        Screen->availableGeometry()));
+    else
+        resize(Size);
+
+    // Without a database the program goes on: it records nothing by schedule and logs
+    // nothing, and the status lines say so.
+    const QString DatabaseError = OpenLogData();
+    if (!DatabaseError.isEmpty())
+        TApplication::ShowErrorReport(DatabaseError);
+    try {
+        FController->Startup();
+    } catch (const std::exception& E) {
+        ReportError(E);
+    }
+    TimerClock->start();
+    TimerVU->start();
+}
+
+void TfrmMain::closeEvent(QCloseEvent* Event) {
+    if (FEnding || FormCloseQuery())
+        Event->accept();
+    else
+        Event->ignore();
+}
+
+bool TfrmMain::FormCloseQuery() {
+    if (!FController->IsRecording())
+        return true;
+    QMessageBox Box(QMessageBox::Question, AppTitle,
+                    QStringLiteral("Er is een opname bezig. Toch afsluiten?"),
+                    QMessageBox::NoButton, this);
+    Box.setObjectName(QStringLiteral("CloseQuery"));
+    QPushButton* Yes = Box.addButton(QStringLiteral("Ja"), QMessageBox::YesRole);
+    QPushButton* No = Box.addButton(QStringLiteral("Neen"), QMessageBox::NoRole);
+    Box.setDefaultButton(No);
+    Box.setEscapeButton(No);
+    Box.exec();
+    return Box.clickedButton() == Yes;
+}
+
+void TfrmMain::EndSession() {
+    FEnding = true;
+    try {
+        FController->Shutdown();
+    } catch (const std::exception& E) {
+        ReportError(E);
+    }
+    QCoreApplication::exit(0);
+}
+
+void TfrmMain::mnuStartClick() {
+    FController->ManualStart();
+}
+
+void TfrmMain::mnuStopClick() {
+    FController->ManualStop();
+}
+
+void TfrmMain::mnuExitClick() {
+    close();
+}
+
+// The dialogs plug in here.
+void TfrmMain::mnuLogClick() {}
+void TfrmMain::mnuPresetsClick() {}
+void TfrmMain::mnuScheduleClick() {}
+void TfrmMain::mnuDeviceClick() {}
+void TfrmMain::mnuSettingsClick() {}
+void TfrmMain::mnuAboutClick() {}
+
+void TfrmMain::TimerClockTimer() {
+    FController->TimerClockTimer();
+}
+
+void TfrmMain::TimerVUTimer() {
+    float L = 0.0f;
+    float R = 0.0f;
+    const bool HaveReading = FController->GetLevels(L, R);
+    FMeterL = MeterStep(FMeterL, HaveReading, L);
+    FMeterR = MeterStep(FMeterR, HaveReading, R);
+    pbMeters->update();
+}
+
+void TfrmMain::pbMetersPaint(QPainter& Canvas) {
+    Canvas.fillRect(pbMeters->rect(), QColor(10, 10, 10));
+    const int Half = pbMeters->height() / 2;
+    DrawMeter(Canvas, pbMeters->width(), 4, Half - 6, FMeterL);
+    DrawMeter(Canvas, pbMeters->width(), Half + 2, Half - 6, FMeterR);
+}
+
+void TfrmMain::ShowStatusLines() {
+    const TControlStatus& S = FController->Status();
+    lblFile->setText(S.FileText);
+    lblInfo->setText(S.InfoText);
+    lblSource->setText(S.SourceText);
+}
+
+void TfrmMain::ShowRecordingState() {
+    const TControlStatus& S = FController->Status();
+    lblFormat->setText(S.FormatText);
+    mnuStart->setEnabled(S.StartEnabled);
+    mnuStop->setEnabled(S.StopEnabled);
+}
+
+void TfrmMain::ShowClock() {
+    const TControlStatus& S = FController->Status();
+    lblDate->setText(S.DateText);
+    lblDate->adjustSize();
+    lblTime->setText(S.TimeText);
+    lblTime->adjustSize();
+    lblFree->setText(S.FreeText);
+}
+
+void TfrmMain::ShowWarning(const QString& Text) {
+    QMessageBox Box(QMessageBox::Warning, AppTitle, Text, QMessageBox::Ok, this);
+    Box.setObjectName(QStringLiteral("Warning"));
+    Box.exec();
 }

@@ -104,9 +104,10 @@ TEST_F(Recording, StartDuringRecordingLogsTheOldDurationFirst) {
     Now = Now.addMSecs(10900);
     Controller.StartRecording(Wav, Now, ControlText::ByHand);
     Now = Now.addSecs(5);
-    TPreset Broken = Wav;
-    Broken.Channels = 0; // the capture refuses it
-    Controller.StartRecording(Broken, Now, ControlText::ByHand);
+    soundlib::TScript Refusing;
+    Refusing.StartError = BASS_ERROR_DEVICE;
+    soundlib::InstallScriptedBackend(Refusing);
+    Controller.StartRecording(Wav, Now, ControlText::ByHand);
     EXPECT_FALSE(Controller.IsRecording());
     EXPECT_EQ(LogRows(),
               (QList<QStringList>{{"2026-03-05 14:20:00", "1", "05032026141.wav", "10"},
@@ -115,25 +116,52 @@ TEST_F(Recording, StartDuringRecordingLogsTheOldDurationFirst) {
     EXPECT_TRUE(Controller.Status().StartEnabled);
 }
 
-// A failed start shows the sound library's code, logs nothing, and a retry in the same hour
-// builds the same path.
+// A failed start shows the sound library's code, logs nothing, leaves no empty file, and a
+// retry in the same hour builds the same path.
 TEST_F(Recording, FailedStartShowsTheErrorCodeAndLogsNothing) {
+    soundlib::TScript Refusing;
+    Refusing.StartError = BASS_ERROR_DEVICE;
+    soundlib::InstallScriptedBackend(Refusing);
     Now = Amsterdam("2026-03-05T13:20:00Z");
     TRecordingController Controller(Clock());
     Controller.Startup();
-    TPreset Broken = Wav;
-    Broken.Channels = 0;
-    Controller.StartRecording(Broken, Now, ControlText::ByHand);
-    const int Code = BASS_ErrorGetCode();
-    EXPECT_NE(Code, 0);
     const QString Path = DayFolder("2026/03/05") + "05032026141.wav";
-    EXPECT_EQ(Controller.Status().FileText, Path);
-    EXPECT_EQ(Controller.Status().InfoText,
-              QStringLiteral("Kon opname niet starten (BASS fout %1).").arg(Code));
-    EXPECT_EQ(Controller.Status().SourceText, "Opname handmatig gestart");
-    EXPECT_EQ(Controller.Status().FormatText, "Geen opname");
-    EXPECT_TRUE(LogRows().isEmpty());
-    EXPECT_EQ(Controller.NextRecNumber(Now), 1);
+    for (int Attempt = 0; Attempt < 2; ++Attempt) {
+        Controller.StartRecording(Wav, Now, ControlText::ByHand);
+        EXPECT_EQ(Controller.Status().FileText, Path);
+        EXPECT_EQ(Controller.Status().InfoText, "Kon opname niet starten (BASS fout 23).");
+        EXPECT_EQ(Controller.Status().SourceText, "Opname handmatig gestart");
+        EXPECT_EQ(Controller.Status().FormatText, "Geen opname");
+        EXPECT_TRUE(Controller.Status().StartEnabled);
+        EXPECT_FALSE(Controller.IsRecording());
+        EXPECT_TRUE(LogRows().isEmpty());
+        EXPECT_FALSE(QFile::exists(Path));
+    }
+}
+
+// Without a usable device every start checks it again and shows what to do; the start-up
+// keeps those texts up instead of "Klaar.".
+TEST_F(Recording, NoDeviceShowsWhatToDo) {
+    soundlib::TScript NoDevices;
+    NoDevices.Devices.clear();
+    soundlib::InstallScriptedBackend(NoDevices);
+    ScheduleAll(Wav.Id);
+    Now = Amsterdam("2026-03-05T12:30:00Z");
+    TRecordingController Controller(Clock());
+    Controller.Startup();
+    EXPECT_FALSE(Controller.DeviceOK());
+    EXPECT_FALSE(Controller.IsRecording());
+    EXPECT_EQ(Controller.Status().FileText, "");
+    EXPECT_EQ(Controller.Status().InfoText, "Geen opname-apparaat beschikbaar.");
+    EXPECT_EQ(Controller.Status().SourceText,
+              "Kies een apparaat via Instellingen > Opname-apparaat.");
+    // The device appears: the next start finds it.
+    soundlib::TScript OneDevice;
+    soundlib::InstallScriptedBackend(OneDevice);
+    Controller.ManualStart();
+    EXPECT_TRUE(Controller.DeviceOK());
+    EXPECT_TRUE(Controller.IsRecording());
+    EXPECT_EQ(LogRows().size(), 1);
 }
 
 // An existing file is never replaced: the new recording gets "_2", "_3", ... and the log
@@ -169,6 +197,10 @@ TEST_F(Recording, NeverReplacesAnExistingFile) {
 // A WAV file that cannot grow (here: the file size limit) shows the system's reason in the
 // information line at the next tick; the next hour starts afresh.
 TEST_F(Recording, FailedWavWriteShowsAtTheNextTick) {
+    soundlib::TScript Fast;
+    Fast.Signal = soundlib::ToneSignal(1000, 0.5);
+    Fast.Speed = 8;
+    soundlib::InstallScriptedBackend(Fast);
     TPreset Big = Wav;
     Big.SampleRate = 48000;
     Big.Channels = 2;
@@ -185,7 +217,7 @@ TEST_F(Recording, FailedWavWriteShowsAtTheNextTick) {
     Controller.StartRecording(Big, Now, ControlText::ByHand);
     QString Shown = Controller.Status().InfoText;
     EXPECT_EQ(Shown, "WAV 16-bit, 48000 Hz, Stereo");
-    for (int I = 0; I < 1500 && Shown == "WAV 16-bit, 48000 Hz, Stereo"; ++I) {
+    for (int I = 0; I < 500 && Shown == "WAV 16-bit, 48000 Hz, Stereo"; ++I) {
         QThread::msleep(10);
         Controller.TimerClockTimer();
         Shown = Controller.Status().InfoText;

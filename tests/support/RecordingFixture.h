@@ -3,6 +3,7 @@
 #include "app/uConfig.h"
 #include "control/RecordingController.h"
 #include "data/uData.h"
+#include "soundlib/ScriptedBackend.h"
 #include "support/SqlHelpers.h"
 
 #include <QDateTime>
@@ -15,12 +16,15 @@
 #include <memory>
 
 // What every test of the recording controller needs: settings and a real database in a
-// temporary folder, a clock the test sets, and the scripted capture backend in place of
-// the sound server. Tests run with TZ=Europe/Amsterdam (set by CTest).
+// temporary folder, a clock the test sets, and the scripted capture backend (one device
+// hearing a 1 kHz tone at half scale, in real time) in place of the sound server. Tests run
+// with TZ=Europe/Amsterdam (set by CTest).
 class TRecordingFixture {
 public:
     TRecordingFixture() {
-        InstallScriptedCapture();
+        soundlib::TScript Script;
+        Script.Signal = soundlib::ToneSignal(1000, 0.5);
+        soundlib::InstallScriptedBackend(Script);
         Config = std::make_unique<TConfig>(Dir.path());
         Config->SetRootFolder(Dir.path() + QStringLiteral("/Opnames"));
         Config->SetDatabasePath(Dir.path() + QStringLiteral("/Vantor2026.sqlite"));
@@ -75,7 +79,4 @@ public:
     QTemporaryDir Dir;
     QDateTime Now;
     TPreset Wav;
-
-private:
-    static void InstallScriptedCapture();
 };

@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QImage>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -165,6 +166,39 @@ TEST_F(MainWindow, ManualStartWithoutPresetsShowsTheWarningBox) {
     EXPECT_EQ(Seen.Buttons, QStringList{"OK"});
     EXPECT_EQ(Text(Main, "lblInfo"), "Klaar.");
     EXPECT_EQ(Text(Main, "lblFormat"), "Geen opname");
+}
+
+// The meters show the running recording's peaks: full scale lights all 30 segments, 0.6 the
+// 18 green ones, on both bars; after the stop they go dark.
+TEST_F(MainWindow, MetersShowTheRecordingsPeaks) {
+    ScheduleAll(Wav.Id);
+    Now = Amsterdam("2026-03-05T13:20:00Z");
+    for (const auto& [Amplitude, Expected] : {std::pair{1.0, 30}, std::pair{0.6, 18}}) {
+        soundlib::TScript Script;
+        Script.Signal = soundlib::ToneSignal(1000, Amplitude);
+        soundlib::InstallScriptedBackend(Script);
+        TfrmMain Main(Clock());
+        Main.show();
+        ASSERT_TRUE(Main.Controller().IsRecording());
+        // Ticks by hand: a reading equal to the shown level lets the meter fall by 0.75.
+        Child<QTimer>(Main, "TimerVU")->stop();
+        QTest::qWait(300);
+        Main.TimerVUTimer();
+        QWidget* Meters = Child<QWidget>(Main, "pbMeters");
+        const QImage Image = Meters->grab().toImage();
+        for (const int Y : {20, 70}) {
+            int Lit = 0;
+            for (int I = 0; I < 30; ++I) {
+                const QColor C = Image.pixelColor(I * 10 + 4, Y);
+                Lit += C.green() >= 200 || C.red() >= 200;
+            }
+            EXPECT_EQ(Lit, Expected) << Amplitude << " at y " << Y;
+        }
+        Main.mnuStopClick();
+        for (int I = 0; I < 9; ++I)
+            Main.TimerVUTimer();
+        EXPECT_LT(Main.MeterL() * 30, 0.5f);
+    }
 }
 
 TEST_F(MainWindow, ClosingDuringARecordingAsks) {

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Takes docs/screenshots/main.png: the real program under Xvfb, recording the 1 kHz sine
+# source of a private PulseAudio server. Usage: scripts/screenshot-main.sh [build folder]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+build=$(cd "${1:-build-test}" && pwd)
+work=$(mktemp -d)
+trap '"$root/scripts/pulse-test-server.sh" stop "$work/pulse" >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+
+"$root/scripts/pulse-test-server.sh" start "$work/pulse" >/dev/null
+export PULSE_SERVER="unix:$work/pulse/native"
+device=$(pactl list short sources | awk '{print $2}' | grep -nx vantor_sine | cut -d: -f1)
+
+mkdir -p "$work/program"
+cp "$build/vantor2026" "$work/program/"
+"$build/bench/control/control_bench_setup" "$work/program" "$((device - 1))"
+
+cat >"$work/shoot.sh" <<SHOOT
+#!/usr/bin/env bash
+set -euo pipefail
+cd "$work/program"
+./vantor2026 &
+pid=\$!
+sleep 6
+window=\$(xwininfo -root -tree | awk '/"Vantor 2026"/ {print \$1; exit}')
+import -window "\$window" "$root/docs/screenshots/main.png"
+kill -TERM \$pid
+wait \$pid
+SHOOT
+chmod +x "$work/shoot.sh"
+mkdir -p docs/screenshots
+xvfb-run -a -s "-screen 0 1280x1024x24" "$work/shoot.sh"
+echo "docs/screenshots/main.png"
