@@ -15,3 +15,6 @@ bench/data/data_bench
 trap '../scripts/pulse-test-server.sh stop "$PWD/pulse"' EXIT
 ../scripts/pulse-test-server.sh start "$PWD/pulse"
 PULSE_SERVER="unix:$PWD/pulse/native" bench/soundlib/soundlib_bench
+
+# The program recording with its window, against parecord (its own private server).
+../bench/control/record_bench.sh .

@@ -23,8 +23,9 @@ cd "$work/program"
 ./vantor2026 &
 pid=\$!
 sleep 6
-window=\$(xwininfo -root -tree | awk '/"Vantor 2026"/ {print \$1; exit}')
-import -window "\$window" "$root/docs/screenshots/main.png"
+# The mapped top-level window of the program (no window manager runs: no frame).
+geometry=\$(xwininfo -root -tree | awk '/"Vantor 2026"/ && / 592x/ {print \$(NF-1); exit}')
+import -window root -crop "\$geometry" +repage "$root/docs/screenshots/main.png"
 kill -TERM \$pid
 wait \$pid
 SHOOT
