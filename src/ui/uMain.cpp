@@ -153,7 +153,9 @@ void TfrmMain::BuildLayout() {
     Top->AnchorTopRight(pbMeters);
     lblLogo = MakeLabel(pnlTop, "lblLogo", QStringLiteral("VANTOR 2026 Beta"), 400, 120);
     lblLogo->setFont(UiFont(16, true));
-    lblLogo->setGeometry(400, 120, 168, 21);
+    // 168 pixels wide, right edge at 568; wider when the fallback font for Segoe UI needs it.
+    const int LogoWidth = std::max(168, lblLogo->sizeHint().width());
+    lblLogo->setGeometry(568 - LogoWidth, 120, LogoWidth, 21);
     lblLogo->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Top->AnchorTopRight(lblLogo);
     lblFormat = MakeLabel(pnlTop, "lblFormat", ControlText::NoRecording, 300, 144);
