@@ -71,20 +71,30 @@ TfrmSchedule::TfrmSchedule(QWidget* AOwner) : QDialog(AOwner) {
     lblDay->setBuddy(cboDay);
     lblBrush->setBuddy(cboBrush);
 
+    for (QPushButton* Button : {btnApplyHour, btnApplyDay, btnApplyAll}) {
+        Button->setMinimumWidth(100);
+        Button->setAutoDefault(false);
+    }
+    // Each tool on one line: its label, its list and its button right beside the list.
+    const auto ToolLine = [](QComboBox* Box, QPushButton* Button) {
+        auto* Line = new QHBoxLayout;
+        Line->setSpacing(8);
+        Line->addWidget(Box);
+        Line->addWidget(Button);
+        Line->addStretch();
+        return Line;
+    };
     auto* Tools = new QGridLayout(pnlTop);
     Tools->setContentsMargins(16, 16, 16, 16);
     Tools->setHorizontalSpacing(8);
     Tools->addWidget(lblHour, 0, 0);
-    Tools->addWidget(cboHour, 0, 1, Qt::AlignLeft);
-    Tools->addWidget(btnApplyHour, 0, 2);
+    Tools->addLayout(ToolLine(cboHour, btnApplyHour), 0, 1);
     Tools->addWidget(lblDay, 1, 0);
-    Tools->addWidget(cboDay, 1, 1, Qt::AlignLeft);
-    Tools->addWidget(btnApplyDay, 1, 2);
+    Tools->addLayout(ToolLine(cboDay, btnApplyDay), 1, 1);
+    Tools->addWidget(lblBrush, 0, 2);
+    Tools->addLayout(ToolLine(cboBrush, btnApplyAll), 0, 3);
+    Tools->setColumnStretch(1, 1);
     Tools->setColumnStretch(3, 1);
-    Tools->addWidget(lblBrush, 0, 4);
-    Tools->addWidget(cboBrush, 0, 5);
-    Tools->addWidget(btnApplyAll, 0, 6);
-    Tools->setColumnStretch(7, 1);
 
     // The week.
     grid = new QTableWidget(Hours, Days, this);
@@ -164,8 +174,6 @@ TfrmSchedule::TfrmSchedule(QWidget* AOwner) : QDialog(AOwner) {
                                                       {btnCancel, "btnCancel"}};
     for (const auto& [Control, Name] : Names)
         Control->setObjectName(QLatin1String(Name));
-    for (QPushButton* Button : {btnApplyHour, btnApplyDay, btnApplyAll})
-        Button->setAutoDefault(false);
     setTabOrder(cboHour, btnApplyHour);
     setTabOrder(btnApplyHour, cboDay);
     setTabOrder(cboDay, btnApplyDay);
@@ -223,10 +231,13 @@ bool TfrmSchedule::eventFilter(QObject* Watched, QEvent* Event) {
         Painter.drawControl(QStyle::CE_Header, Option);
         return true;
     }
-    // Opening its own list moves the focus into the list; that is no leaving of the editor.
-    if (Watched == cboEdit && Event->type() == QEvent::FocusOut &&
-        static_cast<QFocusEvent*>(Event)->reason() != Qt::PopupFocusReason)
-        cboEditExit();
+    // Leaving the editor means the focus went to another control of this window; opening the
+    // editor's own list or switching to another window is no leaving.
+    if (Watched == cboEdit && Event->type() == QEvent::FocusOut) {
+        const Qt::FocusReason Reason = static_cast<QFocusEvent*>(Event)->reason();
+        if (Reason != Qt::PopupFocusReason && Reason != Qt::ActiveWindowFocusReason)
+            cboEditExit();
+    }
     return QDialog::eventFilter(Watched, Event);
 }
 
