@@ -6,6 +6,12 @@
 
 std::unique_ptr<TLogData> LogData;
 
+TLogData& RequireLogData() {
+    if (!LogData)
+        throw EDatabaseError("Er is geen database geopend.");
+    return *LogData;
+}
+
 namespace {
 
 using TValues = std::initializer_list<std::pair<const char*, QVariant>>;

@@ -68,6 +68,10 @@ private:
 // The program's one database object, owned by the main window; empty when no database is open.
 extern std::unique_ptr<TLogData> LogData;
 
+// The open database object; throws EDatabaseError "Er is geen database geopend." when LogData
+// is empty.
+TLogData& RequireLogData();
+
 // "yyyy-mm-dd hh:nn:ss" and "yyyy-mm-dd" of a moment in local time, as the log stores them;
 // each ':' is the time separator of the system's regional settings.
 QString DateTimeText(const QDateTime& Moment);

@@ -1,0 +1,21 @@
+#include "ui/MessageBoxes.h"
+
+#include "app/ErrorReport.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+bool ConfirmYesNo(QWidget* Parent, const QString& Text) {
+    QMessageBox Box(QMessageBox::Question, AppTitle, Text, QMessageBox::NoButton, Parent);
+    QPushButton* Yes = Box.addButton(QStringLiteral("Ja"), QMessageBox::YesRole);
+    QPushButton* No = Box.addButton(QStringLiteral("Nee"), QMessageBox::NoRole);
+    Box.setDefaultButton(Yes);
+    Box.setEscapeButton(No);
+    Box.exec();
+    return Box.clickedButton() == Yes;
+}
+
+void ShowWarning(QWidget* Parent, const QString& Text) {
+    QMessageBox Box(QMessageBox::Warning, AppTitle, Text, QMessageBox::Ok, Parent);
+    Box.exec();
+}

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// A question with the buttons "Ja" and "Nee", "Ja" the default; true when "Ja" was chosen.
+bool ConfirmYesNo(QWidget* Parent, const QString& Text);
+// A warning with one OK button.
+void ShowWarning(QWidget* Parent, const QString& Text);
