@@ -3,11 +3,16 @@
 #include "app/uTypes.h"
 
 #include <QDateTime>
+#include <QLocale>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
+#include <QVariant>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <stdexcept>
+#include <utility>
 
 // An error of the database engine; what() is the engine's message (UTF-8).
 class EDatabaseError : public std::runtime_error {
@@ -46,12 +51,26 @@ public:
     void SetRecordingDuration(int32_t Id, int32_t Seconds);
 
 private:
+    // A prepared statement with its named values bound, executed; throws on an engine error.
+    QSqlQuery Run(const QString& Sql,
+                  std::initializer_list<std::pair<const char*, QVariant>> Values = {});
+    // The first column of the statement's first row; a null QVariant when it yields none.
+    QVariant Single(const QString& Sql,
+                    std::initializer_list<std::pair<const char*, QVariant>> Values = {});
+    void CreateSchema();
+    void SeedDefaultPresets();
+    void Close();
+
     QString FConnectionName;
+    QSqlDatabase FConn;
 };
 
 // The program's one database object, owned by the main window; empty when no database is open.
 extern std::unique_ptr<TLogData> LogData;
 
-// "yyyy-mm-dd hh:nn:ss" and "yyyy-mm-dd" of a local moment, as the log stores them.
+// "yyyy-mm-dd hh:nn:ss" and "yyyy-mm-dd" of a moment in local time, as the log stores them;
+// each ':' is the time separator of the system's regional settings.
 QString DateTimeText(const QDateTime& Moment);
 QString DateText(const QDateTime& Moment);
+// The character a locale puts between hours and minutes; ':' when its format shows none.
+QString TimeSeparator(const QLocale& Locale);

@@ -1,0 +1,274 @@
+#include "data/uData.h"
+
+#include <QDir>
+#include <QSqlError>
+#include <atomic>
+
+std::unique_ptr<TLogData> LogData;
+
+namespace {
+
+using TValues = std::initializer_list<std::pair<const char*, QVariant>>;
+
+// The engine's own message; the driver's text only where the engine said nothing (for
+// example when the SQLite driver of Qt is missing).
+[[noreturn]] void RaiseEngineError(const QSqlError& Error) {
+    const QString Text = Error.databaseText().isEmpty() ? Error.driverText() : Error.databaseText();
+    throw EDatabaseError(Text.toStdString());
+}
+
+// Qt binds a null QString as NULL; the store's texts are never null, only empty.
+QVariant AsStored(const QVariant& Value) {
+    if (Value.typeId() == QMetaType::QString && Value.toString().isNull())
+        return QStringLiteral("");
+    return Value;
+}
+
+// Steps to the next row; false at the end, an exception when the engine fails midway.
+bool NextRow(QSqlQuery& Q) {
+    if (Q.next())
+        return true;
+    if (Q.lastError().isValid())
+        RaiseEngineError(Q.lastError());
+    return false;
+}
+
+QString NextConnectionName() {
+    static std::atomic<int> Counter{0};
+    return QStringLiteral("vantor-logdata-%1").arg(++Counter);
+}
+
+QString TwoDigits(int Value) {
+    return QStringLiteral("%1").arg(Value, 2, 10, QLatin1Char('0'));
+}
+
+TPreset PresetFromRow(const QSqlQuery& Q) {
+    TPreset P;
+    P.Id = Q.value(0).toInt();
+    P.Name = Q.value(1).toString();
+    P.Format = StrToFormat(Q.value(2).toString(), afMP3);
+    P.SampleRate = Q.value(3).toInt();
+    P.Channels = Q.value(4).toInt();
+    P.Bitrate = Q.value(5).toInt();
+    P.SortOrder = Q.value(6).toInt();
+    return P;
+}
+
+} // namespace
+
+TLogData::TLogData(const QString& DbPath) {
+    const qsizetype LastDelimiter = DbPath.lastIndexOf(QLatin1Char('/'));
+    if (LastDelimiter < 0)
+        throw EDatabaseError("Unable to create directory");
+    // A folder that cannot be made shows up as the engine's error when the file is opened.
+    QDir().mkpath(DbPath.left(LastDelimiter + 1));
+
+    FConnectionName = NextConnectionName();
+    FConn = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), FConnectionName);
+    try {
+        FConn.setDatabaseName(DbPath);
+        FConn.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        if (!FConn.open())
+            RaiseEngineError(FConn.lastError());
+        // The first statements read the file, so a file that is no database fails here.
+        Run(QStringLiteral("PRAGMA locking_mode=NORMAL"));
+        Run(QStringLiteral("PRAGMA synchronous=NORMAL"));
+        Run(QStringLiteral("PRAGMA journal_mode=DELETE"));
+        CreateSchema();
+        SeedDefaultPresets();
+    } catch (...) {
+        Close();
+        throw;
+    }
+}
+
+TLogData::~TLogData() {
+    Close();
+}
+
+void TLogData::Close() {
+    FConn.close();
+    FConn = QSqlDatabase();
+    QSqlDatabase::removeDatabase(FConnectionName);
+}
+
+QSqlDatabase TLogData::Connection() const {
+    return FConn;
+}
+
+QSqlQuery TLogData::Run(const QString& Sql, TValues Values) {
+    QSqlQuery Q(FConn);
+    if (!Q.prepare(Sql))
+        RaiseEngineError(Q.lastError());
+    for (const auto& [Name, Value] : Values)
+        Q.bindValue(QString::fromLatin1(Name), AsStored(Value));
+    if (!Q.exec())
+        RaiseEngineError(Q.lastError());
+    return Q;
+}
+
+QVariant TLogData::Single(const QString& Sql, TValues Values) {
+    QSqlQuery Q = Run(Sql, Values);
+    return NextRow(Q) ? Q.value(0) : QVariant();
+}
+
+void TLogData::CreateSchema() {
+    Run(QStringLiteral("CREATE TABLE IF NOT EXISTS presets (  id INTEGER PRIMARY KEY "
+                       "AUTOINCREMENT,  name TEXT NOT NULL,  format TEXT NOT NULL,  samplerate "
+                       "INTEGER NOT NULL,  channels INTEGER NOT NULL,  bitrate INTEGER NOT NULL,  "
+                       "sortorder INTEGER NOT NULL)"));
+    Run(QStringLiteral("CREATE TABLE IF NOT EXISTS schedule (  day INTEGER NOT NULL,  hour "
+                       "INTEGER NOT NULL,  preset_id INTEGER NOT NULL DEFAULT 0,  PRIMARY "
+                       "KEY(day, hour))"));
+    Run(QStringLiteral("CREATE TABLE IF NOT EXISTS recordings (  id INTEGER PRIMARY KEY "
+                       "AUTOINCREMENT,  rec_dt TEXT NOT NULL,  rec_date TEXT NOT NULL,  rec_hour "
+                       "INTEGER NOT NULL,  rec_number INTEGER NOT NULL,  preset_name TEXT,  "
+                       "format TEXT,  filename TEXT,  filepath TEXT,  title TEXT,  persons TEXT,  "
+                       "duration_sec INTEGER,  created_at TEXT)"));
+}
+
+void TLogData::SeedDefaultPresets() {
+    if (Single(QStringLiteral("SELECT COUNT(*) FROM presets")).toInt() != 0)
+        return;
+    AddPreset({0, QStringLiteral("MP3 128 Kbit Stereo"), afMP3, 44100, 2, 128, 0});
+    AddPreset({0, QStringLiteral("WAV 44 kHz Stereo"), afWAV, 44100, 2, 0, 1});
+}
+
+void TLogData::LoadPresets(TPresetList& List) {
+    List.clear();
+    QSqlQuery Q = Run(QStringLiteral("SELECT id,name,format,samplerate,channels,bitrate,sortorder "
+                                     "FROM presets ORDER BY sortorder, id"));
+    while (NextRow(Q))
+        List.append(PresetFromRow(Q));
+}
+
+int32_t TLogData::AddPreset(const TPreset& P) {
+    int32_t SortOrder = P.SortOrder;
+    if (SortOrder == 0)
+        SortOrder =
+            Single(QStringLiteral("SELECT COALESCE(MAX(sortorder),-1)+1 FROM presets")).toInt();
+    Run(QStringLiteral("INSERT INTO presets(name,format,samplerate,channels,bitrate,sortorder) "
+                       "VALUES(:n,:f,:s,:c,:b,:o)"),
+        {{":n", P.Name},
+         {":f", FormatToStr(P.Format)},
+         {":s", P.SampleRate},
+         {":c", P.Channels},
+         {":b", P.Bitrate},
+         {":o", SortOrder}});
+    return Single(QStringLiteral("SELECT last_insert_rowid()")).toInt();
+}
+
+void TLogData::UpdatePreset(const TPreset& P) {
+    Run(QStringLiteral("UPDATE presets SET name=:n,format=:f,samplerate=:s,channels=:c,bitrate=:b "
+                       "WHERE id=:id"),
+        {{":n", P.Name},
+         {":f", FormatToStr(P.Format)},
+         {":s", P.SampleRate},
+         {":c", P.Channels},
+         {":b", P.Bitrate},
+         {":id", P.Id}});
+}
+
+void TLogData::DeletePreset(int32_t Id) {
+    Run(QStringLiteral("DELETE FROM presets WHERE id=:id"), {{":id", Id}});
+    Run(QStringLiteral("UPDATE schedule SET preset_id=0 WHERE preset_id=:id"), {{":id", Id}});
+}
+
+void TLogData::MovePreset(int32_t Id, int32_t Direction) {
+    const QVariant Own =
+        Single(QStringLiteral("SELECT sortorder FROM presets WHERE id=:id"), {{":id", Id}});
+    if (!Own.isValid())
+        return;
+    const QString NeighbourSql =
+        Direction < 0 ? QStringLiteral("SELECT id,sortorder FROM presets WHERE sortorder<:o "
+                                       "ORDER BY sortorder DESC LIMIT 1")
+                      : QStringLiteral("SELECT id,sortorder FROM presets WHERE sortorder>:o "
+                                       "ORDER BY sortorder ASC LIMIT 1");
+    QSqlQuery Neighbour = Run(NeighbourSql, {{":o", Own}});
+    if (!NextRow(Neighbour))
+        return;
+    const QVariant NeighbourId = Neighbour.value(0);
+    const QVariant NeighbourOrder = Neighbour.value(1);
+    // Done reading before writing, so the select holds no lock during the updates.
+    Neighbour.finish();
+    const QString Update = QStringLiteral("UPDATE presets SET sortorder=:o WHERE id=:id");
+    Run(Update, {{":o", NeighbourOrder}, {":id", Id}});
+    Run(Update, {{":o", Own}, {":id", NeighbourId}});
+}
+
+bool TLogData::GetPreset(int32_t Id, TPreset& P) {
+    QSqlQuery Q = Run(QStringLiteral("SELECT id,name,format,samplerate,channels,bitrate,sortorder "
+                                     "FROM presets WHERE id=:id"),
+                      {{":id", Id}});
+    if (!NextRow(Q))
+        return false;
+    P = PresetFromRow(Q);
+    return true;
+}
+
+int32_t TLogData::GetSchedulePreset(int32_t Day, int32_t Hour) {
+    return Single(QStringLiteral("SELECT preset_id FROM schedule WHERE day=:d AND hour=:h"),
+                  {{":d", Day}, {":h", Hour}})
+        .toInt();
+}
+
+void TLogData::SetSchedulePreset(int32_t Day, int32_t Hour, int32_t PresetId) {
+    Run(QStringLiteral("INSERT INTO schedule(day,hour,preset_id) VALUES(:d,:h,:p) "
+                       "ON CONFLICT(day,hour) DO UPDATE SET preset_id=:p2"),
+        {{":d", Day}, {":h", Hour}, {":p", PresetId}, {":p2", PresetId}});
+}
+
+int32_t TLogData::LogRecording(const TPreset& P, const QDateTime& StartedAt, int32_t RecNumber,
+                               const QString& FileName, const QString& FilePath) {
+    const QDateTime Start = StartedAt.toLocalTime();
+    Run(QStringLiteral("INSERT INTO recordings(rec_dt,rec_date,rec_hour,rec_number,preset_name,"
+                       "format,filename,filepath,title,persons,duration_sec,created_at) "
+                       "VALUES(:dt,:dd,:hh,:nn,:pn,:fm,:fn,:fp,'','',0,:ca)"),
+        {{":dt", DateTimeText(Start)},
+         {":dd", DateText(Start)},
+         {":hh", Start.time().hour()},
+         {":nn", RecNumber},
+         {":pn", P.Name},
+         {":fm", FormatToStr(P.Format)},
+         {":fn", FileName},
+         {":fp", FilePath},
+         {":ca", DateTimeText(QDateTime::currentDateTime())}});
+    return Single(QStringLiteral("SELECT last_insert_rowid()")).toInt();
+}
+
+void TLogData::UpdateRecordingMeta(int32_t Id, const QString& Title, const QString& Persons) {
+    Run(QStringLiteral("UPDATE recordings SET title=:t, persons=:p WHERE id=:id"),
+        {{":t", Title}, {":p", Persons}, {":id", Id}});
+}
+
+void TLogData::SetRecordingDuration(int32_t Id, int32_t Seconds) {
+    Run(QStringLiteral("UPDATE recordings SET duration_sec=:s WHERE id=:id"),
+        {{":s", Seconds}, {":id", Id}});
+}
+
+QString TimeSeparator(const QLocale& Locale) {
+    const QString Format = Locale.timeFormat(QLocale::ShortFormat);
+    qsizetype I = 0;
+    while (I < Format.size() && Format[I] != u'h' && Format[I] != u'H')
+        ++I;
+    while (I < Format.size() && (Format[I] == u'h' || Format[I] == u'H'))
+        ++I;
+    if (I >= Format.size() || Format[I].isLetterOrNumber() || Format[I].isSpace() ||
+        Format[I] == u'\'')
+        return QStringLiteral(":");
+    return Format.mid(I, 1);
+}
+
+QString DateText(const QDateTime& Moment) {
+    const QDate Date = Moment.toLocalTime().date();
+    return QStringLiteral("%1-%2-%3")
+        .arg(Date.year(), 4, 10, QLatin1Char('0'))
+        .arg(TwoDigits(Date.month()), TwoDigits(Date.day()));
+}
+
+QString DateTimeText(const QDateTime& Moment) {
+    const QTime Time = Moment.toLocalTime().time();
+    const QString Separator = TimeSeparator(QLocale::system());
+    return DateText(Moment) + QLatin1Char(' ') + TwoDigits(Time.hour()) + Separator +
+           TwoDigits(Time.minute()) + Separator + TwoDigits(Time.second());
+}
