@@ -10,3 +10,4 @@ cmake --build build-bench -j2
 cd build-bench
 
 bench/data/data_bench
+bench/ui/bench_log_window

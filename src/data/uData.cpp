@@ -6,16 +6,14 @@
 
 std::unique_ptr<TLogData> LogData;
 
-namespace {
-
-using TValues = std::initializer_list<std::pair<const char*, QVariant>>;
-
-// The engine's own message; the driver's text only where the engine said nothing (for
-// example when the SQLite driver of Qt is missing).
-[[noreturn]] void RaiseEngineError(const QSqlError& Error) {
+void RaiseEngineError(const QSqlError& Error) {
     const QString Text = Error.databaseText().isEmpty() ? Error.driverText() : Error.databaseText();
     throw EDatabaseError(Text.toStdString());
 }
+
+namespace {
+
+using TValues = std::initializer_list<std::pair<const char*, QVariant>>;
 
 // Qt binds a null QString as NULL; the store's texts are never null, only empty.
 QVariant AsStored(const QVariant& Value) {
