@@ -212,3 +212,15 @@ TEST_F(LogTest, TheOpenWindowLetsOtherProgramsWriteTheFile) {
     SqlExecOnFile(Dir.filePath("Vantor2026.sqlite"),
                   {"PRAGMA busy_timeout=100", "UPDATE recordings SET title='elders' WHERE id=1"});
 }
+
+TEST_F(LogTest, TheGridTakesTheHeightBeyondTheDesignSize) {
+    TfrmLog Window;
+    EXPECT_EQ(Window.size(), QSize(900, 520));
+    EXPECT_EQ(Window.minimumSize(), QSize(700, 400));
+    Window.show();
+    Window.resize(1200, 800);
+    EXPECT_EQ(View(Window).Grid->geometry(), QRect(0, 0, 1200, 620));
+    EXPECT_EQ(Window.findChild<QWidget*>("pnlEdit")->geometry(), QRect(0, 620, 1200, 180));
+    EXPECT_EQ(View(Window).Title->geometry(), QRect(16, 34, 1168, 23));
+    EXPECT_EQ(Window.findChild<QPushButton*>("btnClose")->geometry(), QRect(1074, 138, 110, 30));
+}
