@@ -150,7 +150,8 @@ int32_t ParseIniInteger(const QString& Text, int32_t Fallback) {
     if (Digits.isEmpty())
         return Fallback;
     for (const QChar C : Digits) {
-        const bool Ok = Base == 16 ? isxdigit(C.unicode()) && C.unicode() < 0x80 : C.isDigit() && C.unicode() < 0x80;
+        const bool Ok = Base == 16 ? isxdigit(C.unicode()) && C.unicode() < 0x80
+                                   : C.isDigit() && C.unicode() < 0x80;
         if (!Ok)
             return Fallback;
     }
@@ -165,7 +166,8 @@ int32_t ParseIniInteger(const QString& Text, int32_t Fallback) {
         const auto Bits = static_cast<int32_t>(static_cast<uint32_t>(Magnitude));
         return Negative ? static_cast<int32_t>(0u - static_cast<uint32_t>(Bits)) : Bits;
     }
-    const long long Value = Negative ? -static_cast<long long>(Magnitude) : static_cast<long long>(Magnitude);
+    const long long Value =
+        Negative ? -static_cast<long long>(Magnitude) : static_cast<long long>(Magnitude);
     if (Magnitude > 0x80000000ull || Value < INT32_MIN || Value > INT32_MAX)
         return Fallback;
     return static_cast<int32_t>(Value);

@@ -52,8 +52,10 @@ void TConfig::Load() {
                        .arg(FIniPath, Error);
         return;
     }
-    FRootFolder = Ini.Value(QStringLiteral("Paths"), QStringLiteral("RootFolder")).value_or(FRootFolder);
-    FDatabasePath = Ini.Value(QStringLiteral("Paths"), QStringLiteral("Database")).value_or(FDatabasePath);
+    FRootFolder =
+        Ini.Value(QStringLiteral("Paths"), QStringLiteral("RootFolder")).value_or(FRootFolder);
+    FDatabasePath =
+        Ini.Value(QStringLiteral("Paths"), QStringLiteral("Database")).value_or(FDatabasePath);
     if (const auto V = Ini.Value(QStringLiteral("Audio"), QStringLiteral("Device")))
         FRecordDevice = ParseIniInteger(*V, FRecordDevice);
     if (const auto V = Ini.Value(QStringLiteral("Audio"), QStringLiteral("Input")))

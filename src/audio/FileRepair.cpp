@@ -70,8 +70,10 @@ std::optional<TMp3Frame> ParseMp3Header(const unsigned char* H) {
     const int RateIndex = (H[2] >> 2) & 3;
     if (Version == 1 || Layer != 1 || BitrateIndex == 0 || BitrateIndex == 15 || RateIndex == 3)
         return std::nullopt;
-    static constexpr int Mpeg1Rates[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
-    static constexpr int Mpeg2Rates[] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
+    static constexpr int Mpeg1Rates[] = {0,   32,  40,  48,  56,  64,  80, 96,
+                                         112, 128, 160, 192, 224, 256, 320};
+    static constexpr int Mpeg2Rates[] = {0,  8,  16, 24,  32,  40,  48, 56,
+                                         64, 80, 96, 112, 128, 144, 160};
     static constexpr int BaseRates[] = {44100, 48000, 32000};
     TMp3Frame F;
     F.Bitrate = (Version == 3 ? Mpeg1Rates : Mpeg2Rates)[BitrateIndex] * 1000;
@@ -85,7 +87,8 @@ std::optional<int64_t> Mp3DurationSec(QFile& File) {
     qsizetype Start = 0;
     if (Head.startsWith("ID3") && Head.size() >= 10) {
         const auto* S = reinterpret_cast<const unsigned char*>(Head.constData());
-        Start = 10 + ((S[6] & 0x7F) << 21 | (S[7] & 0x7F) << 14 | (S[8] & 0x7F) << 7 | (S[9] & 0x7F));
+        Start =
+            10 + ((S[6] & 0x7F) << 21 | (S[7] & 0x7F) << 14 | (S[8] & 0x7F) << 7 | (S[9] & 0x7F));
     }
     const auto* Bytes = reinterpret_cast<const unsigned char*>(Head.constData());
     for (qsizetype At = Start; At + 4 <= Head.size(); ++At) {

@@ -9,9 +9,9 @@
 // Start-up repair of recordings that a crash or a power loss cut short.
 
 struct TWavRepair {
-    bool Rewritten = false;    // the two size fields did not describe the file and were rewritten
-    int64_t DataBytes = 0;     // whole frames of sample data in the file
-    int64_t DurationSec = 0;   // DataBytes as whole seconds of audio
+    bool Rewritten = false;  // the two size fields did not describe the file and were rewritten
+    int64_t DataBytes = 0;   // whole frames of sample data in the file
+    int64_t DurationSec = 0; // DataBytes as whole seconds of audio
 };
 
 // Checks a WAV file as the recorder writes it (44-byte header, then the data chunk) and, when

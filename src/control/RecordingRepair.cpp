@@ -22,8 +22,8 @@ QVector<TUnfinished> UnfinishedRecordings(TLogData& Data) {
         throw EDatabaseError(Q.lastError().databaseText().toStdString());
     QVector<TUnfinished> Rows;
     while (Q.next())
-        Rows.append({Q.value(0).toInt(), Q.value(1).toString(),
-                     StrToFormat(Q.value(2).toString(), afMP3)});
+        Rows.append(
+            {Q.value(0).toInt(), Q.value(1).toString(), StrToFormat(Q.value(2).toString(), afMP3)});
     return Rows;
 }
 
@@ -40,7 +40,8 @@ QStringList RepairInterruptedRecordings(TLogData& Data) {
                 continue;
             Data.SetRecordingDuration(Row.Id, static_cast<int32_t>(Wav->DurationSec));
             Repaired << Row.Path;
-        } else if (const auto Seconds = EncodedDurationSec(Row.Path, Row.Format); Seconds && *Seconds > 0) {
+        } else if (const auto Seconds = EncodedDurationSec(Row.Path, Row.Format);
+                   Seconds && *Seconds > 0) {
             Data.SetRecordingDuration(Row.Id, static_cast<int32_t>(*Seconds));
             Repaired << Row.Path;
         }

@@ -32,8 +32,12 @@ protected:
 TEST_F(ConfigTest, FirstStartWritesTheFiveKeysWithDefaultsInOrder) {
     TConfig C(Dir.path());
     const QByteArray Expected = "[Paths]\n"
-                                "RootFolder=" + (Folder() + "Recordings").toUtf8() + "\n"
-                                "Database=" + (Folder() + "Vantor2026.sqlite").toUtf8() + "\n"
+                                "RootFolder=" +
+                                (Folder() + "Recordings").toUtf8() +
+                                "\n"
+                                "Database=" +
+                                (Folder() + "Vantor2026.sqlite").toUtf8() +
+                                "\n"
                                 "\n[Audio]\nDevice=-1\nInput=-1\n"
                                 "\n[Schedule]\nAutoRecord=1\n";
     EXPECT_EQ(ReadAll(IniPath()), Expected);
@@ -50,10 +54,18 @@ TEST_F(ConfigTest, LoadReadsValuesByTheIntegerAndBooleanRules) {
         bool ExpectedAuto;
     };
     const Case Cases[] = {
-        {"3", 3, "0", false},         {"$3", 3, "1", true},       {"0x3", 3, "2", true},
-        {"0X1f", 31, "-1", true},     {"abc", -1, "true", true},  {"$", -1, "false", true},
-        {"0x", -1, "", true},         {" 7 ", 7, "$0", false},    {"-2", -2, "0x0", false},
-        {"3.5", -1, "1e3", true},     {"99999999999", -1, "00", false}, {"$FFFFFFFF", -1, "x", true},
+        {"3", 3, "0", false},
+        {"$3", 3, "1", true},
+        {"0x3", 3, "2", true},
+        {"0X1f", 31, "-1", true},
+        {"abc", -1, "true", true},
+        {"$", -1, "false", true},
+        {"0x", -1, "", true},
+        {" 7 ", 7, "$0", false},
+        {"-2", -2, "0x0", false},
+        {"3.5", -1, "1e3", true},
+        {"99999999999", -1, "00", false},
+        {"$FFFFFFFF", -1, "x", true},
     };
     for (const Case& Cs : Cases) {
         WriteAll(IniPath(), QByteArray("[Audio]\nDevice=") + Cs.Device +
@@ -65,8 +77,9 @@ TEST_F(ConfigTest, LoadReadsValuesByTheIntegerAndBooleanRules) {
 }
 
 TEST_F(ConfigTest, LoadToleratesCrlfBomBlanksCaseAndComments) {
-    WriteAll(IniPath(), "\xEF\xBB\xBF; opmerking\r\n# nog een\r\n[paths]\r\n  rootfolder =  /opnamen/a=b  \r\n"
-                        "DATABASE=\r\n[AUDIO]\r\nDevice = 0x3\r\n");
+    WriteAll(IniPath(),
+             "\xEF\xBB\xBF; opmerking\r\n# nog een\r\n[paths]\r\n  rootfolder =  /opnamen/a=b  \r\n"
+             "DATABASE=\r\n[AUDIO]\r\nDevice = 0x3\r\n");
     TConfig C(Dir.path());
     EXPECT_EQ(C.RootFolder(), "/opnamen/a=b");
     EXPECT_EQ(C.DatabasePath(), ""); // present but empty: taken as empty
@@ -97,13 +110,16 @@ TEST_F(ConfigTest, GarbageAndHugeLinesGiveDefaultsWithoutCrashing) {
 }
 
 TEST_F(ConfigTest, SaveUpdatesInPlaceAndKeepsOtherContent) {
-    WriteAll(IniPath(), "; door de beheerder\r\n[Extra]\r\nSleutel=waarde\r\n\r\n[Audio]\r\nInput=4\r\n");
+    WriteAll(IniPath(),
+             "; door de beheerder\r\n[Extra]\r\nSleutel=waarde\r\n\r\n[Audio]\r\nInput=4\r\n");
     TConfig C(Dir.path());
     C.SetRecordDevice(2);
     C.SetAutoRecord(false);
     C.Save();
     const QByteArray Saved = ReadAll(IniPath());
-    EXPECT_TRUE(Saved.startsWith("; door de beheerder\r\n[Extra]\r\nSleutel=waarde\r\n\r\n[Audio]\r\nInput=4\r\nDevice=2\r\n"))
+    EXPECT_TRUE(Saved.startsWith(
+        "; door de "
+        "beheerder\r\n[Extra]\r\nSleutel=waarde\r\n\r\n[Audio]\r\nInput=4\r\nDevice=2\r\n"))
         << Saved.constData();
     EXPECT_TRUE(Saved.contains("[Schedule]\r\nAutoRecord=0\r\n"));
     EXPECT_TRUE(Saved.contains("[Paths]\r\nRootFolder="));
