@@ -13,6 +13,7 @@
 #include <QSqlRecord>
 #include <QTableView>
 #include <algorithm>
+#include <limits>
 
 namespace {
 
