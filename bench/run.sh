@@ -18,3 +18,5 @@ PULSE_SERVER="unix:$PWD/pulse/native" bench/soundlib/soundlib_bench
 
 # The program recording with its window, against parecord (its own private server).
 ../bench/control/record_bench.sh .
+
+bench/ui/bench_log_window

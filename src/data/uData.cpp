@@ -23,6 +23,10 @@ using TValues = std::initializer_list<std::pair<const char*, QVariant>>;
     throw EDatabaseError(Text.toStdString());
 }
 
+namespace {
+
+using TValues = std::initializer_list<std::pair<const char*, QVariant>>;
+
 // Qt binds a null QString as NULL; the store's texts are never null, only empty.
 QVariant AsStored(const QVariant& Value) {
     if (Value.typeId() == QMetaType::QString && Value.toString().isNull())

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
@@ -64,6 +65,10 @@ private:
     QString FConnectionName;
     QSqlDatabase FConn;
 };
+
+// Throws the engine's own message as EDatabaseError; the driver's text only where the engine
+// said nothing (for example when the SQLite driver of Qt is missing).
+[[noreturn]] void RaiseEngineError(const QSqlError& Error);
 
 // The program's one database object, owned by the main window; empty when no database is open.
 extern std::unique_ptr<TLogData> LogData;

@@ -1,0 +1,135 @@
+#include "ui/uSettings.h"
+
+#include "app/uConfig.h"
+#include "data/uData.h"
+#include "ui/FormControls.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+QLineEdit* NewEdit(QWidget* Parent, const char* Name, int X, int Y, int Width) {
+    auto* Edit = new QLineEdit(Parent);
+    Edit->setObjectName(QLatin1String(Name));
+    Edit->setGeometry(X, Y, Width, 23);
+    return Edit;
+}
+
+} // namespace
+
+bool SameDatabase(const QString& A, const QString& B) {
+    if (A == B)
+        return true;
+    const QFileInfo InfoA(A);
+    const QFileInfo InfoB(B);
+    return InfoA.exists() && InfoB.exists() &&
+           InfoA.canonicalFilePath() == InfoB.canonicalFilePath();
+}
+
+TfrmSettings::TfrmSettings(QWidget* Parent, TDatabaseSwitch SwitchDatabase)
+    : QDialog(Parent), FSwitchDatabase(std::move(SwitchDatabase)) {
+    if (!FSwitchDatabase)
+        FSwitchDatabase = [](std::unique_ptr<TLogData> NewData) { LogData = std::move(NewData); };
+    setObjectName(QStringLiteral("frmSettings"));
+    setWindowTitle(QStringLiteral("Instellingen"));
+    setFont(SegoeUI(12));
+    setFixedSize(484, 209);
+
+    lblRoot =
+        NewLabel(this, "lblRoot", 16, 16, QStringLiteral("Map voor opnames (/jaar/maand/dag):"));
+    edtRoot = NewEdit(this, "edtRoot", 16, 36, 377);
+    btnRoot = NewButton(this, "btnRoot", QStringLiteral("Bladeren..."), {399, 35, 70, 25});
+    lblDb = NewLabel(this, "lblDb", 16, 76, QStringLiteral("SQLite databasebestand:"));
+    edtDb = NewEdit(this, "edtDb", 16, 96, 377);
+    btnDb = NewButton(this, "btnDb", QStringLiteral("Bladeren..."), {399, 95, 70, 25});
+    chkAuto =
+        new QCheckBox(QStringLiteral("Opnames automatisch starten volgens het weekschema"), this);
+    chkAuto->setObjectName(QStringLiteral("chkAuto"));
+    chkAuto->setGeometry(16, 136, 361, chkAuto->sizeHint().height());
+    btnOK = NewButton(this, "btnOK", QStringLiteral("OK"), {297, 168, 82, 27});
+    btnOK->setDefault(true);
+    btnCancel = NewButton(this, "btnCancel", QStringLiteral("Annuleren"), {387, 168, 82, 27});
+
+    connect(btnRoot, &QPushButton::clicked, this, &TfrmSettings::btnRootClick);
+    connect(btnDb, &QPushButton::clicked, this, &TfrmSettings::btnDbClick);
+    connect(btnOK, &QPushButton::clicked, this, &TfrmSettings::btnOKClick);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    QWidget* const TabOrder[] = {edtRoot, btnRoot, edtDb, btnDb, chkAuto, btnOK, btnCancel};
+    for (size_t I = 1; I < std::size(TabOrder); ++I)
+        setTabOrder(TabOrder[I - 1], TabOrder[I]);
+    edtRoot->setFocus();
+
+    FormCreate();
+}
+
+void TfrmSettings::FormCreate() {
+    edtRoot->setText(Config->RootFolder());
+    edtDb->setText(Config->DatabasePath());
+    chkAuto->setChecked(Config->AutoRecord());
+}
+
+void TfrmSettings::btnRootClick() {
+    const QString Typed = edtRoot->text();
+    const QString Start = !Typed.isEmpty() && QFileInfo(Typed).isDir() ? Typed : QString();
+    const QString Folder = QFileDialog::getExistingDirectory(
+        this, QStringLiteral("Kies de map voor opnames"), Start, QFileDialog::ShowDirsOnly);
+    if (!Folder.isEmpty())
+        edtRoot->setText(Folder);
+}
+
+void TfrmSettings::btnDbClick() {
+    QFileDialog dlgDb(this);
+    dlgDb.setObjectName(QStringLiteral("dlgDb"));
+    dlgDb.setAcceptMode(QFileDialog::AcceptSave);
+    dlgDb.setFileMode(QFileDialog::AnyFile);
+    dlgDb.setDefaultSuffix(QStringLiteral("sqlite"));
+    dlgDb.setNameFilters(
+        {QStringLiteral("SQLite database (*.sqlite)"), QStringLiteral("Alle bestanden (*)")});
+    // Browsing starts at the database in use, not at the text being edited.
+    dlgDb.selectFile(Config->DatabasePath());
+    while (dlgDb.exec() == QDialog::Accepted) {
+        const QString File = dlgDb.selectedFiles().value(0);
+        const QFileInfo Info(File);
+        if (Info.exists() && !Info.isWritable()) {
+            QMessageBox::warning(&dlgDb, windowTitle(),
+                                 QStringLiteral("%1 is alleen-lezen.\nKies een ander bestand.")
+                                     .arg(Info.fileName()));
+            continue;
+        }
+        edtDb->setText(File);
+        return;
+    }
+}
+
+void TfrmSettings::btnOKClick() {
+    const QString DbPath = edtDb->text();
+    // The new database is opened before anything changes, so a file that cannot be opened
+    // leaves the database in use, the settings and the settings file as they were.
+    std::unique_ptr<TLogData> NewData;
+    if (!LogData || !SameDatabase(DbPath, Config->DatabasePath()))
+        NewData = std::make_unique<TLogData>(DbPath);
+
+    const QString OldRoot = Config->RootFolder();
+    const QString OldDbPath = Config->DatabasePath();
+    const bool OldAuto = Config->AutoRecord();
+    Config->SetRootFolder(edtRoot->text());
+    Config->SetDatabasePath(DbPath);
+    Config->SetAutoRecord(chkAuto->isChecked());
+    try {
+        Config->Save();
+    } catch (...) {
+        Config->SetRootFolder(OldRoot);
+        Config->SetDatabasePath(OldDbPath);
+        Config->SetAutoRecord(OldAuto);
+        throw;
+    }
+    if (NewData)
+        FSwitchDatabase(std::move(NewData));
+    accept();
+}

@@ -1,0 +1,226 @@
+#include "data/uData.h"
+#include "support/SqlHelpers.h"
+#include "ui/uLog.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+class LogTest : public testing::Test {
+protected:
+    QTemporaryDir Dir;
+
+    void SetUp() override {
+        LogData = std::make_unique<TLogData>(Dir.filePath("Vantor2026.sqlite"));
+    }
+    void TearDown() override { LogData.reset(); }
+
+    // Logs a recording started at Moment ("yyyy-MM-dd HH:mm:ss") and returns its id.
+    static int32_t Log(const QString& Moment, const QString& FilePath = "/opnames/x.mp3",
+                       const QString& PresetName = "MP3 128 Kbit Stereo") {
+        TPreset P;
+        P.Name = PresetName;
+        P.Format = afMP3;
+        const QDateTime At = QDateTime::fromString(Moment, "yyyy-MM-dd HH:mm:ss");
+        return LogData->LogRecording(P, At, 1, "x.mp3", FilePath);
+    }
+
+    static QString Stored(int32_t Id, const char* Column) {
+        return SqlRows(LogData->Connection(),
+                       QString("SELECT %1 FROM recordings WHERE id=%2").arg(Column).arg(Id))
+            .value(0)
+            .value(0);
+    }
+
+    struct TView {
+        QTableView* Grid;
+        QLineEdit* Title;
+        QLineEdit* Persons;
+        QLabel* Path;
+    };
+    static TView View(TfrmLog& Window) {
+        return {Window.findChild<QTableView*>("grd"), Window.findChild<QLineEdit*>("edtTitle"),
+                Window.findChild<QLineEdit*>("edtPersons"), Window.findChild<QLabel*>("lblPath")};
+    }
+    static int32_t CurrentId(TfrmLog& Window) {
+        const QTableView* Grid = View(Window).Grid;
+        return Grid->model()->index(Grid->currentIndex().row(), 0).data().toInt();
+    }
+    static void SelectRow(TfrmLog& Window, int Row) {
+        QTableView* Grid = View(Window).Grid;
+        Grid->setFocus();
+        Grid->setCurrentIndex(Grid->model()->index(Row, 0));
+    }
+};
+
+} // namespace
+
+TEST_F(LogTest, AnEmptyLogShowsTheTenHeadingsAndEmptyFieldsAndSavesNothing) {
+    TfrmLog Window;
+    const TView V = View(Window);
+    const QStringList Expected{"id",     "Datum/tijd", "Uur",      "Nr",      "Formaat",
+                               "Preset", "Titel",      "Personen", "Duur(s)", "filepath"};
+    ASSERT_EQ(V.Grid->model()->columnCount(), Expected.size());
+    for (int Col = 0; Col < Expected.size(); ++Col)
+        EXPECT_EQ(V.Grid->model()->headerData(Col, Qt::Horizontal).toString(), Expected[Col]);
+    EXPECT_EQ(V.Grid->model()->rowCount(), 0);
+    EXPECT_TRUE(V.Title->text().isEmpty());
+    EXPECT_TRUE(V.Persons->text().isEmpty());
+    EXPECT_TRUE(V.Path->text().isEmpty());
+
+    V.Title->setText("niets");
+    Window.btnSaveClick();
+    QSqlQuery Q(LogData->Connection());
+    Q.exec("SELECT COUNT(*) FROM recordings");
+    Q.next();
+    EXPECT_EQ(Q.value(0).toInt(), 0);
+}
+
+TEST_F(LogTest, ListsNewestFirstAndTheHigherIdFirstAtTheSameMoment) {
+    const int32_t Older = Log("2026-01-05 09:00:00");
+    const int32_t SameA = Log("2026-01-05 10:00:00");
+    const int32_t SameB = Log("2026-01-05 10:00:00");
+    const int32_t Earliest = Log("2026-01-04 23:00:00");
+    TfrmLog Window;
+    const QAbstractItemModel* Model = View(Window).Grid->model();
+    QList<int32_t> Ids;
+    for (int Row = 0; Row < Model->rowCount(); ++Row)
+        Ids << Model->index(Row, 0).data().toInt();
+    EXPECT_EQ(Ids, (QList<int32_t>{SameB, SameA, Older, Earliest}));
+    EXPECT_EQ(CurrentId(Window), SameB);
+    EXPECT_EQ(View(Window).Path->text(), "/opnames/x.mp3");
+}
+
+TEST_F(LogTest, SavingKeepsTheSavedRecordingCurrentEvenAfterNewRowsWereLogged) {
+    for (int Hour = 1; Hour <= 8; ++Hour)
+        Log(QString("2026-01-05 %1:00:00").arg(Hour, 2, 10, QChar('0')),
+            QString("/opnames/%1.mp3").arg(Hour));
+    TfrmLog Window;
+    SelectRow(Window, 4);
+    const int32_t Fifth = CurrentId(Window);
+    EXPECT_EQ(View(Window).Path->text(), "/opnames/4.mp3");
+
+    Log("2026-01-05 09:00:00");
+    Log("2026-01-05 10:00:00");
+    View(Window).Title->setText("Ochtendprogramma");
+    View(Window).Persons->setText("Anna, Bert");
+    QTest::mouseClick(Window.findChild<QPushButton*>("btnSave"), Qt::LeftButton);
+
+    EXPECT_EQ(View(Window).Grid->model()->rowCount(), 10);
+    EXPECT_EQ(CurrentId(Window), Fifth);
+    EXPECT_EQ(View(Window).Grid->currentIndex().row(), 6);
+    EXPECT_EQ(View(Window).Title->text(), "Ochtendprogramma");
+    EXPECT_EQ(View(Window).Persons->text(), "Anna, Bert");
+    EXPECT_EQ(Stored(Fifth, "title"), "Ochtendprogramma");
+    EXPECT_EQ(Stored(Fifth, "persons"), "Anna, Bert");
+
+    // Empty texts are saved as empty texts.
+    View(Window).Title->clear();
+    Window.btnSaveClick();
+    EXPECT_EQ(Stored(Fifth, "title"), "");
+    EXPECT_EQ(Stored(Fifth, "title IS NULL"), "0");
+}
+
+TEST_F(LogTest, RefreshMakesTheNewestRecordingCurrent) {
+    Log("2026-01-05 09:00:00");
+    Log("2026-01-05 10:00:00");
+    TfrmLog Window;
+    SelectRow(Window, 1);
+    const int32_t Newest = Log("2026-01-05 11:00:00", "/opnames/nieuw.mp3");
+    QTest::mouseClick(Window.findChild<QPushButton*>("btnRefresh"), Qt::LeftButton);
+    EXPECT_EQ(View(Window).Grid->model()->rowCount(), 3);
+    EXPECT_EQ(CurrentId(Window), Newest);
+    EXPECT_EQ(View(Window).Path->text(), "/opnames/nieuw.mp3");
+}
+
+TEST_F(LogTest, AnotherRowReplacesTypedTextAndSavesNothing) {
+    const int32_t First = Log("2026-01-05 09:00:00");
+    const int32_t Second = Log("2026-01-05 10:00:00");
+    LogData->UpdateRecordingMeta(First, "Oude titel", "Carla");
+    TfrmLog Window;
+    ASSERT_EQ(CurrentId(Window), Second);
+    View(Window).Title->setText("getypt");
+    QTest::keyClick(View(Window).Grid, Qt::Key_Down);
+    EXPECT_EQ(CurrentId(Window), First);
+    EXPECT_EQ(View(Window).Title->text(), "Oude titel");
+    EXPECT_EQ(View(Window).Persons->text(), "Carla");
+    EXPECT_EQ(Stored(Second, "title"), "");
+}
+
+TEST_F(LogTest, EnterAndEscapeCloseWithoutSaving) {
+    const int32_t Id = Log("2026-01-05 09:00:00");
+    for (const Qt::Key Key : {Qt::Key_Return, Qt::Key_Escape}) {
+        TfrmLog Window;
+        constexpr int StillOpen = 99;
+        QTimer::singleShot(0, &Window, [&Window, Key] {
+            QLineEdit* Title = View(Window).Title;
+            Title->setFocus();
+            QTest::keyClicks(Title, "niet bewaard");
+            QTest::keyClick(Title, Key);
+        });
+        QTimer::singleShot(2000, &Window, [&Window] { Window.done(StillOpen); });
+        EXPECT_NE(Window.exec(), StillOpen) << Key;
+        EXPECT_EQ(Stored(Id, "title"), "");
+    }
+}
+
+TEST_F(LogTest, ColumnsAreSizedToTheirTextsBetween36And420) {
+    Log("2026-01-05 09:00:00", "/opnames/" + QString(300, 'x') + ".mp3", "P");
+    TfrmLog Window;
+    const QTableView* Grid = View(Window).Grid;
+    const QFontMetrics Metrics = Grid->fontMetrics();
+    EXPECT_EQ(Grid->columnWidth(0), 36);  // "id" and "1"
+    EXPECT_EQ(Grid->columnWidth(3), 36);  // "Nr" and "1"
+    EXPECT_EQ(Grid->columnWidth(9), 420); // the long path
+    EXPECT_EQ(Grid->columnWidth(1), Metrics.horizontalAdvance("2026-01-05 09:00:00") + 16);
+    EXPECT_EQ(Grid->horizontalHeader()->sectionResizeMode(1), QHeaderView::Interactive);
+}
+
+TEST_F(LogTest, ALongTitleIsShownOnOneLineInTheGridAndStoredWhole) {
+    const int32_t Id = Log("2026-01-05 09:00:00");
+    const QString Long = QString("regel\n") + QString(4994, 'a');
+    LogData->UpdateRecordingMeta(Id, Long, "");
+    TfrmLog Window;
+    const QString Shown = View(Window).Grid->model()->index(0, 6).data().toString();
+    EXPECT_EQ(Shown.size(), TfrmLog::MaxTextLength);
+    EXPECT_TRUE(Shown.startsWith("regel a"));
+    EXPECT_EQ(View(Window).Title->text(), Long);
+
+    // Saving what the box holds keeps all 5000 characters.
+    View(Window).Title->setText(View(Window).Title->text() + "b");
+    Window.btnSaveClick();
+    EXPECT_EQ(Stored(Id, "title"), Long + "b");
+}
+
+TEST_F(LogTest, TheOpenWindowLetsOtherProgramsWriteTheFile) {
+    // More rows than the grid's model fetches at once, so a half-read listing would still hold
+    // its read lock.
+    QSqlQuery(LogData->Connection())
+        .exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<300) "
+              "INSERT INTO recordings(rec_dt,rec_date,rec_hour,rec_number,title,persons) "
+              "SELECT '2026-01-05 09:00:00','2026-01-05',9,1,'','' FROM n");
+    TfrmLog Window;
+    ASSERT_EQ(View(Window).Grid->model()->rowCount(), 300);
+    SqlExecOnFile(Dir.filePath("Vantor2026.sqlite"),
+                  {"PRAGMA busy_timeout=100", "UPDATE recordings SET title='elders' WHERE id=1"});
+}
+
+TEST_F(LogTest, TheGridTakesTheHeightBeyondTheDesignSize) {
+    TfrmLog Window;
+    EXPECT_EQ(Window.size(), QSize(900, 520));
+    EXPECT_EQ(Window.minimumSize(), QSize(700, 400));
+    Window.show();
+    Window.resize(1200, 800);
+    EXPECT_EQ(View(Window).Grid->geometry(), QRect(0, 0, 1200, 620));
+    EXPECT_EQ(Window.findChild<QWidget*>("pnlEdit")->geometry(), QRect(0, 620, 1200, 180));
+    EXPECT_EQ(View(Window).Title->geometry(), QRect(16, 34, 1168, 23));
+    EXPECT_EQ(Window.findChild<QPushButton*>("btnClose")->geometry(), QRect(1074, 138, 110, 30));
+}
