@@ -1,5 +1,6 @@
 #include "ui/uLog.h"
 
+#include "control/RecordingController.h"
 #include "data/uData.h"
 #include "ui/FormControls.h"
 
@@ -158,7 +159,7 @@ TfrmLog::TfrmLog(QWidget* Parent) : QDialog(Parent) {
 
 void TfrmLog::FormCreate() {
     if (!LogData)
-        throw EDatabaseError("Er is geen database geopend.");
+        throw EDatabaseError(ControlText::NoDatabase.toStdString());
     LoadLog(-1);
 }
 

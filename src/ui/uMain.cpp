@@ -2,9 +2,14 @@
 
 #include "app/ErrorReport.h"
 #include "app/TApplication.h"
+#include "app/uConfig.h"
 #include "control/RecordingController.h"
 #include "data/uData.h"
 #include "ui/LevelMeter.h"
+#include "ui/uAbout.h"
+#include "ui/uDevice.h"
+#include "ui/uLog.h"
+#include "ui/uSettings.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -297,12 +302,44 @@ void TfrmMain::mnuExitClick() {
 }
 
 // The dialogs plug in here.
-void TfrmMain::mnuLogClick() {}
+void TfrmMain::mnuLogClick() {
+    TfrmLog Log(this);
+    Log.exec();
+}
+
 void TfrmMain::mnuPresetsClick() {}
 void TfrmMain::mnuScheduleClick() {}
-void TfrmMain::mnuDeviceClick() {}
-void TfrmMain::mnuSettingsClick() {}
-void TfrmMain::mnuAboutClick() {}
+
+void TfrmMain::mnuDeviceClick() {
+    TfrmDevice Dialog(this);
+    if (Dialog.exec() != QDialog::Accepted)
+        return;
+    const int32_t Previous = Config->RecordDevice();
+    Config->SetRecordDevice(Dialog.SelectedDevice());
+    try {
+        Config->Save();
+    } catch (...) {
+        Config->SetRecordDevice(Previous);
+        throw;
+    }
+    // A running recording moves to the chosen device at once: it is stopped and logged, and
+    // the same preset starts again on the reopened device.
+    FController->RestartRecording([this] { FController->CheckDevice(); });
+}
+
+void TfrmMain::mnuSettingsClick() {
+    // A running recording keeps its row in the old database and goes on in a new file,
+    // logged in the new one.
+    TfrmSettings Dialog(this, [this](std::unique_ptr<TLogData> NewData) {
+        FController->RestartRecording([&NewData] { LogData = std::move(NewData); });
+    });
+    Dialog.exec();
+}
+
+void TfrmMain::mnuAboutClick() {
+    TfrmAbout About(this);
+    About.exec();
+}
 
 void TfrmMain::TimerClockTimer() {
     FController->TimerClockTimer();
