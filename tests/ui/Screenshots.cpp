@@ -4,7 +4,9 @@
 #include "app/DarkStyle.h"
 #include "app/uConfig.h"
 #include "data/uData.h"
+#include "soundlib/ScriptedBackend.h"
 #include "ui/uAbout.h"
+#include "ui/uDevice.h"
 #include "ui/uLog.h"
 #include "ui/uSettings.h"
 
@@ -81,6 +83,16 @@ int main(int Argc, char** Argv) {
     {
         TfrmAbout About;
         Ok &= Save(About, Out.filePath("about.png"));
+    }
+    {
+        soundlib::TScript Script;
+        Script.Devices = {{"Ingebouwde audio Analoog stereo", true},
+                          {"Monitor of Ingebouwde audio Analoog stereo", true},
+                          {"USB Audio CODEC Analoog stereo", false}};
+        soundlib::InstallScriptedBackend(std::move(Script));
+        Config->SetRecordDevice(0);
+        TfrmDevice Device;
+        Ok &= Save(Device, Out.filePath("device.png"));
     }
     {
         TfrmSettings Settings;
