@@ -3,13 +3,6 @@
 #include <QLabel>
 #include <QPushButton>
 
-QFont SegoeUI(int PixelHeight, bool Bold) {
-    QFont Font(QStringLiteral("Segoe UI"));
-    Font.setPixelSize(PixelHeight);
-    Font.setBold(Bold);
-    return Font;
-}
-
 QLabel* NewLabel(QWidget* Parent, const char* Name, int X, int Y, const QString& Text,
                  const std::optional<QFont>& Font) {
     auto* Label = new QLabel(Parent);

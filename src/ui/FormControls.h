@@ -12,10 +12,6 @@ class QWidget;
 // Helpers for forms built in code: controls at the pixel positions of their layout, named
 // after the control so tests and style sheets can find them.
 
-// "Segoe UI" at a character height in pixels; fontconfig puts the nearest installed font
-// (Noto Sans, DejaVu Sans) in its place.
-QFont SegoeUI(int PixelHeight, bool Bold = false);
-
 // A label with its top left corner at X, Y, sized to its text.
 QLabel* NewLabel(QWidget* Parent, const char* Name, int X, int Y, const QString& Text,
                  const std::optional<QFont>& Font = std::nullopt);

@@ -3,6 +3,7 @@
 #include "app/uConfig.h"
 #include "soundlib/LibraryVersions.h"
 #include "ui/FormControls.h"
+#include "ui/UiFont.h"
 
 #include <QLabel>
 #include <QPalette>
@@ -47,7 +48,7 @@ QStringList UsedLibraries() {
 TfrmAbout::TfrmAbout(QWidget* Parent) : QDialog(Parent) {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("Over Vantor 2026"));
-    setFont(SegoeUI(12));
+    setFont(UiFont(12));
     setFixedSize(424, 320);
 
     pnlHeader = new QWidget(this);
@@ -60,14 +61,14 @@ TfrmAbout::TfrmAbout(QWidget* Parent) : QDialog(Parent) {
     pnlHeader->setPalette(Header);
 
     lblTitle = NewLabel(pnlHeader, "lblTitle", 20, 14, QStringLiteral("Vantor 2026 Beta"),
-                        SegoeUI(24, true));
+                        UiFont(24, true));
     lblSubtitle = NewLabel(pnlHeader, "lblSubtitle", 21, 48,
-                           QStringLiteral("Hourly Audio Recorder"), SegoeUI(13));
+                           QStringLiteral("Hourly Audio Recorder"), UiFont(13));
     lblLibsHdr = NewLabel(this, "lblLibsHdr", 20, 136, QStringLiteral("Gebruikte bibliotheken:"),
-                          SegoeUI(12, true));
+                          UiFont(12, true));
     lblLibs = NewLabel(this, "lblLibs", 36, 158, QString());
     lblIniHdr = NewLabel(this, "lblIniHdr", 20, 232, QStringLiteral("Instellingenbestand:"),
-                         SegoeUI(12, true));
+                         UiFont(12, true));
     lblIniPath = NewLabel(this, "lblIniPath", 36, 254, QString());
     lblIniPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
 

@@ -3,6 +3,7 @@
 #include "app/uConfig.h"
 #include "audio/uRecorder.h"
 #include "ui/FormControls.h"
+#include "ui/UiFont.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -11,7 +12,7 @@
 TfrmDevice::TfrmDevice(QWidget* Parent) : QDialog(Parent) {
     setObjectName(QStringLiteral("frmDevice"));
     setWindowTitle(QStringLiteral("Opname-apparaat"));
-    setFont(SegoeUI(12));
+    setFont(UiFont(12));
     setFixedSize(409, 129);
 
     lblPrompt =

@@ -1,8 +1,8 @@
 #include "ui/uLog.h"
 
-#include "control/RecordingController.h"
 #include "data/uData.h"
 #include "ui/FormControls.h"
+#include "ui/UiFont.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -104,7 +104,7 @@ QVariant TLogListing::headerData(int Section, Qt::Orientation Orientation, int R
 TfrmLog::TfrmLog(QWidget* Parent) : QDialog(Parent) {
     setObjectName(QStringLiteral("frmLog"));
     setWindowTitle(QStringLiteral("Opnames log"));
-    setFont(SegoeUI(12));
+    setFont(UiFont(12));
     setMinimumSize(700, 400);
 
     qry = new TLogListing(this);
@@ -158,13 +158,11 @@ TfrmLog::TfrmLog(QWidget* Parent) : QDialog(Parent) {
 }
 
 void TfrmLog::FormCreate() {
-    if (!LogData)
-        throw EDatabaseError(ControlText::NoDatabase.toStdString());
     LoadLog(-1);
 }
 
 void TfrmLog::LoadLog(int32_t KeepId) {
-    qry->setQuery(ListingSql, LogData->Connection());
+    qry->setQuery(ListingSql, RequireLogData().Connection());
     if (qry->lastError().isValid())
         RaiseEngineError(qry->lastError());
     // Read every row now: the listing is a snapshot, and a finished statement holds no lock
@@ -232,7 +230,7 @@ void TfrmLog::btnSaveClick() {
     if (Row < 0)
         return;
     const int32_t Id = qry->record(Row).value(0).toInt();
-    LogData->UpdateRecordingMeta(Id, edtTitle->text(), edtPersons->text());
+    RequireLogData().UpdateRecordingMeta(Id, edtTitle->text(), edtPersons->text());
     LoadLog(Id);
 }
 

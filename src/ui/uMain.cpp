@@ -6,6 +6,7 @@
 #include "control/RecordingController.h"
 #include "data/uData.h"
 #include "ui/LevelMeter.h"
+#include "ui/UiFont.h"
 #include "ui/uAbout.h"
 #include "ui/uDevice.h"
 #include "ui/uLog.h"
@@ -32,13 +33,6 @@ namespace {
 // The window's size at design time; anchored controls keep their distance to its right edge.
 constexpr int DesignWidth = 592;
 constexpr int DesignHeight = 401;
-
-QFont UiFont(int PixelHeight, bool Bold = false) {
-    QFont Font(QStringLiteral("Segoe UI"));
-    Font.setPixelSize(PixelHeight);
-    Font.setBold(Bold);
-    return Font;
-}
 
 // A panel whose children sit at fixed positions; some keep their distance to the right edge
 // (anchored top right), others stretch to the right margin.

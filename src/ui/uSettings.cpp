@@ -3,6 +3,7 @@
 #include "app/uConfig.h"
 #include "data/uData.h"
 #include "ui/FormControls.h"
+#include "ui/UiFont.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -38,7 +39,7 @@ TfrmSettings::TfrmSettings(QWidget* Parent, TDatabaseSwitch SwitchDatabase)
         FSwitchDatabase = [](std::unique_ptr<TLogData> NewData) { LogData = std::move(NewData); };
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Instellingen"));
-    setFont(SegoeUI(12));
+    setFont(UiFont(12));
     setFixedSize(484, 209);
 
     lblRoot =
