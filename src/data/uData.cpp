@@ -12,13 +12,7 @@ TLogData& RequireLogData() {
     return *LogData;
 }
 
-namespace {
-
-using TValues = std::initializer_list<std::pair<const char*, QVariant>>;
-
-// The engine's own message; the driver's text only where the engine said nothing (for
-// example when the SQLite driver of Qt is missing).
-[[noreturn]] void RaiseEngineError(const QSqlError& Error) {
+void RaiseEngineError(const QSqlError& Error) {
     const QString Text = Error.databaseText().isEmpty() ? Error.driverText() : Error.databaseText();
     throw EDatabaseError(Text.toStdString());
 }

@@ -5,6 +5,11 @@
 #include "control/RecordingController.h"
 #include "data/uData.h"
 #include "ui/LevelMeter.h"
+#include "ui/uAbout.h"
+#include "ui/uLog.h"
+#include "ui/uPresets.h"
+#include "ui/uSchedule.h"
+#include "ui/uSettings.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -297,12 +302,35 @@ void TfrmMain::mnuExitClick() {
 }
 
 // The dialogs plug in here.
-void TfrmMain::mnuLogClick() {}
-void TfrmMain::mnuPresetsClick() {}
-void TfrmMain::mnuScheduleClick() {}
+void TfrmMain::mnuLogClick() {
+    TfrmLog Dialog(this);
+    Dialog.exec();
+}
+
+void TfrmMain::mnuPresetsClick() {
+    TfrmPresets Dialog(this);
+    Dialog.exec();
+}
+
+void TfrmMain::mnuScheduleClick() {
+    TfrmSchedule Dialog(this);
+    Dialog.exec();
+}
+
 void TfrmMain::mnuDeviceClick() {}
-void TfrmMain::mnuSettingsClick() {}
-void TfrmMain::mnuAboutClick() {}
+void TfrmMain::mnuSettingsClick() {
+    // A recording running while the database changes is logged in the old one and goes on,
+    // under a new row, in the new one.
+    TfrmSettings Dialog(this, [this](std::unique_ptr<TLogData> NewData) {
+        FController->RestartRecording([&NewData] { LogData = std::move(NewData); });
+    });
+    Dialog.exec();
+}
+
+void TfrmMain::mnuAboutClick() {
+    TfrmAbout Dialog(this);
+    Dialog.exec();
+}
 
 void TfrmMain::TimerClockTimer() {
     FController->TimerClockTimer();
