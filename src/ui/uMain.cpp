@@ -10,6 +10,8 @@
 #include "ui/uAbout.h"
 #include "ui/uDevice.h"
 #include "ui/uLog.h"
+#include "ui/uPresets.h"
+#include "ui/uSchedule.h"
 #include "ui/uSettings.h"
 
 #include <QCloseEvent>
@@ -297,12 +299,19 @@ void TfrmMain::mnuExitClick() {
 
 // The dialogs plug in here.
 void TfrmMain::mnuLogClick() {
-    TfrmLog Log(this);
-    Log.exec();
+    TfrmLog Dialog(this);
+    Dialog.exec();
 }
 
-void TfrmMain::mnuPresetsClick() {}
-void TfrmMain::mnuScheduleClick() {}
+void TfrmMain::mnuPresetsClick() {
+    TfrmPresets Dialog(this);
+    Dialog.exec();
+}
+
+void TfrmMain::mnuScheduleClick() {
+    TfrmSchedule Dialog(this);
+    Dialog.exec();
+}
 
 void TfrmMain::mnuDeviceClick() {
     TfrmDevice Dialog(this);
@@ -322,8 +331,8 @@ void TfrmMain::mnuDeviceClick() {
 }
 
 void TfrmMain::mnuSettingsClick() {
-    // A running recording keeps its row in the old database and goes on in a new file,
-    // logged in the new one.
+    // A recording running while the database changes is logged in the old one and goes on,
+    // under a new row, in the new one.
     TfrmSettings Dialog(this, [this](std::unique_ptr<TLogData> NewData) {
         FController->RestartRecording([&NewData] { LogData = std::move(NewData); });
     });
@@ -331,8 +340,8 @@ void TfrmMain::mnuSettingsClick() {
 }
 
 void TfrmMain::mnuAboutClick() {
-    TfrmAbout About(this);
-    About.exec();
+    TfrmAbout Dialog(this);
+    Dialog.exec();
 }
 
 void TfrmMain::TimerClockTimer() {

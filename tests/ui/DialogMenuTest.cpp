@@ -57,10 +57,10 @@ protected:
 
 TEST_F(DialogMenu, EveryMenuEntryOpensItsDialog) {
     TfrmMain Main(Clock());
-    const std::pair<const char*, const char*> Entries[] = {{"mnuLog", "TfrmLog"},
-                                                           {"mnuDevice", "TfrmDevice"},
-                                                           {"mnuSettings", "TfrmSettings"},
-                                                           {"mnuAbout", "TfrmAbout"}};
+    const std::pair<const char*, const char*> Entries[] = {
+        {"mnuLog", "TfrmLog"},           {"mnuPresets", "TfrmPresets"},
+        {"mnuSchedule", "TfrmSchedule"}, {"mnuDevice", "TfrmDevice"},
+        {"mnuSettings", "TfrmSettings"}, {"mnuAbout", "TfrmAbout"}};
     for (const auto& [Entry, Class] : Entries) {
         QString Opened;
         QTimer::singleShot(0, [&Opened] {
