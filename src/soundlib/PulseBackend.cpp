@@ -193,9 +193,9 @@ private:
 
 int TPulseStream::Connect(const std::string& Source) {
     TLoopLock Lock(FConnection->Loop());
-    const pa_sample_spec Spec{PA_SAMPLE_S16LE, Format().Rate,
+    const pa_sample_spec SampleFormat{PA_SAMPLE_S16LE, Format().Rate,
                               static_cast<uint8_t>(Format().Channels)};
-    FStream = pa_stream_new(FConnection->Context(), "Opname", &Spec, nullptr);
+    FStream = pa_stream_new(FConnection->Context(), "Opname", &SampleFormat, nullptr);
     if (!FStream)
         return FConnection->Alive() ? BASS_ERROR_FORMAT : BASS_ERROR_DRIVER;
     pa_stream_set_read_callback(FStream, OnRead, this);
@@ -203,7 +203,7 @@ int TPulseStream::Connect(const std::string& Source) {
     const uint32_t Server = static_cast<uint32_t>(-1); // the server's choice
     const auto Period = std::chrono::microseconds(DeliveryPeriod).count();
     pa_buffer_attr Attr{Server, Server, Server, Server,
-                        static_cast<uint32_t>(pa_usec_to_bytes(Period, &Spec))};
+                        static_cast<uint32_t>(pa_usec_to_bytes(Period, &SampleFormat))};
     const char* Device = Source.empty() ? nullptr : Source.c_str();
     pa_stream* Stream = FStream;
     const bool Ready =
