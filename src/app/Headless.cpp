@@ -77,6 +77,18 @@ int RunHeadless(int& Argc, char** Argv) {
     });
     QObject::connect(&Controller, &TRecordingController::WarningRaised,
                      [](const QString& Text) { WriteLine(stderr, Text); });
+    // Trouble goes to the error stream when it begins, its end to the normal one.
+    QObject::connect(&Controller, &TRecordingController::TroubleChanged,
+                     [&Controller, Shown = QString()]() mutable {
+                         const QString& Trouble = Controller.Status().TroubleText;
+                         if (Trouble == Shown)
+                             return;
+                         if (!Trouble.isEmpty())
+                             WriteLine(stderr, QStringLiteral("Let op: ") + Trouble);
+                         else
+                             WriteLine(stdout, QStringLiteral("Storing opgeheven."));
+                         Shown = Trouble;
+                     });
     QObject::connect(&Signals, &TSignalWatcher::Received, [&Controller](int Signal) {
         WriteLine(stdout,
                   QStringLiteral("Signaal %1 ontvangen: afsluiten.").arg(SignalName(Signal)));

@@ -2,6 +2,7 @@
 
 #include "app/uConfig.h"
 #include "audio/uRecorder.h"
+#include "control/RecordingRepair.h"
 #include "control/RegionalText.h"
 #include "data/uData.h"
 #include "soundlib/bass.h"
@@ -23,6 +24,29 @@ const QString StoppedText = QStringLiteral("Opname gestopt.");
 const QString NoDeviceText = QStringLiteral("Geen opname-apparaat beschikbaar.");
 const QString ChooseDeviceText =
     QStringLiteral("Kies een apparaat via Instellingen > Opname-apparaat.");
+
+constexpr int64_t OneGiB = int64_t{1} << 30;
+constexpr int64_t OneMiB = int64_t{1} << 20;
+
+QString MegabyteText(int64_t Bytes) {
+    return GroupedNumber(Bytes / OneMiB) + QStringLiteral(" Mb");
+}
+
+QString ClockText(const QDateTime& Moment) {
+    return TimeDisplayText(Moment.toLocalTime().time());
+}
+
+QDateTime HourStart(const QDateTime& Moment) {
+    const QDateTime Local = Moment.toLocalTime();
+    return QDateTime(Local.date(), QTime(Local.time().hour(), 0));
+}
+
+// The bytes one hour of P writes.
+int64_t HourBytes(const TPreset& P) {
+    if (IsEncodedFormat(P.Format))
+        return int64_t{P.Bitrate} * 1000 / 8 * 3600;
+    return int64_t{P.SampleRate} * P.Channels * 2 * 3600;
+}
 
 // Moments are read on the local clock, as the log stores them, whatever zone they carry.
 QDate LocalDate(const QDateTime& Moment) {
@@ -59,7 +83,10 @@ TRecordingController::~TRecordingController() = default;
 void TRecordingController::Startup() {
     FLastTriggerHour = -1;
     FCurrentRecId = 0;
+    FRetry.reset();
     FRecorder = std::make_unique<TRecorder>(FClock);
+    // Before anything of this run is recorded, so that its own file is never touched.
+    const QString Repaired = RepairInterrupted();
     CheckDevice();
     // Without a device the check's own texts stay up: they tell the operator what to do.
     if (FDeviceOK)
@@ -68,15 +95,45 @@ void TRecordingController::Startup() {
     const QDateTime Now = FClock();
     FLastTriggerHour = LocalHour(Now);
     TPreset P;
-    if (FDeviceOK && Config->AutoRecord() && FindScheduledPreset(Now, P))
-        StartRecording(P, Now, ControlText::ByClock);
+    if (Config->AutoRecord() && FindScheduledPreset(Now, P)) {
+        if (FDeviceOK)
+            StartRecording(P, Now, ControlText::ByClock);
+        if (!IsRecording())
+            PlanRetry(P, ControlText::ByClock, Now);
+    }
+    if (!Repaired.isEmpty())
+        SetStatus(FStatus.FileText, Repaired, FStatus.SourceText);
     TimerClockTimer();
+}
+
+QString TRecordingController::RepairInterrupted() {
+    if (!LogData)
+        return {};
+    QStringList Repaired;
+    try {
+        Repaired = RepairInterruptedRecordings(*LogData);
+    } catch (const std::exception& E) {
+        // A failed repair must not keep this run from recording.
+        return QStringLiteral("Herstel van onderbroken opnamen mislukt: %1")
+            .arg(QString::fromUtf8(E.what()));
+    }
+    QStringList Names;
+    for (const QString& Path : Repaired)
+        Names << QFileInfo(Path).fileName();
+    if (Names.size() == 1)
+        return QStringLiteral("Onderbroken opname hersteld: %1").arg(Names.first());
+    if (Names.size() > 1)
+        return QStringLiteral("%1 onderbroken opnamen hersteld: %2")
+            .arg(Names.size())
+            .arg(Names.join(QStringLiteral(", ")));
+    return {};
 }
 
 void TRecordingController::Shutdown() {
     if (!FRecorder)
         return;
     StopRecording();
+    FRetry.reset();
     FRecorder.reset();
 }
 
@@ -87,11 +144,103 @@ void TRecordingController::TimerClockTimer() {
     const QDateTime Local = T.toLocalTime();
     FStatus.DateText = DateDisplayText(Local.date());
     FStatus.TimeText = TimeDisplayText(Local.time());
-    FStatus.FreeText = QStringLiteral("Vrije Schijfruimte : ") + GroupedNumber(FreeSpaceMB()) +
-                       QStringLiteral(" Mb");
+    const int64_t FreeBytes = FreeSpaceBytes();
+    FStatus.FreeText = QStringLiteral("Vrije Schijfruimte : ") +
+                       MegabyteText(std::max<int64_t>(FreeBytes, 0));
     emit ClockChanged();
     ShowWriteError();
     CheckHourTrigger(T);
+    CheckCapture(T);
+    RetryRecording(T);
+    CheckFreeSpace(FreeBytes);
+    UpdateTrouble(T);
+}
+
+void TRecordingController::CheckCapture(const QDateTime& Moment) {
+    if (!IsRecording() || FRecorder->CaptureAlive())
+        return;
+    const TPreset P = FCurrentPreset;
+    const QString Source = FCurrentSource;
+    const QString File = FStatus.FileText;
+    StopRecording();
+    PlanRetry(P, Source, Moment);
+    SetStatus(File,
+              QStringLiteral("Opname-apparaat weggevallen om %1; de opname tot dan is bewaard. "
+                             "Nieuwe poging elke %2 seconden...")
+                  .arg(ClockText(Moment))
+                  .arg(RetrySeconds),
+              Source);
+}
+
+void TRecordingController::PlanRetry(const TPreset& P, const QString& Source,
+                                     const QDateTime& Moment) {
+    FRetry = TRetry{P, Source, HourStart(Moment), Moment.addSecs(RetrySeconds)};
+}
+
+void TRecordingController::RetryRecording(const QDateTime& Moment) {
+    if (!FRetry || IsRecording())
+        return;
+    if (HourStart(Moment) != FRetry->HourStart) {
+        FRetry.reset();
+        return;
+    }
+    if (Moment < FRetry->Next)
+        return;
+    FRetry->Next = Moment.addSecs(RetrySeconds);
+    // A device that was lost is opened afresh; the texts of the loss stay up meanwhile.
+    if (!FDeviceOK)
+        FDeviceOK = FRecorder->InitDevice(Config->RecordDevice());
+    if (!FDeviceOK)
+        return;
+    const TRetry Wanted = *FRetry;
+    try {
+        QString FullPath;
+        BeginRecording(Wanted.Preset, Moment, Wanted.Source, FullPath);
+    } catch (const std::exception& E) {
+        // A file error here would otherwise come back as an error box every few seconds.
+        SetStatus(FStatus.FileText, QString::fromUtf8(E.what()), Wanted.Source);
+    }
+}
+
+void TRecordingController::CheckFreeSpace(int64_t FreeBytes) {
+    const bool Low = FreeBytes >= 0 && FreeBytes < FreeSpaceNeeded();
+    if (Low != FStatus.FreeSpaceLow) {
+        FStatus.FreeSpaceLow = Low;
+        emit TroubleChanged();
+    }
+    if (Low && !FFreeSpaceWarned && FStatus.TroubleText.isEmpty()) {
+        FFreeSpaceWarned = true;
+        SetStatus(FStatus.FileText,
+                  QStringLiteral("Let op: weinig vrije schijfruimte (%1), minder dan een uur "
+                                 "opname nodig heeft (%2). De opname gaat door.")
+                      .arg(MegabyteText(FreeBytes), MegabyteText(FreeSpaceNeeded())),
+                  FStatus.SourceText);
+    } else if (!Low && FFreeSpaceWarned) {
+        FFreeSpaceWarned = false;
+        if (IsRecording())
+            SetStatus(FStatus.FileText, FormatLine(FCurrentPreset), FStatus.SourceText);
+    }
+}
+
+void TRecordingController::UpdateTrouble(const QDateTime& Moment) {
+    const bool CaptureDown = FRetry.has_value();
+    const bool WritesFail = IsRecording() && !FRecorder->WriteError().isEmpty();
+    if (!CaptureDown && !WritesFail) {
+        FTroubleTicks = 0;
+    } else if (FTroubleTicks++ == 0) {
+        FTroubleSince = Moment;
+    }
+    QString Text;
+    if (FTroubleTicks > 1)
+        Text = CaptureDown
+                   ? QStringLiteral("Geen opname sinds %1: het opname-apparaat geeft geen geluid.")
+                         .arg(ClockText(FTroubleSince))
+                   : QStringLiteral("Opname wordt niet bewaard sinds %1: schrijven mislukt.")
+                         .arg(ClockText(FTroubleSince));
+    if (Text == FStatus.TroubleText)
+        return;
+    FStatus.TroubleText = Text;
+    emit TroubleChanged();
 }
 
 void TRecordingController::ShowWriteError() {
@@ -110,9 +259,12 @@ void TRecordingController::CheckHourTrigger(const QDateTime& Moment) {
         return;
     FLastTriggerHour = Time.hour();
     StopRecording();
+    FRetry.reset();
     TPreset P;
     if (Config->AutoRecord() && FindScheduledPreset(Moment, P)) {
         StartRecording(P, Moment, ControlText::ByClock);
+        if (!IsRecording())
+            PlanRetry(P, ControlText::ByClock, Moment);
         return;
     }
     SetStatus(QString(), LogData ? NothingScheduledText : ControlText::NoDatabase,
@@ -128,13 +280,20 @@ bool TRecordingController::FindScheduledPreset(const QDateTime& Moment, TPreset&
     return LogData->GetPreset(Id, P);
 }
 
-int64_t TRecordingController::FreeSpaceMB() const {
+int64_t TRecordingController::FreeSpaceBytes() const {
+    // The root folder may not exist before the first recording creates it.
+    std::filesystem::path Folder = Config->RootFolder().toStdString();
     std::error_code Error;
-    const auto Space =
-        std::filesystem::space(WithDelimiter(Config->RootFolder()).toStdString(), Error);
+    while (!std::filesystem::exists(Folder, Error) && Folder.has_relative_path())
+        Folder = Folder.parent_path();
+    const auto Space = std::filesystem::space(Folder, Error);
     if (Error)
-        return 0;
-    return static_cast<int64_t>(Space.available / 1048576);
+        return -1;
+    return static_cast<int64_t>(Space.available);
+}
+
+int64_t TRecordingController::FreeSpaceNeeded() const {
+    return std::max(IsRecording() ? HourBytes(FCurrentPreset) : 0, OneGiB);
 }
 
 void TRecordingController::StartRecording(const TPreset& P, const QDateTime& StartedAt,
@@ -145,28 +304,37 @@ void TRecordingController::StartRecording(const TPreset& P, const QDateTime& Sta
         CheckDevice();
     if (!FDeviceOK)
         return;
+    QString FullPath;
+    if (!BeginRecording(P, StartedAt, Source, FullPath))
+        SetStatus(
+            FullPath,
+            QStringLiteral("Kon opname niet starten (BASS fout %1).").arg(BASS_ErrorGetCode()),
+            Source);
+}
+
+bool TRecordingController::BeginRecording(const TPreset& P, const QDateTime& StartedAt,
+                                          const QString& Source, QString& FullPath) {
     StopRecording();
     const int32_t Number = NextRecNumber(StartedAt);
     const QString Folder = RecordingFolder(StartedAt);
     const QString FileName = FreeFileName(Folder, RecordingFileName(StartedAt, Number, P.Format));
-    const QString FullPath = Folder + FileName;
+    FullPath = Folder + FileName;
     FShownWriteError.clear();
     if (!FRecorder->Start(P, FullPath)) {
         // The name was free a moment ago: what lies there now is the failed start's own
         // empty file. Removing it lets the retry use the same name.
         QFile::remove(FullPath);
-        SetStatus(
-            FullPath,
-            QStringLiteral("Kon opname niet starten (BASS fout %1).").arg(BASS_ErrorGetCode()),
-            Source);
-        return;
+        return false;
     }
+    FRetry.reset();
+    FFreeSpaceWarned = false;
     FCurrentPreset = P;
     FCurrentSource = Source;
     if (LogData)
         FCurrentRecId = LogData->LogRecording(P, StartedAt, Number, FileName, FullPath);
     SetStatus(FullPath, FormatLine(P), Source);
     UpdateRecordingState();
+    return true;
 }
 
 void TRecordingController::StopRecording() {
@@ -287,6 +455,7 @@ void TRecordingController::ManualStart() {
 
 void TRecordingController::ManualStop() {
     StopRecording();
+    FRetry.reset();
     SetStatus(QString(), StoppedText, WaitClockText);
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class TRecorder;
 
@@ -26,6 +27,11 @@ struct TControlStatus {
     QString DateText;
     QString TimeText;
     QString FreeText;
+    // The free space is below what one more hour of recording needs: drawn as a warning.
+    bool FreeSpaceLow = false;
+    // What keeps the wanted recording from being kept, once that has lasted more than one
+    // tick (the capture died, or the file writes fail); empty while recording works.
+    QString TroubleText;
 };
 
 // The texts the controller shows; the view and the tests use the same constants.
@@ -63,13 +69,19 @@ public:
     // recorder, the capture device and the sound library. Ticks do nothing afterwards.
     void Shutdown();
 
-    // The clock tick, four times a second: date, time, free space, a failed WAV write, the
-    // hour rule.
+    // The clock tick, four times a second: date, time, free space, a failed write, the hour
+    // rule, a capture that died (stopped and logged at once, then retried every
+    // RetrySeconds within the hour) and the trouble status.
     void TimerClockTimer();
     void CheckHourTrigger(const QDateTime& Moment);
     bool FindScheduledPreset(const QDateTime& Moment, TPreset& P);
-    // Free space for recordings on the root folder's volume in MiB; 0 when it cannot be read.
-    int64_t FreeSpaceMB() const;
+    // Free space for recordings on the root folder's volume (or on the volume of its nearest
+    // existing parent) in bytes; -1 when it cannot be read.
+    int64_t FreeSpaceBytes() const;
+    // The free space below which the operator is warned: one hour of the running preset, and
+    // never less than 1 GiB.
+    int64_t FreeSpaceNeeded() const;
+    static constexpr int RetrySeconds = 5;
 
     void StartRecording(const TPreset& P, const QDateTime& StartedAt, const QString& Source);
     void StopRecording();
@@ -88,6 +100,9 @@ public:
 
     // Whether a recording runs.
     bool IsRecording() const;
+    // Whether a recording is wanted in this hour but its capture does not run (it died, or it
+    // would not start): the controller retries it every RetrySeconds.
+    bool RetryPending() const { return FRetry.has_value(); }
     // For a change under a running recording (another capture device, another database):
     // stops the running recording and logs its duration where it was logged, runs Change,
     // and when the device is usable starts the same preset again at once, for the current
@@ -115,12 +130,35 @@ signals:
     void ClockChanged();
     // A warning the operator must acknowledge (the menu's start without presets).
     void WarningRaised(const QString& Text);
+    // The trouble text or the low free space flag changed.
+    void TroubleChanged();
 
 private:
     // A free file name in Folder: FileName itself, or with "_2", "_3", ... before the
     // extension when a file of that name is already there.
     static QString FreeFileName(const QString& Folder, const QString& FileName);
+    // StartRecording without the status of a failure: true when the recording runs. FullPath
+    // is set to the file it records into (or tried to).
+    bool BeginRecording(const TPreset& P, const QDateTime& StartedAt, const QString& Source,
+                        QString& FullPath);
     void ShowWriteError();
+    // Stops and logs a recording whose capture died, and schedules its retry.
+    void CheckCapture(const QDateTime& Moment);
+    void RetryRecording(const QDateTime& Moment);
+    // Remembers P and Source to be retried within the hour of Moment.
+    void PlanRetry(const TPreset& P, const QString& Source, const QDateTime& Moment);
+    void CheckFreeSpace(int64_t FreeBytes);
+    void UpdateTrouble(const QDateTime& Moment);
+    // Repairs what an earlier run left cut short and returns the information line's text.
+    QString RepairInterrupted();
+
+    // A recording the controller keeps trying to start.
+    struct TRetry {
+        TPreset Preset;
+        QString Source;
+        QDateTime HourStart; // local; retries end with this hour
+        QDateTime Next;
+    };
 
     TClock FClock;
     std::unique_ptr<TRecorder> FRecorder;
@@ -130,5 +168,10 @@ private:
     bool FDeviceOK = false;
     int32_t FLastTriggerHour = -1;
     QString FShownWriteError;
+    std::optional<TRetry> FRetry;
+    // Consecutive ticks with a dead capture or failing writes, and when they began.
+    int FTroubleTicks = 0;
+    QDateTime FTroubleSince;
+    bool FFreeSpaceWarned = false;
     TControlStatus FStatus;
 };

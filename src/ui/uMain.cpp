@@ -36,6 +36,9 @@ namespace {
 constexpr int DesignWidth = 592;
 constexpr int DesignHeight = 401;
 
+// Text that asks for the operator's attention: free space running out, a recording not kept.
+const QString AlarmStyle = QStringLiteral("color: #ff5a4a; font-weight: bold;");
+
 // A panel whose children sit at fixed positions; some keep their distance to the right edge
 // (anchored top right), others stretch to the right margin.
 class TPanel : public QWidget {
@@ -115,6 +118,8 @@ TfrmMain::TfrmMain(TClock Clock, QWidget* Parent)
             &TfrmMain::ShowRecordingState);
     connect(FController.get(), &TRecordingController::ClockChanged, this, &TfrmMain::ShowClock);
     connect(FController.get(), &TRecordingController::WarningRaised, this, &TfrmMain::ShowWarning);
+    connect(FController.get(), &TRecordingController::TroubleChanged, this,
+            &TfrmMain::ShowTrouble);
     FormCreate();
 }
 
@@ -188,6 +193,11 @@ void TfrmMain::BuildLayout() {
     statusBar()->setObjectName(QStringLiteral("StatusBar"));
     statusBar()->setSizeGripEnabled(true);
     statusBar()->addWidget(Panel);
+    lblTrouble = new QLabel(statusBar());
+    lblTrouble->setObjectName(QStringLiteral("lblTrouble"));
+    lblTrouble->setStyleSheet(AlarmStyle);
+    lblTrouble->hide();
+    statusBar()->addWidget(lblTrouble, 1);
 }
 
 void TfrmMain::BuildMenu() {
@@ -385,6 +395,13 @@ void TfrmMain::ShowClock() {
     lblTime->setText(S.TimeText);
     lblTime->adjustSize();
     lblFree->setText(S.FreeText);
+}
+
+void TfrmMain::ShowTrouble() {
+    const TControlStatus& S = FController->Status();
+    lblTrouble->setText(S.TroubleText);
+    lblTrouble->setVisible(!S.TroubleText.isEmpty());
+    lblFree->setStyleSheet(S.FreeSpaceLow ? AlarmStyle : QString());
 }
 
 void TfrmMain::ShowWarning(const QString& Text) {

@@ -60,6 +60,7 @@ private:
     void ShowStatusLines();
     void ShowRecordingState();
     void ShowClock();
+    void ShowTrouble();
     void ShowWarning(const QString& Text);
 
     std::unique_ptr<TRecordingController> FController;
@@ -78,6 +79,8 @@ private:
     QLabel* lblInfo = nullptr;
     QLabel* lblSource = nullptr;
     QLabel* lblFree = nullptr;
+    // In the status bar: what keeps the recording from being kept, while it lasts.
+    QLabel* lblTrouble = nullptr;
     QAction* mnuStart = nullptr;
     QAction* mnuStop = nullptr;
     QTimer* TimerClock = nullptr;
