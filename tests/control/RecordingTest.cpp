@@ -226,6 +226,10 @@ TEST_F(Recording, FailedWavWriteShowsAtTheNextTick) {
     std::signal(SIGXFSZ, PreviousHandler);
     EXPECT_EQ(Shown, Controller.Recorder()->WriteError());
     EXPECT_FALSE(Shown.isEmpty());
+    // From the second tick on the failure is also the lasting trouble status.
+    Controller.TimerClockTimer();
+    EXPECT_EQ(Controller.Status().TroubleText,
+              "Opname wordt niet bewaard sinds 14:20:00: schrijven mislukt.");
 
     ScheduleAll(Wav.Id);
     Now = Amsterdam("2026-03-05T14:00:00.100Z");
@@ -233,6 +237,7 @@ TEST_F(Recording, FailedWavWriteShowsAtTheNextTick) {
     EXPECT_EQ(Controller.Status().InfoText, "WAV 16-bit, 8000 Hz, Mono");
     Controller.TimerClockTimer();
     EXPECT_EQ(Controller.Status().InfoText, "WAV 16-bit, 8000 Hz, Mono");
+    EXPECT_EQ(Controller.Status().TroubleText, "");
 }
 
 // Without a database the controller runs on: it says so, records nothing by schedule, logs

@@ -1,0 +1,144 @@
+#include "audio/FileRepair.h"
+#include "support/RecordingFixture.h"
+#include "support/WaitUntil.h"
+
+#include <QFileInfo>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// The scripted sound server goes away during a recording and comes back later: the
+// recording is ended and logged at the first tick that sees it, then restarted under the
+// next number at the first 5-second retry after the server is back.
+class CaptureLoss : public testing::Test, public TRecordingFixture {
+protected:
+    // Ticks every 250 ms of the test's clock until Until (inclusive).
+    void TickUntil(TRecordingController& Controller, const QDateTime& Until) {
+        while (Now < Until) {
+            Now = std::min(Now.addMSecs(250), Until);
+            Controller.TimerClockTimer();
+        }
+    }
+
+    static void ExpectCompleteWav(const QString& Path) {
+        const auto Wav = RepairWavHeader(Path);
+        ASSERT_TRUE(Wav) << Path.toStdString();
+        EXPECT_FALSE(Wav->Rewritten) << "header does not describe " << Path.toStdString();
+        EXPECT_GT(Wav->DataBytes, 0) << Path.toStdString();
+    }
+};
+
+TEST_F(CaptureLoss, DeadCaptureIsLoggedAtOnceAndRetriedEveryFiveSecondsWithinTheHour) {
+    ScheduleAll(Wav.Id);
+    Now = Amsterdam("2026-03-05T12:20:00Z");
+    TRecordingController Controller(Clock());
+    int TroubleSignals = 0;
+    QObject::connect(&Controller, &TRecordingController::TroubleChanged,
+                     [&] { ++TroubleSignals; });
+    Controller.Startup();
+    ASSERT_TRUE(Controller.IsRecording());
+    const QString First = DayFolder("2026/03/05") + "05032026131.wav";
+    ASSERT_TRUE(WaitUntil([&] { return QFileInfo(First).size() > 44 + 1600; }, 2s));
+    TickUntil(Controller, Amsterdam("2026-03-05T12:20:07Z"));
+
+    soundlib::SetScriptedServerUp(false);
+    TickUntil(Controller, Amsterdam("2026-03-05T12:20:07.250Z"));
+    EXPECT_FALSE(Controller.IsRecording());
+    EXPECT_EQ(Controller.Status().TroubleText, "") << "shown from the second tick on";
+    TickUntil(Controller, Amsterdam("2026-03-05T12:20:10Z"));
+    EXPECT_TRUE(Controller.RetryPending());
+    EXPECT_EQ(Controller.Status().FileText, First);
+    EXPECT_EQ(Controller.Status().InfoText,
+              "Opname-apparaat weggevallen om 13:20:07; de opname tot dan is bewaard. "
+              "Nieuwe poging elke 5 seconden...");
+    EXPECT_EQ(Controller.Status().SourceText, "Opname gestart door interne klok");
+    EXPECT_EQ(Controller.Status().TroubleText,
+              "Geen opname sinds 13:20:07: het opname-apparaat geeft geen geluid.");
+    EXPECT_EQ(TroubleSignals, 1);
+    EXPECT_EQ(LogRows(), (QList<QStringList>{{"2026-03-05 13:20:00", "1", "05032026131.wav",
+                                              "7"}}))
+        << "the dead recording is logged at once; nothing is logged for failed retries";
+    ExpectCompleteWav(First);
+
+    // Retries fall 5 s apart from the loss: :12.25, :17.25, ... :32.25. The device refuses
+    // for 20 s and is back at :28, so the one at :32.25 starts.
+    TickUntil(Controller, Amsterdam("2026-03-05T12:20:28Z"));
+    soundlib::SetScriptedServerUp(true);
+    TickUntil(Controller, Amsterdam("2026-03-05T12:20:32Z"));
+    EXPECT_FALSE(Controller.IsRecording());
+    EXPECT_EQ(LogRows().size(), 1);
+    TickUntil(Controller, Amsterdam("2026-03-05T12:20:32.250Z"));
+    ASSERT_TRUE(Controller.IsRecording());
+    EXPECT_FALSE(Controller.RetryPending());
+    const QString Second = DayFolder("2026/03/05") + "05032026132.wav";
+    EXPECT_EQ(Controller.Status().FileText, Second);
+    EXPECT_EQ(Controller.Status().InfoText, "WAV 16-bit, 8000 Hz, Mono");
+    EXPECT_EQ(Controller.Status().SourceText, "Opname gestart door interne klok");
+    EXPECT_EQ(Controller.Status().TroubleText, "");
+    EXPECT_EQ(TroubleSignals, 2);
+    EXPECT_EQ(LogRows(),
+              (QList<QStringList>{{"2026-03-05 13:20:00", "1", "05032026131.wav", "7"},
+                                  {"2026-03-05 13:20:32", "2", "05032026132.wav", "0"}}));
+    ASSERT_TRUE(WaitUntil([&] { return QFileInfo(Second).size() > 44 + 1600; }, 2s));
+    Controller.Shutdown();
+    ExpectCompleteWav(Second);
+}
+
+// Retries end with the hour; at the boundary the schedule decides again, and a scheduled
+// start that fails (the server is still away) is retried within its own hour.
+TEST_F(CaptureLoss, RetriesEndWithTheHourAndAFailedScheduledStartIsRetried) {
+    ScheduleAll(Wav.Id);
+    Now = Amsterdam("2026-03-05T12:59:50Z");
+    TRecordingController Controller(Clock());
+    Controller.Startup();
+    ASSERT_TRUE(Controller.IsRecording());
+    TickUntil(Controller, Amsterdam("2026-03-05T12:59:59.750Z"));
+    soundlib::SetScriptedServerUp(false);
+    TickUntil(Controller, Amsterdam("2026-03-05T13:00:00.250Z"));
+    EXPECT_EQ(Controller.Status().InfoText, "Kon opname niet starten (BASS fout 3).");
+    EXPECT_TRUE(Controller.RetryPending());
+    EXPECT_FALSE(Controller.Status().TroubleText.isEmpty());
+    soundlib::SetScriptedServerUp(true);
+    TickUntil(Controller, Amsterdam("2026-03-05T13:00:05Z"));
+    ASSERT_TRUE(Controller.IsRecording());
+    EXPECT_EQ(LogRows(),
+              (QList<QStringList>{{"2026-03-05 13:59:50", "1", "05032026131.wav", "10"},
+                                  {"2026-03-05 14:00:05", "1", "05032026141.wav", "0"}}));
+
+    // A loss in an hour with nothing scheduled after it: the retry ends at the boundary.
+    LogData->SetSchedulePreset(4, 15, 0);
+    soundlib::SetScriptedServerUp(false);
+    TickUntil(Controller, Amsterdam("2026-03-05T13:59:59.750Z"));
+    EXPECT_TRUE(Controller.RetryPending());
+    TickUntil(Controller, Amsterdam("2026-03-05T14:00:00Z"));
+    EXPECT_FALSE(Controller.RetryPending());
+    EXPECT_EQ(Controller.Status().TroubleText, "");
+    EXPECT_EQ(Controller.Status().InfoText, "Geen opname gepland voor dit uur.");
+    soundlib::SetScriptedServerUp(true);
+    TickUntil(Controller, Amsterdam("2026-03-05T14:00:30Z"));
+    EXPECT_FALSE(Controller.IsRecording());
+    Controller.Shutdown();
+}
+
+// A program started before the sound server is up records as soon as the server answers.
+TEST_F(CaptureLoss, StartUpWithoutSoundServerRecordsOnceItAnswers) {
+    ScheduleAll(Wav.Id);
+    soundlib::SetScriptedServerUp(false);
+    Now = Amsterdam("2026-03-05T12:20:00Z");
+    TRecordingController Controller(Clock());
+    Controller.Startup();
+    EXPECT_FALSE(Controller.DeviceOK());
+    EXPECT_EQ(Controller.Status().InfoText, "Geen opname-apparaat beschikbaar.");
+    TickUntil(Controller, Amsterdam("2026-03-05T12:20:06Z"));
+    EXPECT_EQ(Controller.Status().InfoText, "Geen opname-apparaat beschikbaar.");
+    soundlib::SetScriptedServerUp(true);
+    TickUntil(Controller, Amsterdam("2026-03-05T12:20:10Z"));
+    EXPECT_TRUE(Controller.DeviceOK());
+    ASSERT_TRUE(Controller.IsRecording());
+    EXPECT_EQ(LogRows(), (QList<QStringList>{{"2026-03-05 13:20:10", "1", "05032026131.wav",
+                                              "0"}}));
+    Controller.Shutdown();
+}
+
+} // namespace
