@@ -145,8 +145,8 @@ void TRecordingController::TimerClockTimer() {
     FStatus.DateText = DateDisplayText(Local.date());
     FStatus.TimeText = TimeDisplayText(Local.time());
     const int64_t FreeBytes = FreeSpaceBytes();
-    FStatus.FreeText = QStringLiteral("Vrije Schijfruimte : ") +
-                       MegabyteText(std::max<int64_t>(FreeBytes, 0));
+    FStatus.FreeText =
+        QStringLiteral("Vrije Schijfruimte : ") + MegabyteText(std::max<int64_t>(FreeBytes, 0));
     emit ClockChanged();
     ShowWriteError();
     CheckHourTrigger(T);

@@ -118,8 +118,7 @@ TfrmMain::TfrmMain(TClock Clock, QWidget* Parent)
             &TfrmMain::ShowRecordingState);
     connect(FController.get(), &TRecordingController::ClockChanged, this, &TfrmMain::ShowClock);
     connect(FController.get(), &TRecordingController::WarningRaised, this, &TfrmMain::ShowWarning);
-    connect(FController.get(), &TRecordingController::TroubleChanged, this,
-            &TfrmMain::ShowTrouble);
+    connect(FController.get(), &TRecordingController::TroubleChanged, this, &TfrmMain::ShowTrouble);
     FormCreate();
 }
 

@@ -34,8 +34,7 @@ TEST_F(CaptureLoss, DeadCaptureIsLoggedAtOnceAndRetriedEveryFiveSecondsWithinThe
     Now = Amsterdam("2026-03-05T12:20:00Z");
     TRecordingController Controller(Clock());
     int TroubleSignals = 0;
-    QObject::connect(&Controller, &TRecordingController::TroubleChanged,
-                     [&] { ++TroubleSignals; });
+    QObject::connect(&Controller, &TRecordingController::TroubleChanged, [&] { ++TroubleSignals; });
     Controller.Startup();
     ASSERT_TRUE(Controller.IsRecording());
     const QString First = DayFolder("2026/03/05") + "05032026131.wav";
@@ -56,8 +55,7 @@ TEST_F(CaptureLoss, DeadCaptureIsLoggedAtOnceAndRetriedEveryFiveSecondsWithinThe
     EXPECT_EQ(Controller.Status().TroubleText,
               "Geen opname sinds 13:20:07: het opname-apparaat geeft geen geluid.");
     EXPECT_EQ(TroubleSignals, 1);
-    EXPECT_EQ(LogRows(), (QList<QStringList>{{"2026-03-05 13:20:00", "1", "05032026131.wav",
-                                              "7"}}))
+    EXPECT_EQ(LogRows(), (QList<QStringList>{{"2026-03-05 13:20:00", "1", "05032026131.wav", "7"}}))
         << "the dead recording is logged at once; nothing is logged for failed retries";
     ExpectCompleteWav(First);
 
@@ -136,8 +134,8 @@ TEST_F(CaptureLoss, StartUpWithoutSoundServerRecordsOnceItAnswers) {
     TickUntil(Controller, Amsterdam("2026-03-05T12:20:10Z"));
     EXPECT_TRUE(Controller.DeviceOK());
     ASSERT_TRUE(Controller.IsRecording());
-    EXPECT_EQ(LogRows(), (QList<QStringList>{{"2026-03-05 13:20:10", "1", "05032026131.wav",
-                                              "0"}}));
+    EXPECT_EQ(LogRows(),
+              (QList<QStringList>{{"2026-03-05 13:20:10", "1", "05032026131.wav", "0"}}));
     Controller.Shutdown();
 }
 

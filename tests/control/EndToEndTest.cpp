@@ -1,29 +1,21 @@
 #include "app/uConfig.h"
 #include "audio/uRecorder.h"
 #include "data/uData.h"
+#include "support/PulseTestServer.h"
 #include "support/SqlHelpers.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <cmath>
+#include <functional>
 #include <sndfile.h>
 
 namespace {
-
-// The device number of the test server's 1 kHz sine source.
-int SineDevice() {
-    TDeviceList Devices;
-    ListRecordDevices(Devices);
-    for (const TDeviceEntry& D : Devices)
-        if (D.Text.contains(QStringLiteral("sine"), Qt::CaseInsensitive))
-            return D.Value;
-    ADD_FAILURE() << "no sine source among " << Devices.size() << " devices";
-    return -1;
-}
 
 // Decodes a recording and checks that it holds the 1 kHz tone: two zero crossings per
 // millisecond on the left channel, over (at most) one second from its middle.
@@ -52,19 +44,13 @@ void ExpectToneFile(const QString& Path) {
     EXPECT_GT(Peak, 0.05f) << Path.toStdString();
 }
 
-class EndToEnd : public testing::TestWithParam<bool> {};
-
-// The real program on the real sound server, started five seconds before 14:00 with every
-// hour scheduled: the hour of 13 and the hour of 14 each get their file and log row, and
-// SIGTERM completes the second and logs its length.
-TEST_P(EndToEnd, TwoHoursTwoFilesAndACleanStopOnSigterm) {
-    const bool Headless = GetParam();
-    QTemporaryDir Dir;
-    const QString Exe = Dir.path() + "/vantor2026";
-    ASSERT_TRUE(QFile::copy(VANTOR_EXE, Exe));
-    const QString Root = Dir.path() + "/Opnames";
-    const QString Db = Dir.path() + "/Vantor2026.sqlite";
-    {
+// A copy of the real program in a temporary folder, with its settings file beside it, a
+// database with every hour scheduled to one preset, and the test server's sine source as
+// its device.
+class TProgramFixture {
+protected:
+    void Prepare(int32_t PresetId) {
+        ASSERT_TRUE(QFile::copy(VANTOR_EXE, Exe));
         TConfig Settings(Dir.path());
         Settings.SetRootFolder(Root);
         Settings.SetDatabasePath(Db);
@@ -73,29 +59,78 @@ TEST_P(EndToEnd, TwoHoursTwoFilesAndACleanStopOnSigterm) {
         TLogData Data(Db);
         for (int Day = 1; Day <= 7; ++Day)
             for (int Hour = 0; Hour < 24; ++Hour)
-                Data.SetSchedulePreset(Day, Hour, 1); // "MP3 128 Kbit Stereo"
+                Data.SetSchedulePreset(Day, Hour, PresetId);
     }
 
-    QProcess Program;
-    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
-    Env.insert("TZ", "Europe/Amsterdam");
-    if (Headless) {
-        Env.remove("DISPLAY");
-        Env.remove("WAYLAND_DISPLAY");
-        Env.remove("QT_QPA_PLATFORM");
-    } else {
-        Env.insert("QT_QPA_PLATFORM", "offscreen");
+    // Starts the program (or Command, which runs it) under a clock that starts at FakeStart
+    // local time and runs on: libfaketime preloaded into the program itself (not through the
+    // faketime wrapper, which would take the signals).
+    void Start(QProcess& Program, bool Headless, const char* FakeStart,
+               const QString& Command = QString(), const QStringList& Args = {}) {
+        QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+        Env.insert("TZ", "Europe/Amsterdam");
+        if (Headless) {
+            Env.remove("DISPLAY");
+            Env.remove("WAYLAND_DISPLAY");
+            Env.remove("QT_QPA_PLATFORM");
+        } else {
+            Env.insert("QT_QPA_PLATFORM", "offscreen");
+        }
+        Env.insert("LD_PRELOAD", "/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1");
+        Env.insert("FAKETIME", QStringLiteral("@") + QString::fromLatin1(FakeStart));
+        Env.insert("FAKETIME_DONT_FAKE_MONOTONIC", "1");
+        Program.setProcessEnvironment(Env);
+        if (Command.isEmpty())
+            Program.start(Exe, Headless ? QStringList{"--headless"} : QStringList{});
+        else
+            Program.start(Command, Args);
+        ASSERT_TRUE(Program.waitForStarted());
     }
-    // libfaketime preloaded into the program itself (not through the faketime wrapper,
-    // which would take the SIGTERM): its clock starts at 13:59:55 local time and runs on.
-    Env.insert("LD_PRELOAD", "/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1");
-    Env.insert("FAKETIME", "@2026-03-05 13:59:55");
-    Env.insert("FAKETIME_DONT_FAKE_MONOTONIC", "1");
-    Program.setProcessEnvironment(Env);
-    Program.start(Exe, Headless ? QStringList{"--headless"} : QStringList{});
-    ASSERT_TRUE(Program.waitForStarted());
 
+    // Reads the program's output until Done holds for it or Timeout passes; the output.
+    static QString ReadOutputUntil(QProcess& Program,
+                                   const std::function<bool(const QString&)>& Done,
+                                   int TimeoutMs = 30000) {
+        QString Out;
+        QElapsedTimer Waited;
+        Waited.start();
+        while (!Done(Out) && Waited.elapsed() < TimeoutMs && Program.state() == QProcess::Running) {
+            Program.waitForReadyRead(100);
+            Out += QString::fromUtf8(Program.readAllStandardOutput());
+        }
+        return Out;
+    }
+
+    static void StopCleanly(QProcess& Program) {
+        Program.terminate();
+        ASSERT_TRUE(Program.waitForFinished(15000));
+        EXPECT_EQ(Program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(Program.exitCode(), 0);
+    }
+
+    QList<QStringList> Rows(const char* Sql) const {
+        TLogData Data(Db);
+        return SqlRows(Data.Connection(), Sql);
+    }
+
+    QTemporaryDir Dir;
+    const QString Exe = Dir.path() + "/vantor2026";
+    const QString Root = Dir.path() + "/Opnames";
+    const QString Db = Dir.path() + "/Vantor2026.sqlite";
     const QString Folder = Root + "/2026/03/05/";
+};
+
+class EndToEnd : public testing::TestWithParam<bool>, public TProgramFixture {};
+
+// The real program on the real sound server, started five seconds before 14:00 with every
+// hour scheduled: the hour of 13 and the hour of 14 each get their file and log row, and
+// SIGTERM completes the second and logs its length.
+TEST_P(EndToEnd, TwoHoursTwoFilesAndACleanStopOnSigterm) {
+    const bool Headless = GetParam();
+    Prepare(1); // "MP3 128 Kbit Stereo"
+    QProcess Program;
+    Start(Program, Headless, "2026-03-05 13:59:55");
+
     const QString First = Folder + "05032026131.mp3";
     const QString Second = Folder + "05032026141.mp3";
     QElapsedTimer Waited;
@@ -104,10 +139,7 @@ TEST_P(EndToEnd, TwoHoursTwoFilesAndACleanStopOnSigterm) {
         QThread::msleep(100);
     ASSERT_TRUE(QFile::exists(Second)) << Program.readAllStandardError().toStdString();
     QThread::sleep(4);
-    Program.terminate();
-    ASSERT_TRUE(Program.waitForFinished(15000));
-    EXPECT_EQ(Program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(Program.exitCode(), 0);
+    StopCleanly(Program);
     const QString Out = QString::fromUtf8(Program.readAllStandardOutput());
     if (Headless) {
         EXPECT_TRUE(Out.contains(Second + " | MP3 128 Kbps, 44100 Hz, Stereo | "
@@ -118,23 +150,109 @@ TEST_P(EndToEnd, TwoHoursTwoFilesAndACleanStopOnSigterm) {
 
     EXPECT_EQ(QDir(Folder).entryList(QDir::Files),
               (QStringList{"05032026131.mp3", "05032026141.mp3"}));
-    {
-        TLogData Data(Db);
-        const QList<QStringList> Rows =
-            SqlRows(Data.Connection(),
-                    "SELECT rec_hour, rec_number, filepath, duration_sec FROM recordings "
-                    "ORDER BY id");
-        ASSERT_EQ(Rows.size(), 2);
-        EXPECT_EQ(Rows[0].mid(0, 3), (QStringList{"13", "1", First}));
-        EXPECT_EQ(Rows[1].mid(0, 3), (QStringList{"14", "1", Second}));
-        EXPECT_NEAR(Rows[0][3].toInt(), 5, 2);
-        EXPECT_NEAR(Rows[1][3].toInt(), 4, 2);
-    }
+    const QList<QStringList> Logged =
+        Rows("SELECT rec_hour, rec_number, filepath, duration_sec FROM recordings ORDER BY id");
+    ASSERT_EQ(Logged.size(), 2);
+    EXPECT_EQ(Logged[0].mid(0, 3), (QStringList{"13", "1", First}));
+    EXPECT_EQ(Logged[1].mid(0, 3), (QStringList{"14", "1", Second}));
+    EXPECT_NEAR(Logged[0][3].toInt(), 5, 2);
+    EXPECT_NEAR(Logged[1][3].toInt(), 4, 2);
     ExpectToneFile(First);
     ExpectToneFile(Second);
 }
 
 INSTANTIATE_TEST_SUITE_P(Program, EndToEnd, testing::Values(false, true),
                          [](const auto& Info) { return Info.param ? "Headless" : "Window"; });
+
+class Unattended : public testing::Test, public TProgramFixture {};
+
+uint32_t Le32At(const QByteArray& Bytes, int Offset) {
+    uint32_t Value = 0;
+    for (int I = 3; I >= 0; --I)
+        Value = Value << 8 | static_cast<uint8_t>(Bytes[Offset + I]);
+    return Value;
+}
+
+// The program killed outright during a WAV recording leaves a header that says "no data"
+// and a row without duration. The next start repairs both and says so; the start after
+// that finds nothing more to repair.
+TEST_F(Unattended, AWavCutShortByAKillIsRepairedAtTheNextStartOnce) {
+    Prepare(2); // "WAV 44 kHz Stereo"
+    const QString Cut = Folder + "05032026141.wav";
+    constexpr int64_t BytesPerSecond = 44100 * 4;
+    {
+        QProcess Program;
+        Start(Program, true, "2026-03-05 14:20:00");
+        QElapsedTimer Waited;
+        Waited.start();
+        while (QFileInfo(Cut).size() < 44 + 3 * BytesPerSecond && Waited.elapsed() < 30000)
+            QThread::msleep(50);
+        Program.kill();
+        ASSERT_TRUE(Program.waitForFinished(5000));
+    }
+    const auto ReadHeader = [&] {
+        QFile F(Cut);
+        EXPECT_TRUE(F.open(QIODevice::ReadOnly));
+        return F.read(44);
+    };
+    const int64_t Length = QFileInfo(Cut).size();
+    ASSERT_GE(Length, 44 + 3 * BytesPerSecond);
+    EXPECT_EQ(Le32At(ReadHeader(), 40), 0u);
+    EXPECT_EQ(Rows("SELECT duration_sec FROM recordings"), (QList<QStringList>{{"0"}}));
+
+    const auto Restart = [&] {
+        QProcess Program;
+        Start(Program, true, "2026-03-05 14:30:00");
+        const QString Out = ReadOutputUntil(
+            Program, [](const QString& Text) { return Text.contains("Opname gestart door"); });
+        StopCleanly(Program);
+        return Out;
+    };
+    const QString Repairing = Restart();
+    EXPECT_TRUE(Repairing.contains("Onderbroken opname hersteld: 05032026141.wav"))
+        << Repairing.toStdString();
+    const QByteArray Header = ReadHeader();
+    const int64_t DataBytes = (Length - 44) / 4 * 4;
+    EXPECT_EQ(Le32At(Header, 4), static_cast<uint32_t>(DataBytes + 36));
+    EXPECT_EQ(Le32At(Header, 40), static_cast<uint32_t>(DataBytes));
+    const QList<QStringList> Logged =
+        Rows("SELECT filename, duration_sec FROM recordings ORDER BY id");
+    ASSERT_EQ(Logged.size(), 2);
+    EXPECT_EQ(Logged[0][0], "05032026141.wav");
+    EXPECT_NEAR(Logged[0][1].toDouble(), double(DataBytes) / BytesPerSecond, 1.0);
+    EXPECT_EQ(Logged[1][0], "05032026142.wav");
+
+    const QString Again = Restart();
+    EXPECT_FALSE(Again.contains("hersteld")) << Again.toStdString();
+    EXPECT_TRUE(Again.contains("05032026143.wav")) << Again.toStdString();
+}
+
+// A volume with little room left (a tmpfs the program gets in a mount namespace of its own):
+// the warning comes while the writes still succeed, and the recording goes on.
+TEST_F(Unattended, LittleFreeSpaceIsWarnedBeforeWritesFail) {
+    if (QProcess::execute("unshare", {"-rm", "true"}) != 0)
+        GTEST_SKIP() << "unshare -rm (a user and mount namespace) is not allowed here";
+    Prepare(2); // "WAV 44 kHz Stereo": 10 MiB a minute
+    ASSERT_TRUE(QDir().mkpath(Root));
+    QProcess Program;
+    // 1 GiB and 1 MiB: below the 1 GiB the program wants free after some 6 seconds.
+    Start(Program, true, "2026-03-05 14:20:00", "unshare",
+          {"-rm", "sh", "-c",
+           "mount -t tmpfs -o size=1025m vantor \"$0\" && exec \"$1\" --headless", Root, Exe});
+    const QString Out = ReadOutputUntil(
+        Program, [](const QString& Text) { return Text.contains("weinig vrije schijfruimte"); });
+    ASSERT_TRUE(Out.contains("Let op: weinig vrije schijfruimte ("))
+        << Out.toStdString() << Program.readAllStandardError().toStdString();
+    EXPECT_TRUE(Out.contains("Opname gestart door interne klok")) << Out.toStdString();
+    QThread::sleep(2);
+    StopCleanly(Program);
+    const QString Rest = QString::fromUtf8(Program.readAllStandardOutput());
+    const QString Errors = QString::fromUtf8(Program.readAllStandardError());
+    EXPECT_FALSE((Out + Rest + Errors).contains("schrijven", Qt::CaseInsensitive))
+        << (Out + Rest + Errors).toStdString();
+    const QList<QStringList> Logged = Rows("SELECT duration_sec FROM recordings");
+    ASSERT_EQ(Logged.size(), 1);
+    EXPECT_GE(Logged[0][0].toInt(), 6);
+}
 
 } // namespace

@@ -1,5 +1,9 @@
 #include "support/PulseTestServer.h"
 
+#include "audio/uRecorder.h"
+
+#include <gtest/gtest.h>
+
 #include <QFile>
 #include <QThread>
 
@@ -26,6 +30,16 @@ void KillPulseServer() {
 
 std::string PulseServerAddress() {
     return std::string("unix:") + VANTOR_TEST_PULSE_DIR + "/native";
+}
+
+int SineDevice() {
+    TDeviceList Devices;
+    ListRecordDevices(Devices);
+    for (const TDeviceEntry& D : Devices)
+        if (D.Text.contains(QStringLiteral("sine"), Qt::CaseInsensitive))
+            return D.Value;
+    ADD_FAILURE() << "no sine source among " << Devices.size() << " devices";
+    return -1;
 }
 
 TPacedTone::TPacedTone() {

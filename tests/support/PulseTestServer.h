@@ -12,6 +12,9 @@ bool StartPulseServer();
 void KillPulseServer();
 // The server's socket address for PULSE_SERVER.
 std::string PulseServerAddress();
+// The recording device number of the server's 1 kHz sine source; -1 (and a test failure)
+// when it is not listed.
+int SineDevice();
 
 // A 1 kHz tone played into the null sink by a low-latency client, so that the sink's monitor
 // source delivers small fragments in real time, as a sound card does. Stops on destruction.
