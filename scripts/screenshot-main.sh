@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes docs/screenshots/main.png: the real program under Xvfb, recording the 1 kHz sine
-# source of a private PulseAudio server. Usage: scripts/screenshot-main.sh [build folder]
+# source of a private PulseAudio server; then main-trouble.png, a few seconds after that
+# server went away. Usage: scripts/screenshot-main.sh [build folder]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -26,10 +27,13 @@ sleep 6
 # The mapped top-level window of the program (no window manager runs: no frame).
 geometry=\$(xwininfo -root -tree | awk '/"Vantor 2026"/ && / 592x/ {print \$(NF-1); exit}')
 import -window root -crop "\$geometry" +repage "$root/docs/screenshots/main.png"
+"$root/scripts/pulse-test-server.sh" stop "$work/pulse" >/dev/null
+sleep 3
+import -window root -crop "\$geometry" +repage "$root/docs/screenshots/main-trouble.png"
 kill -TERM \$pid
 wait \$pid
 SHOOT
 chmod +x "$work/shoot.sh"
 mkdir -p docs/screenshots
 xvfb-run -a -s "-screen 0 1280x1024x24" "$work/shoot.sh"
-echo "docs/screenshots/main.png"
+echo "docs/screenshots/main.png docs/screenshots/main-trouble.png"
