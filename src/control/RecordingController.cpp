@@ -165,8 +165,8 @@ void TRecordingController::CheckCapture(const QDateTime& Moment) {
     StopRecording();
     PlanRetry(P, Source, Moment);
     SetStatus(File,
-              QStringLiteral("Opname-apparaat weggevallen om %1; de opname tot dan is bewaard. "
-                             "Nieuwe poging elke %2 seconden...")
+              QStringLiteral("Apparaat weggevallen om %1, opname bewaard. Nieuwe poging elke %2 "
+                             "seconden...")
                   .arg(ClockText(Moment))
                   .arg(RetrySeconds),
               Source);
@@ -210,11 +210,11 @@ void TRecordingController::CheckFreeSpace(int64_t FreeBytes) {
     }
     if (Low && !FFreeSpaceWarned && FStatus.TroubleText.isEmpty()) {
         FFreeSpaceWarned = true;
-        SetStatus(FStatus.FileText,
-                  QStringLiteral("Let op: weinig vrije schijfruimte (%1), minder dan een uur "
-                                 "opname nodig heeft (%2). De opname gaat door.")
-                      .arg(MegabyteText(FreeBytes), MegabyteText(FreeSpaceNeeded())),
-                  FStatus.SourceText);
+        SetStatus(
+            FStatus.FileText,
+            QStringLiteral("Let op: weinig schijfruimte, minder dan voor een uur opname (%1).")
+                .arg(MegabyteText(FreeSpaceNeeded())),
+            FStatus.SourceText);
     } else if (!Low && FFreeSpaceWarned) {
         FFreeSpaceWarned = false;
         if (IsRecording())
@@ -232,11 +232,10 @@ void TRecordingController::UpdateTrouble(const QDateTime& Moment) {
     }
     QString Text;
     if (FTroubleTicks > 1)
-        Text = CaptureDown
-                   ? QStringLiteral("Geen opname sinds %1: het opname-apparaat geeft geen geluid.")
-                         .arg(ClockText(FTroubleSince))
-                   : QStringLiteral("Opname wordt niet bewaard sinds %1: schrijven mislukt.")
-                         .arg(ClockText(FTroubleSince));
+        Text =
+            CaptureDown
+                ? QStringLiteral("Geen opname sinds %1: geen geluid").arg(ClockText(FTroubleSince))
+                : QStringLiteral("Schrijven mislukt sinds %1").arg(ClockText(FTroubleSince));
     if (Text == FStatus.TroubleText)
         return;
     FStatus.TroubleText = Text;

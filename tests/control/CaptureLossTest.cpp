@@ -49,11 +49,9 @@ TEST_F(CaptureLoss, DeadCaptureIsLoggedAtOnceAndRetriedEveryFiveSecondsWithinThe
     EXPECT_TRUE(Controller.RetryPending());
     EXPECT_EQ(Controller.Status().FileText, First);
     EXPECT_EQ(Controller.Status().InfoText,
-              "Opname-apparaat weggevallen om 13:20:07; de opname tot dan is bewaard. "
-              "Nieuwe poging elke 5 seconden...");
+              "Apparaat weggevallen om 13:20:07, opname bewaard. Nieuwe poging elke 5 seconden...");
     EXPECT_EQ(Controller.Status().SourceText, "Opname gestart door interne klok");
-    EXPECT_EQ(Controller.Status().TroubleText,
-              "Geen opname sinds 13:20:07: het opname-apparaat geeft geen geluid.");
+    EXPECT_EQ(Controller.Status().TroubleText, "Geen opname sinds 13:20:07: geen geluid");
     EXPECT_EQ(TroubleSignals, 1);
     EXPECT_EQ(LogRows(), (QList<QStringList>{{"2026-03-05 13:20:00", "1", "05032026131.wav", "7"}}))
         << "the dead recording is logged at once; nothing is logged for failed retries";

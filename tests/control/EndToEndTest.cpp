@@ -240,8 +240,8 @@ TEST_F(Unattended, LittleFreeSpaceIsWarnedBeforeWritesFail) {
           {"-rm", "sh", "-c",
            "mount -t tmpfs -o size=1025m vantor \"$0\" && exec \"$1\" --headless", Root, Exe});
     const QString Out = ReadOutputUntil(
-        Program, [](const QString& Text) { return Text.contains("weinig vrije schijfruimte"); });
-    ASSERT_TRUE(Out.contains("Let op: weinig vrije schijfruimte ("))
+        Program, [](const QString& Text) { return Text.contains("weinig schijfruimte"); });
+    ASSERT_TRUE(Out.contains("Let op: weinig schijfruimte, minder dan voor een uur opname ("))
         << Out.toStdString() << Program.readAllStandardError().toStdString();
     EXPECT_TRUE(Out.contains("Opname gestart door interne klok")) << Out.toStdString();
     QThread::sleep(2);

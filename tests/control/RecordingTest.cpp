@@ -228,8 +228,7 @@ TEST_F(Recording, FailedWavWriteShowsAtTheNextTick) {
     EXPECT_FALSE(Shown.isEmpty());
     // From the second tick on the failure is also the lasting trouble status.
     Controller.TimerClockTimer();
-    EXPECT_EQ(Controller.Status().TroubleText,
-              "Opname wordt niet bewaard sinds 14:20:00: schrijven mislukt.");
+    EXPECT_EQ(Controller.Status().TroubleText, "Schrijven mislukt sinds 14:20:00");
 
     ScheduleAll(Wav.Id);
     Now = Amsterdam("2026-03-05T14:00:00.100Z");

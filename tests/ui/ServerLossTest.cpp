@@ -60,7 +60,7 @@ TEST(ServerLoss, TheWindowRecordsOnUnderTheNextNumberWhenTheServerIsBack) {
     EXPECT_LT(LongestStill, 1500);
     EXPECT_FALSE(Controller.IsRecording());
     EXPECT_TRUE(Controller.RetryPending());
-    EXPECT_TRUE(Controller.Status().InfoText.startsWith("Opname-apparaat weggevallen om 13:20:0"))
+    EXPECT_TRUE(Controller.Status().InfoText.startsWith("Apparaat weggevallen om 13:20:0"))
         << Controller.Status().InfoText.toStdString();
     EXPECT_FALSE(Controller.Status().TroubleText.isEmpty());
 
