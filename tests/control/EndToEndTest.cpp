@@ -227,6 +227,37 @@ TEST_F(Unattended, AWavCutShortByAKillIsRepairedAtTheNextStartOnce) {
     EXPECT_TRUE(Again.contains("05032026143.wav")) << Again.toStdString();
 }
 
+// Without a window the same trouble shows on the error stream while it lasts, and its end
+// on the normal one.
+TEST_F(Unattended, HeadlessReportsALostServerAndItsReturn) {
+    Prepare(1); // "MP3 128 Kbit Stereo"
+    QProcess Program;
+    Start(Program, true, "2026-03-05 14:20:00");
+    const QString Started = ReadOutputUntil(
+        Program, [](const QString& Text) { return Text.contains("Opname gestart door"); });
+    ASSERT_TRUE(Started.contains("05032026141.mp3")) << Started.toStdString();
+    QThread::sleep(1);
+    KillPulseServer();
+    QString Errors;
+    QElapsedTimer Waited;
+    Waited.start();
+    while (!Errors.contains("Let op: Geen opname sinds 14:20:0") && Waited.elapsed() < 10000) {
+        Program.waitForReadyRead(100);
+        Errors += QString::fromUtf8(Program.readAllStandardError());
+    }
+    EXPECT_TRUE(Errors.contains("Let op: Geen opname sinds 14:20:0")) << Errors.toStdString();
+    ASSERT_TRUE(StartPulseServer());
+    const QString Back = ReadOutputUntil(
+        Program, [](const QString& Text) { return Text.contains("Storing opgeheven."); });
+    EXPECT_TRUE(Back.contains("Apparaat weggevallen om 14:20:0")) << Back.toStdString();
+    EXPECT_TRUE(Back.contains("05032026142.mp3 | MP3 128 Kbps, 44100 Hz, Stereo"))
+        << Back.toStdString();
+    EXPECT_TRUE(Back.contains("Storing opgeheven.")) << Back.toStdString();
+    StopCleanly(Program);
+    EXPECT_EQ(Rows("SELECT rec_number FROM recordings ORDER BY id"),
+              (QList<QStringList>{{"1"}, {"2"}}));
+}
+
 // A volume with little room left (a tmpfs the program gets in a mount namespace of its own):
 // the warning comes while the writes still succeed, and the recording goes on.
 TEST_F(Unattended, LittleFreeSpaceIsWarnedBeforeWritesFail) {
