@@ -153,3 +153,11 @@ std::optional<int64_t> EncodedDurationSec(const QString& Path, TAudioFormat Form
     }
     return std::nullopt;
 }
+
+std::optional<int64_t> RecordedDurationSec(const QString& Path, TAudioFormat Format) {
+    if (Format != afWAV)
+        return EncodedDurationSec(Path, Format);
+    if (const auto Wav = RepairWavHeader(Path))
+        return Wav->DurationSec;
+    return std::nullopt;
+}

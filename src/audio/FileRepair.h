@@ -24,3 +24,8 @@ std::optional<TWavRepair> RepairWavHeader(const QString& Path);
 // headers and its last page (Ogg) or its first frame (MP3) without decoding; empty when the
 // file does not tell.
 std::optional<int64_t> EncodedDurationSec(const QString& Path, TAudioFormat Format);
+
+// The playing time in whole seconds of a recording of Format, read from its file as above (a
+// WAV header that does not describe the file is set right first); empty when the file does
+// not tell.
+std::optional<int64_t> RecordedDurationSec(const QString& Path, TAudioFormat Format);

@@ -1,6 +1,7 @@
 #include "control/RecordingController.h"
 
 #include "app/uConfig.h"
+#include "audio/FileRepair.h"
 #include "audio/uRecorder.h"
 #include "control/RecordingRepair.h"
 #include "control/RegionalText.h"
@@ -12,7 +13,9 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <filesystem>
+#include <optional>
 #include <system_error>
+#include <utility>
 
 namespace {
 
@@ -339,13 +342,19 @@ bool TRecordingController::BeginRecording(const TPreset& P, const QDateTime& Sta
 void TRecordingController::StopRecording() {
     if (!IsRecording())
         return;
-    if (FCurrentRecId != 0 && LogData) {
-        const qint64 Msecs = std::abs(FRecorder->StartedAt().msecsTo(FClock()));
-        LogData->SetRecordingDuration(FCurrentRecId, static_cast<int32_t>(Msecs / 1000));
-    }
+    const int64_t Seconds = std::abs(FRecorder->StartedAt().msecsTo(FClock())) / 1000;
+    const int32_t RecId = std::exchange(FCurrentRecId, 0);
+    // The file is completed first: a failing log must not leave it open.
     FRecorder->Stop();
-    FCurrentRecId = 0;
     UpdateRecordingState();
+    if (RecId == 0 || !LogData)
+        return;
+    // After a failed write the file holds less than the clock says; the log tells what it holds.
+    std::optional<int64_t> Kept;
+    if (!FRecorder->WriteError().isEmpty())
+        Kept = RecordedDurationSec(FRecorder->CurrentPath(), FCurrentPreset.Format);
+    LogData->SetRecordingDuration(RecId,
+                                  static_cast<int32_t>(std::min(Seconds, Kept.value_or(Seconds))));
 }
 
 int32_t TRecordingController::NextRecNumber(const QDateTime& Moment) {

@@ -206,7 +206,7 @@ TEST_F(Unattended, AWavCutShortByAKillIsRepairedAtTheNextStartOnce) {
         const QString Out = ReadOutputUntil(
             Program, [](const QString& Text) { return Text.contains("Opname gestart door"); });
         StopCleanly(Program);
-        return Out;
+        return Out + QString::fromUtf8(Program.readAllStandardOutput());
     };
     const QString Repairing = Restart();
     EXPECT_TRUE(Repairing.contains("Onderbroken opname hersteld: 05032026141.wav"))

@@ -3,6 +3,7 @@
 #include "support/SqlHelpers.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 #include <csignal>
 #include <sys/resource.h>
@@ -237,6 +238,11 @@ TEST_F(Recording, FailedWavWriteShowsAtTheNextTick) {
     Controller.TimerClockTimer();
     EXPECT_EQ(Controller.Status().InfoText, "WAV 16-bit, 8000 Hz, Mono");
     EXPECT_EQ(Controller.Status().TroubleText, "");
+    // The cut-short file is logged with the length it holds, not the 40 minutes that passed.
+    const qint64 Held = (QFileInfo(DayFolder("2026/03/05") + "05032026141.wav").size() - 44) /
+                        (48000 * 4);
+    EXPECT_LT(Held, 5);
+    EXPECT_EQ(LogRows().first().at(3), QString::number(Held));
 }
 
 // Without a database the controller runs on: it says so, records nothing by schedule, logs
