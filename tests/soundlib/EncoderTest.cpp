@@ -154,6 +154,7 @@ TEST_F(Encoders, MalformedOptionTextDoesNotStart) {
         << "blanks around the words are fine";
     EXPECT_EQ(BASS_Encode_MP3_StartFile(Channel, "-b 128", 0x40000, Path.c_str()), 0u);
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ILLPARAM) << "no flags but BASS_UNICODE";
+    EXPECT_TRUE(BASS_ChannelStop(Channel)); // before Got goes out of scope
 }
 
 TEST_F(Encoders, AFileThatCannotBeCreatedFailsTheStart) {
@@ -165,6 +166,7 @@ TEST_F(Encoders, AFileThatCannotBeCreatedFailsTheStart) {
         EXPECT_EQ(Format.StartFile(Channel, Format.Options, BASS_UNICODE, "/nonexistent/x"), 0u);
         EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_CREATE) << Format.Name;
     }
+    EXPECT_TRUE(BASS_ChannelStop(Channel)); // before Got goes out of scope
 }
 
 // A disk that fills up during the recording: the encoder stops writing and says so, the
