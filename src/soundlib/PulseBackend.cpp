@@ -194,7 +194,7 @@ private:
 int TPulseStream::Connect(const std::string& Source) {
     TLoopLock Lock(FConnection->Loop());
     const pa_sample_spec SampleFormat{PA_SAMPLE_S16LE, Format().Rate,
-                              static_cast<uint8_t>(Format().Channels)};
+                                      static_cast<uint8_t>(Format().Channels)};
     FStream = pa_stream_new(FConnection->Context(), "Opname", &SampleFormat, nullptr);
     if (!FStream)
         return FConnection->Alive() ? BASS_ERROR_FORMAT : BASS_ERROR_DRIVER;
@@ -205,14 +205,17 @@ int TPulseStream::Connect(const std::string& Source) {
     pa_buffer_attr Attr{Server, Server, Server, Server,
                         static_cast<uint32_t>(pa_usec_to_bytes(Period, &SampleFormat))};
     const char* Device = Source.empty() ? nullptr : Source.c_str();
+    // A chosen source that vanishes (a device unplugged) ends the stream, which shows as a lost
+    // capture, instead of the server moving it to another source and recording the wrong input.
+    const auto Flags = static_cast<pa_stream_flags_t>(
+        PA_STREAM_ADJUST_LATENCY | (Device ? PA_STREAM_DONT_MOVE : PA_STREAM_NOFLAGS));
     pa_stream* Stream = FStream;
-    const bool Ready =
-        pa_stream_connect_record(FStream, Device, &Attr, PA_STREAM_ADJUST_LATENCY) >= 0 &&
-        FConnection->Wait([Stream] {
-            const pa_stream_state_t State = pa_stream_get_state(Stream);
-            return State == PA_STREAM_READY || !PA_STREAM_IS_GOOD(State);
-        }) &&
-        pa_stream_get_state(FStream) == PA_STREAM_READY;
+    const bool Ready = pa_stream_connect_record(FStream, Device, &Attr, Flags) >= 0 &&
+                       FConnection->Wait([Stream] {
+                           const pa_stream_state_t State = pa_stream_get_state(Stream);
+                           return State == PA_STREAM_READY || !PA_STREAM_IS_GOOD(State);
+                       }) &&
+                       pa_stream_get_state(FStream) == PA_STREAM_READY;
     if (Ready)
         return BASS_OK;
     if (!FConnection->Alive())

@@ -4,6 +4,7 @@
 
 #include "soundlib/bass.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -232,4 +233,31 @@ TEST_F(PulseCapture, SurvivesTheServerDying) {
     EXPECT_TRUE(BASS_ChannelStop(Next));
     EXPECT_TRUE(BASS_RecordFree());
     EXPECT_TRUE(BASS_RecordInit(-1));
+}
+
+// A chosen source that vanishes, as an unplugged device does, ends the capture instead of the
+// server moving it to another source; once the source is back, a new start records from it.
+TEST_F(PulseCapture, AVanishedSourceEndsTheCaptureInsteadOfMovingIt) {
+    const auto Pactl = [](const QStringList& Args) { return QProcess::execute("pactl", Args); };
+    ASSERT_TRUE(BASS_RecordInit(SineDevice()));
+    TCollected Got;
+    const HRECORD Channel = BASS_RecordStart(44100, 2, 0, TCollected::Proc, &Got);
+    ASSERT_NE(Channel, 0u);
+    ASSERT_TRUE(WaitUntil([&] { return Got.Bytes > 0; }, 5s));
+    ASSERT_EQ(Pactl({"unload-module", "module-sine-source"}), 0);
+    EXPECT_TRUE(
+        WaitUntil([&] { return BASS_ChannelIsActive(Channel) == BASS_ACTIVE_STOPPED; }, 2s));
+    EXPECT_TRUE(BASS_ChannelStop(Channel));
+    EXPECT_EQ(BASS_RecordStart(44100, 2, 0, TCollected::Proc, &Got), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_DEVICE);
+
+    ASSERT_EQ(
+        Pactl({"load-module", "module-sine-source", "source_name=vantor_sine", "frequency=1000"}),
+        0);
+    ASSERT_EQ(Pactl({"set-default-source", "vantor_sine"}), 0);
+    TCollected Again;
+    const HRECORD Next = BASS_RecordStart(44100, 2, 0, TCollected::Proc, &Again);
+    ASSERT_NE(Next, 0u);
+    EXPECT_TRUE(WaitUntil([&] { return Again.Bytes > 0; }, 5s));
+    EXPECT_TRUE(BASS_ChannelStop(Next));
 }
