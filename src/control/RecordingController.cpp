@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <exception>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -165,7 +166,7 @@ void TRecordingController::CheckCapture(const QDateTime& Moment) {
     const TPreset P = FCurrentPreset;
     const QString Source = FCurrentSource;
     const QString File = FStatus.FileText;
-    StopRecording();
+    const std::exception_ptr LogError = StopRecordingKeepingError();
     PlanRetry(P, Source, Moment);
     SetStatus(File,
               QStringLiteral("Apparaat weggevallen om %1, opname bewaard. Nieuwe poging elke %2 "
@@ -173,6 +174,17 @@ void TRecordingController::CheckCapture(const QDateTime& Moment) {
                   .arg(ClockText(Moment))
                   .arg(RetrySeconds),
               Source);
+    if (LogError)
+        std::rethrow_exception(LogError);
+}
+
+std::exception_ptr TRecordingController::StopRecordingKeepingError() {
+    try {
+        StopRecording();
+    } catch (...) {
+        return std::current_exception();
+    }
+    return nullptr;
 }
 
 void TRecordingController::PlanRetry(const TPreset& P, const QString& Source,
@@ -260,17 +272,19 @@ void TRecordingController::CheckHourTrigger(const QDateTime& Moment) {
     if (Time.minute() != 0 || Time.hour() == FLastTriggerHour)
         return;
     FLastTriggerHour = Time.hour();
-    StopRecording();
+    const std::exception_ptr LogError = StopRecordingKeepingError();
     FRetry.reset();
     TPreset P;
     if (Config->AutoRecord() && FindScheduledPreset(Moment, P)) {
         StartRecording(P, Moment, ControlText::ByClock);
         if (!IsRecording())
             PlanRetry(P, ControlText::ByClock, Moment);
-        return;
+    } else {
+        SetStatus(QString(), LogData ? NothingScheduledText : ControlText::NoDatabase,
+                  WaitNextHourText);
     }
-    SetStatus(QString(), LogData ? NothingScheduledText : ControlText::NoDatabase,
-              WaitNextHourText);
+    if (LogError)
+        std::rethrow_exception(LogError);
 }
 
 bool TRecordingController::FindScheduledPreset(const QDateTime& Moment, TPreset& P) {

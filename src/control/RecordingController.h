@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -142,6 +143,10 @@ private:
     bool BeginRecording(const TPreset& P, const QDateTime& StartedAt, const QString& Source,
                         QString& FullPath);
     void ShowWriteError();
+    // StopRecording for the automatic paths: an error of logging the duration is handed back
+    // instead of thrown, so that what follows the stop (the next start, the retry) still
+    // happens; the caller throws it afterwards.
+    std::exception_ptr StopRecordingKeepingError();
     // Stops and logs a recording whose capture died, and schedules its retry.
     void CheckCapture(const QDateTime& Moment);
     void RetryRecording(const QDateTime& Moment);

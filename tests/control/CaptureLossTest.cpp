@@ -1,4 +1,5 @@
 #include "audio/FileRepair.h"
+#include "audio/uRecorder.h"
 #include "support/RecordingFixture.h"
 #include "support/WaitUntil.h"
 
@@ -134,6 +135,37 @@ TEST_F(CaptureLoss, StartUpWithoutSoundServerRecordsOnceItAnswers) {
     ASSERT_TRUE(Controller.IsRecording());
     EXPECT_EQ(LogRows(),
               (QList<QStringList>{{"2026-03-05 13:20:10", "1", "05032026131.wav", "0"}}));
+    Controller.Shutdown();
+}
+
+// The log cannot take a duration (here a trigger refuses every update): the error still
+// reaches the caller, but only after the next hour's recording started, or the retry of a
+// dead capture was planned. No audio waits on the database.
+TEST_F(CaptureLoss, AFailingDurationLogNeitherBlocksTheNextHourNorTheRetry) {
+    ScheduleAll(Wav.Id);
+    Now = Amsterdam("2026-03-05T12:59:50Z");
+    TRecordingController Controller(Clock());
+    Controller.Startup();
+    ASSERT_TRUE(Controller.IsRecording());
+    QSqlQuery Refuse(LogData->Connection());
+    ASSERT_TRUE(Refuse.exec("CREATE TRIGGER refuse BEFORE UPDATE ON recordings "
+                            "BEGIN SELECT RAISE(ABORT, 'geweigerd'); END"));
+    Now = Amsterdam("2026-03-05T13:00:00Z");
+    EXPECT_THROW(Controller.TimerClockTimer(), EDatabaseError);
+    EXPECT_TRUE(Controller.IsRecording());
+    EXPECT_EQ(Controller.Status().FileText, DayFolder("2026/03/05") + "05032026141.wav");
+
+    soundlib::SetScriptedServerUp(false);
+    ASSERT_TRUE(WaitUntil([&] { return !Controller.Recorder()->CaptureAlive(); }, 2s));
+    Now = Now.addSecs(1);
+    EXPECT_THROW(Controller.TimerClockTimer(), EDatabaseError);
+    EXPECT_FALSE(Controller.IsRecording());
+    EXPECT_TRUE(Controller.RetryPending());
+    soundlib::SetScriptedServerUp(true);
+    TickUntil(Controller, Now.addSecs(5));
+    EXPECT_TRUE(Controller.IsRecording());
+    EXPECT_EQ(LogRows().size(), 3);
+    Refuse.exec("DROP TRIGGER refuse");
     Controller.Shutdown();
 }
 
