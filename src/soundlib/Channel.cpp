@@ -62,8 +62,12 @@ bool TChannel::HasEncoder() const {
 
 void TChannel::AttachEncoder(std::unique_ptr<TEncoder> Encoder) {
     std::lock_guard Lock(FMutex);
-    if (FPrerolling)
-        Encoder->Write(FPreroll.data(), FPreroll.size() / FFormat.Channels);
+    // In blocks, as the audio came: a backend faster than real time can preroll far more
+    // than an encoder library takes in one call.
+    for (size_t At = 0; FPrerolling && At < FPreroll.size(); At += FBlock.size()) {
+        const size_t Samples = std::min(FBlock.size(), FPreroll.size() - At);
+        Encoder->Write(FPreroll.data() + At, Samples / FFormat.Channels);
+    }
     FPrerolling = false;
     std::vector<int16_t>().swap(FPreroll);
     FEncoder = std::move(Encoder);
