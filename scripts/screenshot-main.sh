@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes docs/screenshots/main.png: the real program under Xvfb, recording the 1 kHz sine
 # source of a private PulseAudio server; then main-trouble.png, a few seconds after that
-# server went away. Usage: scripts/screenshot-main.sh [build folder]
+# server went away; then main-low-space.png, recording onto a 200 MiB tmpfs that the program
+# gets in a mount namespace of its own. Usage: scripts/screenshot-main.sh [build folder]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -32,8 +33,17 @@ sleep 3
 import -window root -crop "\$geometry" +repage "$root/docs/screenshots/main-trouble.png"
 kill -TERM \$pid
 wait \$pid
+
+"$root/scripts/pulse-test-server.sh" start "$work/pulse" >/dev/null
+mkdir -p Opnames
+unshare -rm sh -c 'mount -t tmpfs -o size=200m vantor Opnames && exec ./vantor2026' &
+pid=\$!
+sleep 6
+import -window root -crop "\$geometry" +repage "$root/docs/screenshots/main-low-space.png"
+kill -TERM \$pid
+wait \$pid
 SHOOT
 chmod +x "$work/shoot.sh"
 mkdir -p docs/screenshots
 xvfb-run -a -s "-screen 0 1280x1024x24" "$work/shoot.sh"
-echo "docs/screenshots/main.png docs/screenshots/main-trouble.png"
+echo "docs/screenshots/main.png docs/screenshots/main-trouble.png docs/screenshots/main-low-space.png"
