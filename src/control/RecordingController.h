@@ -62,9 +62,11 @@ public:
     explicit TRecordingController(TClock Clock = SystemNow, QObject* Parent = nullptr);
     ~TRecordingController() override;
 
-    // The start-up sequence after the database was opened: creates the recorder, checks the
-    // device, shows the first texts, takes the current hour as handled, starts the scheduled
-    // recording of that hour when there is one and automatic recording is on, then ticks once.
+    // The start-up sequence after the database was opened: creates the recorder, repairs the
+    // recordings an earlier run left cut short, checks the device, shows the first texts,
+    // takes the current hour as handled, starts the scheduled recording of that hour when
+    // there is one and automatic recording is on (retrying it while the device does not
+    // answer), then ticks once.
     void Startup();
     // The end of the run: stops a running recording (its duration is logged) and releases the
     // recorder, the capture device and the sound library. Ticks do nothing afterwards.
