@@ -31,6 +31,9 @@ const QString ChooseDeviceText =
 
 constexpr int64_t OneGiB = int64_t{1} << 30;
 constexpr int64_t OneMiB = int64_t{1} << 20;
+// After the volume filled up, a new recording waits until this much more is free than when
+// the writes failed.
+constexpr int64_t ResumeFreeBytes = 64 * OneMiB;
 
 QString MegabyteText(int64_t Bytes) {
     return GroupedNumber(Bytes / OneMiB) + QStringLiteral(" Mb");
@@ -153,9 +156,10 @@ void TRecordingController::TimerClockTimer() {
         QStringLiteral("Vrije Schijfruimte : ") + MegabyteText(std::max<int64_t>(FreeBytes, 0));
     emit ClockChanged();
     ShowWriteError();
-    CheckHourTrigger(T);
+    CheckHourTrigger(T, FreeBytes);
     CheckCapture(T);
-    RetryRecording(T);
+    CheckVolumeFull(T, FreeBytes);
+    RetryRecording(T, FreeBytes);
     CheckFreeSpace(FreeBytes);
     UpdateTrouble(T);
 }
@@ -178,6 +182,26 @@ void TRecordingController::CheckCapture(const QDateTime& Moment) {
         std::rethrow_exception(LogError);
 }
 
+void TRecordingController::CheckVolumeFull(const QDateTime& Moment, int64_t FreeBytes) {
+    // A write that failed with plenty of room left has another cause; that recording is kept
+    // as it is until the hour ends, instead of being restarted into the same failure.
+    if (!IsRecording() || FRecorder->WriteError().isEmpty() || FreeBytes < 0 ||
+        FreeBytes >= FreeSpaceNeeded())
+        return;
+    const TPreset P = FCurrentPreset;
+    const QString Source = FCurrentSource;
+    const QString File = FStatus.FileText;
+    const std::exception_ptr LogError = StopRecordingKeepingError();
+    PlanRetry(P, Source, Moment);
+    FRetry->AwaitFreeBytes = FreeBytes + ResumeFreeBytes;
+    SetStatus(File,
+              QStringLiteral("Schijf vol om %1, opname bewaard. Hervat zodra er %2 vrij is...")
+                  .arg(ClockText(Moment), MegabyteText(FRetry->AwaitFreeBytes)),
+              Source);
+    if (LogError)
+        std::rethrow_exception(LogError);
+}
+
 std::exception_ptr TRecordingController::StopRecordingKeepingError() {
     try {
         StopRecording();
@@ -192,14 +216,14 @@ void TRecordingController::PlanRetry(const TPreset& P, const QString& Source,
     FRetry = TRetry{P, Source, HourStart(Moment), Moment.addSecs(RetrySeconds)};
 }
 
-void TRecordingController::RetryRecording(const QDateTime& Moment) {
+void TRecordingController::RetryRecording(const QDateTime& Moment, int64_t FreeBytes) {
     if (!FRetry || IsRecording())
         return;
     if (HourStart(Moment) != FRetry->HourStart) {
         FRetry.reset();
         return;
     }
-    if (Moment < FRetry->Next)
+    if (Moment < FRetry->Next || FreeBytes < FRetry->AwaitFreeBytes)
         return;
     FRetry->Next = Moment.addSecs(RetrySeconds);
     // A device that was lost is opened afresh; the texts of the loss stay up meanwhile.
@@ -213,7 +237,9 @@ void TRecordingController::RetryRecording(const QDateTime& Moment) {
         BeginRecording(Wanted.Preset, Moment, Wanted.Source, FullPath);
     } catch (const std::exception& E) {
         // A file error here would otherwise come back as an error box every few seconds.
-        SetStatus(FStatus.FileText, QString::fromUtf8(E.what()), Wanted.Source);
+        const QString Text = QString::fromUtf8(E.what());
+        if (Text != FStatus.InfoText)
+            SetStatus(FStatus.FileText, Text, Wanted.Source);
     }
 }
 
@@ -238,19 +264,23 @@ void TRecordingController::CheckFreeSpace(int64_t FreeBytes) {
 }
 
 void TRecordingController::UpdateTrouble(const QDateTime& Moment) {
-    const bool CaptureDown = FRetry.has_value();
+    const bool Waiting = FRetry.has_value();
     const bool WritesFail = IsRecording() && !FRecorder->WriteError().isEmpty();
-    if (!CaptureDown && !WritesFail) {
+    if (!Waiting && !WritesFail) {
         FTroubleTicks = 0;
     } else if (FTroubleTicks++ == 0) {
         FTroubleSince = Moment;
     }
     QString Text;
-    if (FTroubleTicks > 1)
-        Text =
-            CaptureDown
-                ? QStringLiteral("Geen opname sinds %1: geen geluid").arg(ClockText(FTroubleSince))
-                : QStringLiteral("Schrijven mislukt sinds %1").arg(ClockText(FTroubleSince));
+    if (FTroubleTicks > 1) {
+        const QString Since = ClockText(FTroubleSince);
+        if (WritesFail)
+            Text = QStringLiteral("Schrijven mislukt sinds %1").arg(Since);
+        else if (FRetry->AwaitFreeBytes > 0)
+            Text = QStringLiteral("Geen opname sinds %1: schijf vol").arg(Since);
+        else
+            Text = QStringLiteral("Geen opname sinds %1: geen geluid").arg(Since);
+    }
     if (Text == FStatus.TroubleText)
         return;
     FStatus.TroubleText = Text;
@@ -267,7 +297,7 @@ void TRecordingController::ShowWriteError() {
     SetStatus(FStatus.FileText, Error, FStatus.SourceText);
 }
 
-void TRecordingController::CheckHourTrigger(const QDateTime& Moment) {
+void TRecordingController::CheckHourTrigger(const QDateTime& Moment, int64_t FreeBytes) {
     const QTime Time = Moment.toLocalTime().time();
     if (Time.minute() != 0 || Time.hour() == FLastTriggerHour)
         return;
@@ -275,14 +305,24 @@ void TRecordingController::CheckHourTrigger(const QDateTime& Moment) {
     const std::exception_ptr LogError = StopRecordingKeepingError();
     FRetry.reset();
     TPreset P;
+    std::exception_ptr StartError;
     if (Config->AutoRecord() && FindScheduledPreset(Moment, P)) {
-        StartRecording(P, Moment, ControlText::ByClock);
-        if (!IsRecording())
+        try {
+            StartRecording(P, Moment, ControlText::ByClock);
+        } catch (const EFileError&) {
+            StartError = std::current_exception();
+        }
+        if (!IsRecording()) {
             PlanRetry(P, ControlText::ByClock, Moment);
+            if (FreeBytes >= 0 && FreeBytes < ResumeFreeBytes)
+                FRetry->AwaitFreeBytes = FreeBytes + ResumeFreeBytes;
+        }
     } else {
         SetStatus(QString(), LogData ? NothingScheduledText : ControlText::NoDatabase,
                   WaitNextHourText);
     }
+    if (StartError)
+        std::rethrow_exception(StartError);
     if (LogError)
         std::rethrow_exception(LogError);
 }
@@ -336,9 +376,16 @@ bool TRecordingController::BeginRecording(const TPreset& P, const QDateTime& Sta
     const QString FileName = FreeFileName(Folder, RecordingFileName(StartedAt, Number, P.Format));
     FullPath = Folder + FileName;
     FShownWriteError.clear();
-    if (!FRecorder->Start(P, FullPath)) {
-        // The name was free a moment ago: what lies there now is the failed start's own
-        // empty file. Removing it lets the retry use the same name.
+    // The name was free a moment ago: what lies there after a failed start is that start's
+    // own empty file. Removing it lets the retry use the same name.
+    bool Started = false;
+    try {
+        Started = FRecorder->Start(P, FullPath);
+    } catch (const EFileError&) {
+        QFile::remove(FullPath);
+        throw;
+    }
+    if (!Started) {
         QFile::remove(FullPath);
         return false;
     }

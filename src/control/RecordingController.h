@@ -76,7 +76,9 @@ public:
     // rule, a capture that died (stopped and logged at once, then retried every
     // RetrySeconds within the hour) and the trouble status.
     void TimerClockTimer();
-    void CheckHourTrigger(const QDateTime& Moment);
+    // The hour rule. A scheduled start that fails is retried within the hour; on a volume
+    // with almost no room left, once room is made.
+    void CheckHourTrigger(const QDateTime& Moment, int64_t FreeBytes);
     bool FindScheduledPreset(const QDateTime& Moment, TPreset& P);
     // Free space for recordings on the root folder's volume (or on the volume of its nearest
     // existing parent) in bytes; -1 when it cannot be read.
@@ -151,7 +153,10 @@ private:
     std::exception_ptr StopRecordingKeepingError();
     // Stops and logs a recording whose capture died, and schedules its retry.
     void CheckCapture(const QDateTime& Moment);
-    void RetryRecording(const QDateTime& Moment);
+    // Stops and logs a recording whose writes failed on a volume that is (nearly) full, and
+    // schedules its retry for when room is made again.
+    void CheckVolumeFull(const QDateTime& Moment, int64_t FreeBytes);
+    void RetryRecording(const QDateTime& Moment, int64_t FreeBytes);
     // Remembers P and Source to be retried within the hour of Moment.
     void PlanRetry(const TPreset& P, const QString& Source, const QDateTime& Moment);
     void CheckFreeSpace(int64_t FreeBytes);
@@ -165,6 +170,7 @@ private:
         QString Source;
         QDateTime HourStart; // local; retries end with this hour
         QDateTime Next;
+        int64_t AwaitFreeBytes = 0; // waits until this much is free; 0: waits for the device
     };
 
     TClock FClock;

@@ -286,4 +286,52 @@ TEST_F(Unattended, LittleFreeSpaceIsWarnedBeforeWritesFail) {
     EXPECT_GE(Logged[0][0].toInt(), 6);
 }
 
+// A volume that fills up during a recording: the recording is completed and logged at once,
+// and once room is made within the hour (64 MiB more than was free) the next number starts.
+TEST_F(Unattended, AFullVolumeEndsTheRecordingAndRoomMadeResumesIt) {
+    if (QProcess::execute("unshare", {"-rm", "true"}) != 0)
+        GTEST_SKIP() << "unshare -rm (a user and mount namespace) is not allowed here";
+    Prepare(2); // "WAV 44 kHz Stereo"
+    ASSERT_TRUE(QDir().mkpath(Root));
+    QProcess Program;
+    Start(Program, true, "2026-03-05 14:20:00", "unshare",
+          {"-rm", "sh", "-c", "mount -t tmpfs -o size=80m vantor \"$0\" && exec \"$1\" --headless",
+           Root, Exe});
+    // The program's own view of its volume.
+    const QString Inside = QStringLiteral("/proc/%1/root%2/").arg(Program.processId()).arg(Root);
+    const QString First = Inside + "2026/03/05/05032026141.wav";
+    ASSERT_FALSE(ReadOutputUntil(Program, [&](const QString&) {
+                     return QFileInfo::exists(First);
+                 }).contains("Fout"));
+    ASSERT_TRUE(QFileInfo::exists(First));
+
+    // Fill the volume, then give back 1 MiB: some 6 s of this preset.
+    QFile Filler(Inside + "filler");
+    ASSERT_TRUE(Filler.open(QIODevice::WriteOnly));
+    const QByteArray MiB(1 << 20, '\0');
+    while (Filler.write(MiB) == MiB.size() && Filler.flush()) {
+    }
+    Filler.close();
+    ASSERT_TRUE(Filler.resize(Filler.size() - MiB.size()));
+    const QString Full = ReadOutputUntil(
+        Program, [](const QString& Text) { return Text.contains("Schijf vol om 14:2"); });
+    ASSERT_TRUE(Full.contains("Schijf vol om 14:2")) << Full.toStdString();
+    const double Held = double(QFileInfo(First).size() - 44) / (44100 * 4);
+    const QList<QStringList> Logged = Rows("SELECT duration_sec FROM recordings");
+    ASSERT_EQ(Logged.size(), 1);
+    // The sine source delivers ahead of the clock at first, so the two lengths differ a little.
+    EXPECT_GT(Logged[0][0].toInt(), 0);
+    EXPECT_LE(Logged[0][0].toDouble(), Held + 1);
+
+    ASSERT_TRUE(Filler.remove());
+    const QString Resumed = ReadOutputUntil(
+        Program, [](const QString& Text) { return Text.contains("Storing opgeheven."); });
+    EXPECT_TRUE(Resumed.contains("05032026142.wav | WAV 16-bit, 44100 Hz, Stereo"))
+        << Resumed.toStdString();
+    EXPECT_TRUE(QString::fromUtf8(Program.readAllStandardError()).contains(": schijf vol"));
+    StopCleanly(Program);
+    EXPECT_EQ(Rows("SELECT rec_number FROM recordings ORDER BY id"),
+              (QList<QStringList>{{"1"}, {"2"}}));
+}
+
 } // namespace
