@@ -106,7 +106,7 @@ void TRecordingController::Startup() {
         if (FDeviceOK)
             StartRecording(P, Now, ControlText::ByClock);
         if (!IsRecording())
-            PlanRetry(P, ControlText::ByClock, Now);
+            PlanRetry(P, ControlText::ByClock, Now, 0);
     }
     if (!Repaired.isEmpty())
         SetStatus(FStatus.FileText, Repaired, FStatus.SourceText);
@@ -167,19 +167,11 @@ void TRecordingController::TimerClockTimer() {
 void TRecordingController::CheckCapture(const QDateTime& Moment) {
     if (!IsRecording() || FRecorder->CaptureAlive())
         return;
-    const TPreset P = FCurrentPreset;
-    const QString Source = FCurrentSource;
-    const QString File = FStatus.FileText;
-    const std::exception_ptr LogError = StopRecordingKeepingError();
-    PlanRetry(P, Source, Moment);
-    SetStatus(File,
-              QStringLiteral("Apparaat weggevallen om %1, opname bewaard. Nieuwe poging elke %2 "
-                             "seconden...")
-                  .arg(ClockText(Moment))
-                  .arg(RetrySeconds),
-              Source);
-    if (LogError)
-        std::rethrow_exception(LogError);
+    StopForRetry(Moment, 0,
+                 QStringLiteral("Apparaat weggevallen om %1, opname bewaard. Nieuwe poging elke "
+                                "%2 seconden...")
+                     .arg(ClockText(Moment))
+                     .arg(RetrySeconds));
 }
 
 void TRecordingController::CheckVolumeFull(const QDateTime& Moment, int64_t FreeBytes) {
@@ -188,16 +180,20 @@ void TRecordingController::CheckVolumeFull(const QDateTime& Moment, int64_t Free
     if (!IsRecording() || FRecorder->WriteError().isEmpty() || FreeBytes < 0 ||
         FreeBytes >= FreeSpaceNeeded())
         return;
+    const int64_t Awaited = FreeBytes + ResumeFreeBytes;
+    StopForRetry(Moment, Awaited,
+                 QStringLiteral("Schijf vol om %1, opname bewaard. Hervat zodra er %2 vrij is...")
+                     .arg(ClockText(Moment), MegabyteText(Awaited)));
+}
+
+void TRecordingController::StopForRetry(const QDateTime& Moment, int64_t AwaitFreeBytes,
+                                        const QString& InfoText) {
     const TPreset P = FCurrentPreset;
     const QString Source = FCurrentSource;
     const QString File = FStatus.FileText;
     const std::exception_ptr LogError = StopRecordingKeepingError();
-    PlanRetry(P, Source, Moment);
-    FRetry->AwaitFreeBytes = FreeBytes + ResumeFreeBytes;
-    SetStatus(File,
-              QStringLiteral("Schijf vol om %1, opname bewaard. Hervat zodra er %2 vrij is...")
-                  .arg(ClockText(Moment), MegabyteText(FRetry->AwaitFreeBytes)),
-              Source);
+    PlanRetry(P, Source, Moment, AwaitFreeBytes);
+    SetStatus(File, InfoText, Source);
     if (LogError)
         std::rethrow_exception(LogError);
 }
@@ -212,8 +208,8 @@ std::exception_ptr TRecordingController::StopRecordingKeepingError() {
 }
 
 void TRecordingController::PlanRetry(const TPreset& P, const QString& Source,
-                                     const QDateTime& Moment) {
-    FRetry = TRetry{P, Source, HourStart(Moment), Moment.addSecs(RetrySeconds)};
+                                     const QDateTime& Moment, int64_t AwaitFreeBytes) {
+    FRetry = TRetry{P, Source, HourStart(Moment), Moment.addSecs(RetrySeconds), AwaitFreeBytes};
 }
 
 void TRecordingController::RetryRecording(const QDateTime& Moment, int64_t FreeBytes) {
@@ -312,11 +308,10 @@ void TRecordingController::CheckHourTrigger(const QDateTime& Moment, int64_t Fre
         } catch (const EFileError&) {
             StartError = std::current_exception();
         }
-        if (!IsRecording()) {
-            PlanRetry(P, ControlText::ByClock, Moment);
-            if (FreeBytes >= 0 && FreeBytes < ResumeFreeBytes)
-                FRetry->AwaitFreeBytes = FreeBytes + ResumeFreeBytes;
-        }
+        // On a volume with almost no room left, the retry waits for room to be made.
+        const bool NoRoom = FreeBytes >= 0 && FreeBytes < ResumeFreeBytes;
+        if (!IsRecording())
+            PlanRetry(P, ControlText::ByClock, Moment, NoRoom ? FreeBytes + ResumeFreeBytes : 0);
     } else {
         SetStatus(QString(), LogData ? NothingScheduledText : ControlText::NoDatabase,
                   WaitNextHourText);

@@ -157,8 +157,13 @@ private:
     // schedules its retry for when room is made again.
     void CheckVolumeFull(const QDateTime& Moment, int64_t FreeBytes);
     void RetryRecording(const QDateTime& Moment, int64_t FreeBytes);
-    // Remembers P and Source to be retried within the hour of Moment.
-    void PlanRetry(const TPreset& P, const QString& Source, const QDateTime& Moment);
+    // Stops and logs the running recording, plans its retry and shows InfoText in its place;
+    // an error of logging the duration is thrown last.
+    void StopForRetry(const QDateTime& Moment, int64_t AwaitFreeBytes, const QString& InfoText);
+    // Remembers P and Source to be retried within the hour of Moment, once AwaitFreeBytes are
+    // free (0: at once).
+    void PlanRetry(const TPreset& P, const QString& Source, const QDateTime& Moment,
+                   int64_t AwaitFreeBytes);
     void CheckFreeSpace(int64_t FreeBytes);
     void UpdateTrouble(const QDateTime& Moment);
     // Repairs what an earlier run left cut short and returns the information line's text.

@@ -6,6 +6,7 @@
 #include "control/RecordingController.h"
 #include "data/uData.h"
 #include "ui/LevelMeter.h"
+#include "ui/MessageBoxes.h"
 #include "ui/UiFont.h"
 #include "ui/uAbout.h"
 #include "ui/uDevice.h"
@@ -117,7 +118,8 @@ TfrmMain::TfrmMain(TClock Clock, QWidget* Parent)
     connect(FController.get(), &TRecordingController::RecordingStateChanged, this,
             &TfrmMain::ShowRecordingState);
     connect(FController.get(), &TRecordingController::ClockChanged, this, &TfrmMain::ShowClock);
-    connect(FController.get(), &TRecordingController::WarningRaised, this, &TfrmMain::ShowWarning);
+    connect(FController.get(), &TRecordingController::WarningRaised, this,
+            [this](const QString& Text) { ShowWarning(this, Text); });
     connect(FController.get(), &TRecordingController::TroubleChanged, this, &TfrmMain::ShowTrouble);
     FormCreate();
 }
@@ -401,10 +403,4 @@ void TfrmMain::ShowTrouble() {
     lblTrouble->setText(S.TroubleText);
     lblTrouble->setVisible(!S.TroubleText.isEmpty());
     lblFree->setStyleSheet(S.FreeSpaceLow ? AlarmStyle : QString());
-}
-
-void TfrmMain::ShowWarning(const QString& Text) {
-    QMessageBox Box(QMessageBox::Warning, AppTitle, Text, QMessageBox::Ok, this);
-    Box.setObjectName(QStringLiteral("Warning"));
-    Box.exec();
 }

@@ -61,7 +61,6 @@ private:
     void ShowRecordingState();
     void ShowClock();
     void ShowTrouble();
-    void ShowWarning(const QString& Text);
 
     std::unique_ptr<TRecordingController> FController;
     float FMeterL = 0.0f;
