@@ -102,15 +102,18 @@ void TRecordingController::Startup() {
     const QDateTime Now = FClock();
     FLastTriggerHour = LocalHour(Now);
     TPreset P;
+    std::exception_ptr StartError;
     if (Config->AutoRecord() && FindScheduledPreset(Now, P)) {
         if (FDeviceOK)
-            StartRecording(P, Now, ControlText::ByClock);
+            StartError = StartRecordingKeepingFileError(P, Now, ControlText::ByClock);
         if (!IsRecording())
             PlanRetry(P, ControlText::ByClock, Now, 0);
     }
     if (!Repaired.isEmpty())
         SetStatus(FStatus.FileText, Repaired, FStatus.SourceText);
     TimerClockTimer();
+    if (StartError)
+        std::rethrow_exception(StartError);
 }
 
 QString TRecordingController::RepairInterrupted() {
@@ -196,6 +199,17 @@ void TRecordingController::StopForRetry(const QDateTime& Moment, int64_t AwaitFr
     SetStatus(File, InfoText, Source);
     if (LogError)
         std::rethrow_exception(LogError);
+}
+
+std::exception_ptr TRecordingController::StartRecordingKeepingFileError(const TPreset& P,
+                                                                        const QDateTime& StartedAt,
+                                                                        const QString& Source) {
+    try {
+        StartRecording(P, StartedAt, Source);
+    } catch (const EFileError&) {
+        return std::current_exception();
+    }
+    return nullptr;
 }
 
 std::exception_ptr TRecordingController::StopRecordingKeepingError() {
@@ -303,11 +317,7 @@ void TRecordingController::CheckHourTrigger(const QDateTime& Moment, int64_t Fre
     TPreset P;
     std::exception_ptr StartError;
     if (Config->AutoRecord() && FindScheduledPreset(Moment, P)) {
-        try {
-            StartRecording(P, Moment, ControlText::ByClock);
-        } catch (const EFileError&) {
-            StartError = std::current_exception();
-        }
+        StartError = StartRecordingKeepingFileError(P, Moment, ControlText::ByClock);
         // On a volume with almost no room left, the retry waits for room to be made.
         const bool NoRoom = FreeBytes >= 0 && FreeBytes < ResumeFreeBytes;
         if (!IsRecording())
@@ -398,7 +408,7 @@ bool TRecordingController::BeginRecording(const TPreset& P, const QDateTime& Sta
 void TRecordingController::StopRecording() {
     if (!IsRecording())
         return;
-    const int64_t Seconds = std::abs(FRecorder->StartedAt().msecsTo(FClock())) / 1000;
+    const int64_t Seconds = ElapsedSeconds();
     const int32_t RecId = std::exchange(FCurrentRecId, 0);
     // The file is completed first: a failing log must not leave it open.
     FRecorder->Stop();
@@ -411,6 +421,10 @@ void TRecordingController::StopRecording() {
         Kept = RecordedDurationSec(FRecorder->CurrentPath(), FCurrentPreset.Format);
     LogData->SetRecordingDuration(RecId,
                                   static_cast<int32_t>(std::min(Seconds, Kept.value_or(Seconds))));
+}
+
+int64_t TRecordingController::ElapsedSeconds() const {
+    return std::abs(FRecorder->StartedAt().msecsTo(FClock())) / 1000;
 }
 
 int32_t TRecordingController::NextRecNumber(const QDateTime& Moment) {
@@ -527,14 +541,48 @@ bool TRecordingController::IsRecording() const {
     return FRecorder && FRecorder->State() == rsRecording;
 }
 
-void TRecordingController::RestartRecording(const std::function<void()>& Change) {
-    const bool WasRecording = IsRecording();
+void RunSettingsChange(const TSettingsChange& Change) {
+    try {
+        Change.Apply();
+        Change.Commit();
+    } catch (...) {
+        Change.Revert();
+        throw;
+    }
+}
+
+void TRecordingController::RestartRecording(const TSettingsChange& Change) {
+    if (!IsRecording()) {
+        RunSettingsChange(Change);
+        return;
+    }
     const TPreset P = FCurrentPreset;
     const QString Source = FCurrentSource;
-    StopRecording();
-    Change();
-    if (WasRecording && FDeviceOK)
-        StartRecording(P, FClock(), Source);
+    // The database that logged the recording must take its length before anything stops:
+    // when it refuses (locked, full), nothing has changed and the recording goes on.
+    if (FCurrentRecId != 0 && LogData)
+        LogData->SetRecordingDuration(FCurrentRecId, static_cast<int32_t>(ElapsedSeconds()));
+    std::exception_ptr Error = StopRecordingKeepingError();
+    if (!Error) {
+        try {
+            RunSettingsChange(Change);
+        } catch (...) {
+            Error = std::current_exception();
+        }
+    }
+    // Under the new settings, or again under the old ones when the change failed.
+    const QDateTime Now = FClock();
+    try {
+        if (FDeviceOK)
+            StartRecording(P, Now, Source);
+    } catch (...) {
+        if (!Error)
+            Error = std::current_exception();
+    }
+    if (!IsRecording())
+        PlanRetry(P, Source, Now, 0);
+    if (Error)
+        std::rethrow_exception(Error);
 }
 
 bool TRecordingController::GetLevels(float& L, float& R) const {

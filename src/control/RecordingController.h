@@ -46,6 +46,17 @@ inline const QString NoDatabasePresets =
     QStringLiteral("Er is geen database beschikbaar, dus ook geen opname-presets.");
 } // namespace ControlText
 
+// A change of settings made as one step: Apply puts the new values in place, Commit makes
+// them last (saves the settings file), and Revert undoes Apply when Apply or Commit failed.
+struct TSettingsChange {
+    std::function<void()> Apply;
+    std::function<void()> Commit;
+    std::function<void()> Revert;
+};
+
+// Runs Apply and Commit; when either throws, runs Revert and throws on.
+void RunSettingsChange(const TSettingsChange& Change);
+
 // Opens the program's database into LogData from Config's database path. Returns the
 // engine's message when that fails; LogData is then empty and the program goes on without.
 QString OpenLogData();
@@ -108,13 +119,15 @@ public:
     // Whether a recording is wanted in this hour but its capture does not run (it died, or it
     // would not start): the controller retries it every RetrySeconds.
     bool RetryPending() const { return FRetry.has_value(); }
-    // For a change under a running recording (another capture device, another database):
-    // stops the running recording and logs its duration where it was logged, runs Change,
-    // and when the device is usable starts the same preset again at once, for the current
-    // moment, with the same source text (numbered and logged in the database then in use).
-    // Without a running recording only Change runs. An error of Change propagates after the
-    // old recording was stopped.
-    void RestartRecording(const std::function<void()>& Change);
+    // Makes Change under a running recording (another capture device, another database) as
+    // one step. The running recording's duration is logged where it was logged first; when
+    // that fails, nothing changes, the recording goes on and the error propagates. Otherwise
+    // the recording is stopped, Change is run, and the same preset starts again at once, for
+    // the current moment, with the same source text (numbered and logged in the database then
+    // in use). When Change fails it is reverted, the recording starts again as it was, and
+    // the error propagates. A restart that does not start is retried within the hour.
+    // Without a running recording only Change runs.
+    void RestartRecording(const TSettingsChange& Change);
 
     bool DeviceOK() const { return FDeviceOK; }
     int32_t LastTriggerHour() const { return FLastTriggerHour; }
@@ -151,6 +164,12 @@ private:
     // instead of thrown, so that what follows the stop (the next start, the retry) still
     // happens; the caller throws it afterwards.
     std::exception_ptr StopRecordingKeepingError();
+    // StartRecording for the scheduled starts: a file error is handed back instead of thrown,
+    // so that the caller can plan the retry first.
+    std::exception_ptr StartRecordingKeepingFileError(const TPreset& P, const QDateTime& StartedAt,
+                                                      const QString& Source);
+    // Whole seconds since the running recording started.
+    int64_t ElapsedSeconds() const;
     // Stops and logs a recording whose capture died, and schedules its retry.
     void CheckCapture(const QDateTime& Moment);
     // Stops and logs a recording whose writes failed on a volume that is (nearly) full, and

@@ -253,15 +253,19 @@ void TfrmMain::FormCreate() {
     // Without a database the program goes on: it records nothing by schedule and logs
     // nothing, and the status lines say so.
     const QString DatabaseError = OpenLogData();
-    if (!DatabaseError.isEmpty())
-        TApplication::ShowErrorReport(DatabaseError);
+    QString StartupError;
     try {
         FController->Startup();
     } catch (const std::exception& E) {
-        ReportError(E);
+        StartupError = QString::fromUtf8(E.what());
     }
     TimerClock->start();
     TimerVU->start();
+    // Only with the clock running may a box wait for the operator: its loop keeps the hour
+    // rule and the retries going meanwhile.
+    for (const QString& Error : {DatabaseError, StartupError})
+        if (!Error.isEmpty())
+            TApplication::ShowErrorReport(Error);
 }
 
 void TfrmMain::closeEvent(QCloseEvent* Event) {
@@ -329,24 +333,25 @@ void TfrmMain::mnuDeviceClick() {
     if (Dialog.exec() != QDialog::Accepted)
         return;
     const int32_t Previous = Config->RecordDevice();
-    Config->SetRecordDevice(Dialog.SelectedDevice());
-    try {
-        Config->Save();
-    } catch (...) {
-        Config->SetRecordDevice(Previous);
-        throw;
-    }
+    const int32_t Chosen = Dialog.SelectedDevice();
     // A running recording moves to the chosen device at once: it is stopped and logged, and
     // the same preset starts again on the reopened device.
-    FController->RestartRecording([this] { FController->CheckDevice(); });
+    FController->RestartRecording({[this, Chosen] {
+                                       Config->SetRecordDevice(Chosen);
+                                       FController->CheckDevice();
+                                   },
+                                   [] { Config->Save(); },
+                                   [this, Previous] {
+                                       Config->SetRecordDevice(Previous);
+                                       FController->CheckDevice();
+                                   }});
 }
 
 void TfrmMain::mnuSettingsClick() {
     // A recording running while the database changes is logged in the old one and goes on,
     // under a new row, in the new one.
-    TfrmSettings Dialog(this, [this](std::unique_ptr<TLogData> NewData) {
-        FController->RestartRecording([&NewData] { LogData = std::move(NewData); });
-    });
+    TfrmSettings Dialog(
+        this, [this](const TSettingsChange& Change) { FController->RestartRecording(Change); });
     Dialog.exec();
 }
 

@@ -1,6 +1,7 @@
 #include "ui/uSettings.h"
 
 #include "app/uConfig.h"
+#include "control/RecordingController.h"
 #include "data/uData.h"
 #include "ui/FormControls.h"
 #include "ui/UiFont.h"
@@ -33,10 +34,10 @@ bool SameDatabase(const QString& A, const QString& B) {
            InfoA.canonicalFilePath() == InfoB.canonicalFilePath();
 }
 
-TfrmSettings::TfrmSettings(QWidget* Parent, TDatabaseSwitch SwitchDatabase)
-    : QDialog(Parent), FSwitchDatabase(std::move(SwitchDatabase)) {
-    if (!FSwitchDatabase)
-        FSwitchDatabase = [](std::unique_ptr<TLogData> NewData) { LogData = std::move(NewData); };
+TfrmSettings::TfrmSettings(QWidget* Parent, TSettingsHandOver HandOver)
+    : QDialog(Parent), FHandOver(std::move(HandOver)) {
+    if (!FHandOver)
+        FHandOver = RunSettingsChange;
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Instellingen"));
     setFont(UiFont(12));
@@ -116,21 +117,39 @@ void TfrmSettings::btnOKClick() {
     if (!LogData || !SameDatabase(DbPath, Config->DatabasePath()))
         NewData = std::make_unique<TLogData>(DbPath);
 
-    const QString OldRoot = Config->RootFolder();
-    const QString OldDbPath = Config->DatabasePath();
-    const bool OldAuto = Config->AutoRecord();
-    Config->SetRootFolder(edtRoot->text());
-    Config->SetDatabasePath(DbPath);
-    Config->SetAutoRecord(chkAuto->isChecked());
-    try {
-        Config->Save();
-    } catch (...) {
-        Config->SetRootFolder(OldRoot);
-        Config->SetDatabasePath(OldDbPath);
-        Config->SetAutoRecord(OldAuto);
-        throw;
-    }
+    struct TValues {
+        QString Root;
+        QString DbPath;
+        bool Auto;
+    };
+    const TValues Old{Config->RootFolder(), Config->DatabasePath(), Config->AutoRecord()};
+    const TValues New{edtRoot->text(), DbPath, chkAuto->isChecked()};
+    const auto Put = [](const TValues& V) {
+        Config->SetRootFolder(V.Root);
+        Config->SetDatabasePath(V.DbPath);
+        Config->SetAutoRecord(V.Auto);
+    };
+    // The database in use stays open until the settings file names the new one.
+    std::unique_ptr<TLogData> Previous;
+    bool Switched = false;
+    const TSettingsChange Change{[&] {
+                                     Put(New);
+                                     if (NewData) {
+                                         Previous = std::exchange(LogData, std::move(NewData));
+                                         Switched = true;
+                                     }
+                                 },
+                                 [] { Config->Save(); },
+                                 [&] {
+                                     Put(Old);
+                                     if (Switched) {
+                                         LogData = std::move(Previous);
+                                         Switched = false;
+                                     }
+                                 }};
     if (NewData)
-        FSwitchDatabase(std::move(NewData));
+        FHandOver(Change);
+    else
+        RunSettingsChange(Change);
     accept();
 }

@@ -8,32 +8,34 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class TLogData;
+struct TSettingsChange;
 
-// Puts a newly opened database in the place of LogData. The main window passes one that
-// also carries a running recording over: stopped and logged in the old database, started
-// again in the new one.
-using TDatabaseSwitch = std::function<void(std::unique_ptr<TLogData> NewData)>;
+// Carries out a change of settings that replaces the database. The main window passes one
+// that also carries a running recording over: logged in the old database, started again in
+// the new one.
+using TSettingsHandOver = std::function<void(const TSettingsChange& Change)>;
 
 // The dialog for the recordings folder, the database file and automatic recording. On OK it
-// writes the three values into Config, saves the settings file and, when the database file
-// changed, opens the new one and hands it to the database switch.
+// opens the new database file when that changed, puts the three values into Config and the
+// new database into LogData, and then saves the settings file; when any step fails, all of
+// them are undone.
 class TfrmSettings : public QDialog {
     Q_OBJECT
 public:
-    explicit TfrmSettings(QWidget* Parent = nullptr, TDatabaseSwitch SwitchDatabase = {});
+    explicit TfrmSettings(QWidget* Parent = nullptr, TSettingsHandOver HandOver = {});
 
     void btnRootClick();
     void btnDbClick();
-    // Throws the engine's error when the new database cannot be opened, and the settings
-    // file's error when it cannot be saved; either way nothing has changed and the dialog
-    // stays open.
+    // Throws the engine's error when the new database cannot be opened or the old one refuses
+    // the running recording's length, and the settings file's error when it cannot be saved;
+    // either way the settings, the settings file and the database in use are as they were,
+    // and the dialog stays open.
     void btnOKClick();
 
 private:
     void FormCreate();
 
-    TDatabaseSwitch FSwitchDatabase;
+    TSettingsHandOver FHandOver;
     QLabel* lblRoot;
     QLineEdit* edtRoot;
     QPushButton* btnRoot;

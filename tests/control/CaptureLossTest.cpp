@@ -170,22 +170,33 @@ TEST_F(CaptureLoss, AFailingDurationLogNeitherBlocksTheNextHourNorTheRetry) {
 }
 
 // A scheduled start whose file cannot be made (here a file stands where the folder should
-// be) reaches the caller once; the retries show it in the information line without a box
-// each, and once the folder can be made the hour is recorded.
-TEST_F(CaptureLoss, AFileErrorAtTheBoundaryIsReportedOnceAndRetried) {
+// be), at start-up or at an hour boundary, reaches the caller once; the retries show it in
+// the information line without a box each, and once the folder can be made the hour is
+// recorded.
+class ScheduledFileError : public CaptureLoss, public testing::WithParamInterface<bool> {};
+
+TEST_P(ScheduledFileError, IsReportedOnceAndRetried) {
+    const bool AtStartup = GetParam();
     ScheduleAll(Wav.Id);
-    Now = Amsterdam("2026-03-05T12:59:59Z");
-    TRecordingController Controller(Clock());
-    Controller.Startup();
-    ASSERT_TRUE(Controller.IsRecording());
     const QString Usable = Config->RootFolder();
     QFile Blocking(Dir.path() + "/Blokkade");
     ASSERT_TRUE(Blocking.open(QIODevice::WriteOnly));
     Blocking.close();
-    Config->SetRootFolder(Blocking.fileName() + "/Opnames");
-
-    Now = Amsterdam("2026-03-05T13:00:00Z");
-    EXPECT_THROW(Controller.TimerClockTimer(), EFileError);
+    TRecordingController Controller(Clock());
+    QList<QStringList> Logged;
+    if (AtStartup) {
+        Now = Amsterdam("2026-03-05T13:00:00Z");
+        Config->SetRootFolder(Blocking.fileName() + "/Opnames");
+        EXPECT_THROW(Controller.Startup(), EFileError);
+    } else {
+        Now = Amsterdam("2026-03-05T12:59:59Z");
+        Controller.Startup();
+        ASSERT_TRUE(Controller.IsRecording());
+        Config->SetRootFolder(Blocking.fileName() + "/Opnames");
+        Now = Amsterdam("2026-03-05T13:00:00Z");
+        EXPECT_THROW(Controller.TimerClockTimer(), EFileError);
+        Logged << QStringList{"2026-03-05 13:59:59", "1", "05032026131.wav", "1"};
+    }
     EXPECT_FALSE(Controller.IsRecording());
     EXPECT_TRUE(Controller.RetryPending());
     int StatusChanges = 0;
@@ -194,15 +205,21 @@ TEST_F(CaptureLoss, AFileErrorAtTheBoundaryIsReportedOnceAndRetried) {
     EXPECT_NO_THROW(TickUntil(Controller, Amsterdam("2026-03-05T13:00:20Z")));
     EXPECT_TRUE(Controller.Status().InfoText.startsWith("Kan bestand "))
         << Controller.Status().InfoText.toStdString();
+    EXPECT_TRUE(Controller.Status().InfoText.endsWith(": een deel van het pad is geen map"))
+        << Controller.Status().InfoText.toStdString();
     EXPECT_EQ(StatusChanges, 1) << "the same error is shown once, not at every retry";
 
     Config->SetRootFolder(Usable);
     TickUntil(Controller, Amsterdam("2026-03-05T13:00:25Z"));
     ASSERT_TRUE(Controller.IsRecording());
-    EXPECT_EQ(LogRows(),
-              (QList<QStringList>{{"2026-03-05 13:59:59", "1", "05032026131.wav", "1"},
-                                  {"2026-03-05 14:00:25", "1", "05032026141.wav", "0"}}));
+    Logged << QStringList{"2026-03-05 14:00:25", "1", "05032026141.wav", "0"};
+    EXPECT_EQ(LogRows(), Logged);
     Controller.Shutdown();
 }
+
+INSTANTIATE_TEST_SUITE_P(Start, ScheduledFileError, testing::Values(true, false),
+                         [](const auto& Info) {
+                             return Info.param ? "AtStartup" : "AtTheBoundary";
+                         });
 
 } // namespace

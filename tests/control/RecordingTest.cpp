@@ -239,8 +239,8 @@ TEST_F(Recording, FailedWavWriteShowsAtTheNextTick) {
     EXPECT_EQ(Controller.Status().InfoText, "WAV 16-bit, 8000 Hz, Mono");
     EXPECT_EQ(Controller.Status().TroubleText, "");
     // The cut-short file is logged with the length it holds, not the 40 minutes that passed.
-    const qint64 Held = (QFileInfo(DayFolder("2026/03/05") + "05032026141.wav").size() - 44) /
-                        (48000 * 4);
+    const qint64 Held =
+        (QFileInfo(DayFolder("2026/03/05") + "05032026141.wav").size() - 44) / (48000 * 4);
     EXPECT_LT(Held, 5);
     EXPECT_EQ(LogRows().first().at(3), QString::number(Held));
 }
@@ -295,10 +295,11 @@ TEST_F(Recording, RestartLogsOldRowAndStartsTheSamePresetAgain) {
     Now = Amsterdam("2026-03-05T12:40:00Z");
     const QString OtherPath = Dir.path() + "/Ander.sqlite";
     std::unique_ptr<TLogData> Old;
-    Controller.RestartRecording([&] {
-        Old = std::move(LogData);
-        LogData = std::make_unique<TLogData>(OtherPath);
-    });
+    Controller.RestartRecording({[&] {
+                                     Old = std::move(LogData);
+                                     LogData = std::make_unique<TLogData>(OtherPath);
+                                 },
+                                 [] {}, [] {}});
     EXPECT_EQ(SqlRows(Old->Connection(), "SELECT filename, duration_sec FROM recordings"),
               (QList<QStringList>{{"05032026131.wav", "600"}}));
     ASSERT_TRUE(Controller.IsRecording());
@@ -310,9 +311,34 @@ TEST_F(Recording, RestartLogsOldRowAndStartsTheSamePresetAgain) {
 
     // Without a running recording only the change runs.
     bool Changed = false;
-    Controller.RestartRecording([&] { Changed = true; });
+    Controller.RestartRecording({[&] { Changed = true; }, [] {}, [] {}});
     EXPECT_TRUE(Changed);
     EXPECT_FALSE(Controller.IsRecording());
+}
+
+// A change whose commit fails (the settings file cannot be saved) is reverted, and the
+// recording it stopped starts again as it was, under the next number in the same database.
+TEST_F(Recording, AFailedChangeIsRevertedAndTheRecordingStartsAgain) {
+    ScheduleAll(Wav.Id);
+    Now = Amsterdam("2026-03-05T12:30:00Z");
+    TRecordingController Controller(Clock());
+    Controller.Startup();
+    ASSERT_TRUE(Controller.IsRecording());
+    Now = Amsterdam("2026-03-05T12:40:00Z");
+    std::unique_ptr<TLogData> Old;
+    const TSettingsChange Change{[&] {
+                                     Old = std::move(LogData);
+                                     LogData = std::make_unique<TLogData>(Dir.path() + "/A.sqlite");
+                                 },
+                                 [] { throw std::runtime_error("opslaan mislukt"); },
+                                 [&] { LogData = std::move(Old); }};
+    EXPECT_THROW(Controller.RestartRecording(Change), std::runtime_error);
+    ASSERT_TRUE(Controller.IsRecording());
+    EXPECT_EQ(LogData->Connection().databaseName(), Config->DatabasePath());
+    EXPECT_EQ(LogRows(),
+              (QList<QStringList>{{"2026-03-05 13:30:00", "1", "05032026131.wav", "600"},
+                                  {"2026-03-05 13:40:00", "2", "05032026132.wav", "0"}}));
+    Controller.Shutdown();
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "audio/uRecorder.h"
+#include "support/DatabaseLock.h"
 #include "support/RecordingFixture.h"
 #include "ui/uAbout.h"
 #include "ui/uDevice.h"
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
@@ -178,4 +180,75 @@ TEST_F(DialogMenu, AnotherDatabaseDuringARecordingLeavesEachRowWithItsDuration) 
     LogData = std::make_unique<TLogData>(OldPath);
     EXPECT_EQ(LogRows(),
               (QList<QStringList>{{"2026-03-05 14:20:00", "1", "05032026141.mp3", "7"}}));
+}
+
+// While another process holds the old database locked for longer than its busy timeout, it
+// cannot take the running recording's length. Confirming the settings or another device
+// then changes nothing: the settings file, the values and the database in use stay, the
+// recording goes on; once the lock is gone, the same confirmation goes through.
+TEST_F(DialogMenu, AHandOverTheOldDatabaseRefusesChangesNothingAndTheRecordingGoesOn) {
+    InstallDevices({{"Microfoon", true}, {"Monitor", true}});
+    const QString OldPath = Config->DatabasePath();
+    const QString NewPath = Dir.path() + "/Tweede/Vantor2026.sqlite";
+    const auto ConfirmSettings = [&](TfrmMain& Main, bool Refused) {
+        OnDialog<TfrmSettings>([&NewPath, Refused](TfrmSettings* Dialog) {
+            Dialog->findChild<QLineEdit*>("edtDb")->setText(NewPath);
+            Dialog->findChild<QLineEdit*>("edtRoot")->setText(NewPath + "-opnames");
+            if (Refused)
+                EXPECT_THROW(Dialog->btnOKClick(), EDatabaseError);
+            else
+                Dialog->btnOKClick();
+        });
+        Main.mnuSettingsClick();
+    };
+    const auto ConfirmDevice = [](TfrmMain& Main, bool Refused) {
+        OnDialog<TfrmDevice>([](TfrmDevice* Dialog) {
+            Dialog->findChild<QComboBox*>("cboDevice")->setCurrentIndex(1);
+            Click(Dialog, "btnOK");
+        });
+        if (Refused)
+            EXPECT_THROW(Main.mnuDeviceClick(), EDatabaseError);
+        else
+            Main.mnuDeviceClick();
+    };
+    const std::pair<const char*, std::function<void(TfrmMain&, bool)>> Cases[] = {
+        {"settings", ConfirmSettings}, {"device", ConfirmDevice}};
+    for (const auto& [Name, Confirm] : Cases) {
+        SCOPED_TRACE(Name);
+        LogData = std::make_unique<TLogData>(OldPath);
+        Config->SetDatabasePath(OldPath);
+        Config->SetRecordDevice(0);
+        Config->SetRootFolder(Dir.path() + "/Opnames");
+        Config->Save();
+        const QString RootBefore = Config->RootFolder();
+        TfrmMain Main(Clock());
+        Main.mnuStartClick();
+        ASSERT_TRUE(Main.Controller().IsRecording());
+        const QString File = Main.Controller().Recorder()->CurrentPath();
+        const QByteArray IniBefore = ReadAll(IniPath());
+
+        TDatabaseLock Lock(OldPath, 6);
+        Confirm(Main, true);
+        EXPECT_EQ(ReadAll(IniPath()), IniBefore);
+        EXPECT_EQ(Config->DatabasePath(), OldPath);
+        EXPECT_EQ(Config->RootFolder(), RootBefore);
+        EXPECT_EQ(Config->RecordDevice(), 0);
+        EXPECT_EQ(LogData->Connection().databaseName(), OldPath);
+        EXPECT_TRUE(Main.Controller().IsRecording());
+        EXPECT_EQ(Main.Controller().Recorder()->CurrentPath(), File);
+        EXPECT_EQ(Main.Controller().Recorder()->Device(), 0);
+
+        Lock.Release();
+        Now = Now.addSecs(4);
+        Confirm(Main, false);
+        EXPECT_NE(ReadAll(IniPath()), IniBefore);
+        EXPECT_TRUE(Main.Controller().IsRecording());
+        EXPECT_NE(Main.Controller().Recorder()->CurrentPath(), File);
+        Main.mnuStopClick();
+        LogData = std::make_unique<TLogData>(OldPath);
+        const QList<QStringList> Rows =
+            LogRows("WHERE filename='" + QFileInfo(File).fileName() + "'");
+        ASSERT_EQ(Rows.size(), 1);
+        EXPECT_EQ(Rows.first()[3], "4");
+    }
 }

@@ -1,4 +1,5 @@
 #include "app/uConfig.h"
+#include "control/RecordingController.h"
 #include "data/uData.h"
 #include "ui/uSettings.h"
 
@@ -181,19 +182,19 @@ TEST_F(SettingsTest, ASettingsFileThatCannotBeSavedChangesNothing) {
     EXPECT_EQ(Config->DatabasePath(), Dir.filePath("prog/Vantor2026.sqlite"));
 }
 
-TEST_F(SettingsTest, TheSwitchReceivesTheNewDatabaseAndOpensOneWhenNoneIsOpen) {
+TEST_F(SettingsTest, TheHandOverCarriesTheNewDatabaseAndOneIsOpenedWhenNoneIsOpen) {
     std::vector<QString> Switched;
-    const TDatabaseSwitch Switch = [&Switched](std::unique_ptr<TLogData> NewData) {
-        Switched.push_back(NewData->Connection().databaseName());
-        LogData = std::move(NewData);
+    const TSettingsHandOver HandOver = [&Switched](const TSettingsChange& Change) {
+        RunSettingsChange(Change);
+        Switched.push_back(LogData->Connection().databaseName());
     };
     LogData.reset();
-    TfrmSettings Unchanged(nullptr, Switch);
+    TfrmSettings Unchanged(nullptr, HandOver);
     Unchanged.btnOKClick();
     ASSERT_EQ(Switched.size(), 1u);
     EXPECT_EQ(Switched[0], Config->DatabasePath());
 
-    TfrmSettings Changed(nullptr, Switch);
+    TfrmSettings Changed(nullptr, HandOver);
     Edit(Changed, "edtDb")->setText(Dir.filePath("tweede.sqlite"));
     Changed.btnOKClick();
     ASSERT_EQ(Switched.size(), 2u);
