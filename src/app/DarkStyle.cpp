@@ -70,16 +70,18 @@ void ApplyStyleFile(QApplication& App, const QString& Path) {
     const QString Sheet = Decoder(Bytes);
     if (Decoder.hasError())
         return;
-    // Qt reports a style sheet it cannot parse only as a warning while it polishes a widget,
-    // so try the sheet on a widget of its own before the whole program gets it.
+    // Qt parses the application's style sheet only when it polishes a widget, and reports a
+    // sheet it cannot parse just as a warning then: so try the sheet on the whole program
+    // with one widget to polish, and put the earlier sheet back when Qt complained.
+    const QString Previous = App.styleSheet();
     ParseWarning.clear();
-    const QtMessageHandler Previous = qInstallMessageHandler(CatchParseWarning);
+    const QtMessageHandler PreviousHandler = qInstallMessageHandler(CatchParseWarning);
+    App.setStyleSheet(Sheet);
     {
         QWidget Probe;
-        Probe.setStyleSheet(Sheet);
         Probe.ensurePolished();
     }
-    qInstallMessageHandler(Previous);
-    if (ParseWarning.isEmpty())
-        App.setStyleSheet(Sheet);
+    qInstallMessageHandler(PreviousHandler);
+    if (!ParseWarning.isEmpty())
+        App.setStyleSheet(Previous);
 }

@@ -1,8 +1,11 @@
 #include "app/IniFile.h"
 
+#include "app/SystemReason.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <cerrno>
 
 namespace {
 
@@ -29,6 +32,12 @@ std::optional<std::pair<QString, QString>> KeyValue(const QString& Line) {
     return std::make_pair(Trimmed.left(Eq).trimmed(), Trimmed.mid(Eq + 1).trimmed());
 }
 
+// Why a call on File failed: Qt's texts are English, so the errno the call left tells, in
+// Dutch where the reason is a common one; Qt's text when errno tells nothing.
+QString FailureReason(const QFileDevice& File, int Errno) {
+    return Errno != 0 ? SystemReasonText(Errno) : File.errorString();
+}
+
 bool SameName(const QString& A, const QString& B) {
     return A.compare(B, Qt::CaseInsensitive) == 0;
 }
@@ -43,14 +52,19 @@ bool TIniFile::Exists() const {
 
 bool TIniFile::Read(QString& Error) {
     FLines.clear();
+    if (QFileInfo(FPath).isDir()) {
+        Error = SystemReasonText(EISDIR);
+        return false;
+    }
     QFile File(FPath);
+    errno = 0;
     if (!File.open(QIODevice::ReadOnly)) {
-        Error = File.errorString();
+        Error = FailureReason(File, errno);
         return false;
     }
     QByteArray Bytes = File.readAll();
     if (File.error() != QFileDevice::NoError) {
-        Error = File.errorString();
+        Error = FailureReason(File, errno);
         return false;
     }
     if (Bytes.startsWith("\xEF\xBB\xBF"))
@@ -117,16 +131,18 @@ void TIniFile::SetValue(const QString& Section, const QString& Key, const QStrin
 bool TIniFile::Write(QString& Error) const {
     QSaveFile File(FPath);
     File.setDirectWriteFallback(true);
+    errno = 0;
     if (!File.open(QIODevice::WriteOnly)) {
-        Error = File.errorString();
+        Error = FailureReason(File, errno);
         return false;
     }
     QString Text;
     for (const QString& Line : FLines)
         Text += Line + FLineEnd;
     File.write(Text.toUtf8());
+    errno = 0;
     if (!File.commit()) {
-        Error = File.errorString();
+        Error = FailureReason(File, errno);
         return false;
     }
     return true;

@@ -1,12 +1,12 @@
-#include "app/DarkStyle.h"
+#include "app/AppSetup.h"
 #include "app/ErrorReport.h"
 #include "app/Headless.h"
 #include "app/SignalWatcher.h"
 #include "app/TApplication.h"
 #include "app/uConfig.h"
+#include "ui/MessageBoxes.h"
 #include "ui/uMain.h"
 
-#include <QMessageBox>
 #include <QSessionManager>
 #include <cstdio>
 #include <cstring>
@@ -35,13 +35,7 @@ bool HasArgument(int Argc, char** Argv, const char* Name) {
 
 int RunWindowed(int Argc, char** Argv) {
     TApplication App(Argc, Argv);
-    App.setApplicationName(QStringLiteral("vantor2026"));
-    App.setApplicationDisplayName(AppTitle);
-    App.setApplicationVersion(QStringLiteral(VANTOR_VERSION));
-    ApplyBuiltInStyle(App);
-    ApplyStyleFile(App, AppDir() + QStringLiteral("Windows10Dark.vsf"));
-    if (!Config->Warning().isEmpty())
-        QMessageBox::warning(nullptr, AppTitle, Config->Warning());
+    SetUpApplication(App);
     try {
         TSignalWatcher Signals;
         TfrmMain Main;
@@ -49,6 +43,10 @@ int RunWindowed(int Argc, char** Argv) {
         QObject::connect(&App, &QGuiApplication::commitDataRequest, &Main, &TfrmMain::EndSession);
         Signals.Listen();
         Main.show();
+        // A trouble with the settings file must not hold up an unattended start: the window
+        // records as scheduled while the warning waits for somebody to read it.
+        if (!Config->Warning().isEmpty())
+            ShowWarningWithoutWaiting(&Main, Config->Warning());
         return App.exec();
     } catch (const std::exception& E) {
         TApplication::ShowErrorReport(QString::fromUtf8(E.what()));

@@ -1,5 +1,6 @@
 #include "audio/uRecorder.h"
 
+#include "app/SystemReason.h"
 #include "soundlib/OutputFile.h"
 
 #include <QDir>
@@ -7,7 +8,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <system_error>
 
 namespace {
 
@@ -23,12 +23,9 @@ void PutLe32(uint8_t* To, uint32_t Value) {
     PutLe16(To + 2, static_cast<uint16_t>(Value >> 16));
 }
 
-QString SystemReason(int Errno) {
-    return QString::fromStdString(std::generic_category().message(Errno));
-}
-
 QString WriteFailure(const QString& Path, int Errno) {
-    return QStringLiteral("Kan niet schrijven naar bestand %1: %2").arg(Path, SystemReason(Errno));
+    return QStringLiteral("Kan niet schrijven naar bestand %1: %2")
+        .arg(Path, SystemReasonText(Errno));
 }
 
 } // namespace
@@ -92,7 +89,7 @@ bool TRecorder::Start(const TPreset& P, const QString& FullPath) {
         FWavFile = soundlib::TOutputFile::Create(FullPath.toStdString(), Errno);
         if (!FWavFile)
             throw EFileError(QStringLiteral("Kan bestand %1 niet aanmaken: %2")
-                                 .arg(FullPath, SystemReason(Errno))
+                                 .arg(FullPath, SystemReasonText(Errno))
                                  .toStdString());
         WriteWavHeader(P.Channels, P.SampleRate);
     }

@@ -19,3 +19,11 @@ void ShowWarning(QWidget* Parent, const QString& Text) {
     QMessageBox Box(QMessageBox::Warning, AppTitle, Text, QMessageBox::Ok, Parent);
     Box.exec();
 }
+
+void ShowWarningWithoutWaiting(QWidget* Parent, const QString& Text) {
+    auto* Box = new QMessageBox(QMessageBox::Warning, AppTitle, Text, QMessageBox::Ok, Parent);
+    Box->setObjectName(QStringLiteral("WarningWithoutWaiting"));
+    Box->setAttribute(Qt::WA_DeleteOnClose);
+    Box->setWindowModality(Qt::NonModal);
+    Box->show();
+}

@@ -8,3 +8,5 @@ class QWidget;
 bool ConfirmYesNo(QWidget* Parent, const QString& Text);
 // A warning with one OK button.
 void ShowWarning(QWidget* Parent, const QString& Text);
+// Shows the warning box and returns at once; the box goes away when it is closed.
+void ShowWarningWithoutWaiting(QWidget* Parent, const QString& Text);

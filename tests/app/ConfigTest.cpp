@@ -145,6 +145,7 @@ TEST_F(ConfigTest, AFolderInPlaceOfTheFileIsReportedNotFatal) {
     QDir().mkpath(IniPath());
     TConfig C(Dir.path());
     EXPECT_TRUE(C.Warning().startsWith("Kan instellingenbestand")) << C.Warning().toStdString();
+    EXPECT_TRUE(C.Warning().contains(": is een map.")) << C.Warning().toStdString();
     C.SetRecordDevice(5);
     EXPECT_THROW(C.Save(), std::runtime_error);
     EXPECT_TRUE(QFileInfo(IniPath()).isDir());

@@ -56,6 +56,10 @@ protected:
         Settings.SetDatabasePath(Db);
         Settings.SetRecordDevice(SineDevice());
         Settings.Save();
+        ScheduleAll(PresetId);
+    }
+
+    void ScheduleAll(int32_t PresetId) const {
         TLogData Data(Db);
         for (int Day = 1; Day <= 7; ++Day)
             for (int Hour = 0; Hour < 24; ++Hour)
@@ -335,3 +339,23 @@ TEST_F(Unattended, AFullVolumeEndsTheRecordingAndRoomMadeResumesIt) {
 }
 
 } // namespace
+
+// A folder where the settings file should be: the window program warns without waiting for
+// anybody and records the scheduled hour with the defaults beside the executable.
+TEST_F(Unattended, AFolderInPlaceOfTheSettingsFileDoesNotHoldUpTheScheduledHour) {
+    ASSERT_TRUE(QFile::copy(VANTOR_EXE, Exe));
+    ASSERT_TRUE(QDir(Dir.path()).mkdir("Vantor2026.ini"));
+    ScheduleAll(2); // "WAV 44 kHz Stereo"
+    QProcess Program;
+    Start(Program, false, "2026-03-05 14:20:00");
+
+    const QString Expected = Dir.path() + "/Recordings/2026/03/05/05032026141.wav";
+    QElapsedTimer Waited;
+    Waited.start();
+    while (!QFile::exists(Expected) && Waited.elapsed() < 5000)
+        QThread::msleep(50);
+    EXPECT_TRUE(QFile::exists(Expected)) << Program.readAllStandardError().toStdString();
+    StopCleanly(Program);
+    EXPECT_EQ(Rows("SELECT filepath FROM recordings"), QList<QStringList>{{Expected}});
+    EXPECT_TRUE(QFileInfo(Dir.path() + "/Vantor2026.ini").isDir());
+}
