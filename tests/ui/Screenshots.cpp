@@ -1,7 +1,7 @@
 // Saves pictures of the dialogs, filled with sample data, into the folder given as argument:
 //   ui_screenshots docs/screenshots
 
-#include "app/DarkStyle.h"
+#include "app/AppSetup.h"
 #include "app/uConfig.h"
 #include "data/uData.h"
 #include "soundlib/ScriptedBackend.h"
@@ -12,8 +12,10 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cstdio>
 
 namespace {
@@ -66,7 +68,7 @@ int main(int Argc, char** Argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication App(Argc, Argv);
-    ApplyBuiltInStyle(App);
+    SetUpApplication(App);
     if (Argc < 2) {
         std::fputs("Gebruik: ui_screenshots <map>\n", stderr);
         return 2;
@@ -97,6 +99,17 @@ int main(int Argc, char** Argv) {
     {
         TfrmSettings Settings;
         Ok &= Save(Settings, Out.filePath("settings.png"));
+        // The database chooser, with Qt's own texts in Dutch, at the sample database.
+        Config->SetDatabasePath(Dir.filePath("Vantor2026.sqlite"));
+        QTimer::singleShot(0, [&Ok, &Out] {
+            auto* Chooser = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!Chooser)
+                return;
+            Chooser->resize(720, 440);
+            Ok &= Save(*Chooser, Out.filePath("settings-database-chooser.png"));
+            Chooser->reject();
+        });
+        Settings.findChild<QPushButton*>("btnDb")->click();
     }
     {
         TfrmLog Log;
