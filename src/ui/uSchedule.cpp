@@ -202,8 +202,8 @@ TfrmSchedule::TfrmSchedule(QWidget* AOwner) : QDialog(AOwner) {
             [this](int Column) { gridSelectCell(Column + 1, 0); });
     connect(grid->verticalHeader(), &QHeaderView::sectionClicked, this,
             [this](int Row) { gridSelectCell(0, Row + 1); });
-    connect(grid->verticalScrollBar(), &QScrollBar::valueChanged, this,
-            &TfrmSchedule::gridTopLeftChanged);
+    for (QScrollBar* Bar : {grid->verticalScrollBar(), grid->horizontalScrollBar()})
+        connect(Bar, &QScrollBar::valueChanged, this, &TfrmSchedule::gridTopLeftChanged);
     connect(cboEdit, &QComboBox::currentIndexChanged, this, &TfrmSchedule::cboEditChange);
     connect(btnApplyHour, &QPushButton::clicked, this, &TfrmSchedule::btnApplyHourClick);
     connect(btnApplyDay, &QPushButton::clicked, this, &TfrmSchedule::btnApplyDayClick);
@@ -239,6 +239,12 @@ bool TfrmSchedule::eventFilter(QObject* Watched, QEvent* Event) {
             cboEditExit();
     }
     return QDialog::eventFilter(Watched, Event);
+}
+
+// The editor is placed for one layout of the grid; a new size moves the cells under it.
+void TfrmSchedule::resizeEvent(QResizeEvent* Event) {
+    QDialog::resizeEvent(Event);
+    HideEditor();
 }
 
 void TfrmSchedule::FillPresetCombo(QComboBox* Box, bool WithNone) {

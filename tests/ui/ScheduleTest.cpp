@@ -157,12 +157,15 @@ TEST_F(ScheduleTest, TheEditorWritesTheCellItStandsOnAndFollowsTheKeyboard) {
     EXPECT_EQ(StoredNonZero(), QList<QStringList>({{"3", "14", "2"}, {"4", "13", "1"}}));
 }
 
-TEST_F(ScheduleTest, HeadersScrollingAndFillToolsHideTheEditor) {
+TEST_F(ScheduleTest, HeadersScrollingResizingAndFillToolsHideTheEditor) {
     Open();
     Dialog->resize(900, 500);
     QTest::qWait(10);
+    ASSERT_GT(Grid->horizontalScrollBar()->maximum(), 0) << "all days fit at the smallest width";
     const std::function<void()> Hiders[] = {
         [&] { Grid->verticalScrollBar()->setValue(Grid->verticalScrollBar()->maximum()); },
+        [&] { Grid->horizontalScrollBar()->setValue(Grid->horizontalScrollBar()->maximum()); },
+        [&] { Dialog->resize(Dialog->width() + 40, Dialog->height() + 40); },
         [&] {
             QTest::mouseClick(Grid->horizontalHeader()->viewport(), Qt::LeftButton, {},
                               QPoint(60, 10));
@@ -175,6 +178,7 @@ TEST_F(ScheduleTest, HeadersScrollingAndFillToolsHideTheEditor) {
     };
     for (const auto& Hide : Hiders) {
         Grid->verticalScrollBar()->setValue(0);
+        Grid->horizontalScrollBar()->setValue(0);
         ClickCell(1, 1);
         ASSERT_TRUE(Editor->isVisible());
         Hide();
