@@ -20,6 +20,7 @@
 #include <QStylePainter>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 namespace {
 
@@ -237,6 +238,17 @@ bool TfrmSchedule::eventFilter(QObject* Watched, QEvent* Event) {
         const Qt::FocusReason Reason = static_cast<QFocusEvent*>(Event)->reason();
         if (Reason != Qt::PopupFocusReason && Reason != Qt::ActiveWindowFocusReason)
             cboEditExit();
+    }
+    // The wheel over the editor scrolls the grid, as over any other cell, and never picks an
+    // entry.
+    if (Watched == cboEdit && Event->type() == QEvent::Wheel) {
+        const auto* Wheel = static_cast<QWheelEvent*>(Event);
+        QWheelEvent Scroll(grid->viewport()->mapFrom(this, cboEdit->mapToParent(Wheel->position())),
+                           Wheel->globalPosition(), Wheel->pixelDelta(), Wheel->angleDelta(),
+                           Wheel->buttons(), Wheel->modifiers(), Wheel->phase(), Wheel->inverted(),
+                           Wheel->source(), Wheel->pointingDevice());
+        QCoreApplication::sendEvent(grid->viewport(), &Scroll);
+        return true;
     }
     return QDialog::eventFilter(Watched, Event);
 }

@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 namespace {
@@ -35,6 +36,13 @@ protected:
             for (int Hour = 0; Hour < 24; ++Hour)
                 Count += Cell(Day, Hour) == Text;
         return Count;
+    }
+    // One notch of the mouse wheel over the middle of W.
+    static void Wheel(QWidget* W, QPoint AngleDelta) {
+        const QPointF At = QRectF(W->rect()).center();
+        QWheelEvent Notch(At, W->mapToGlobal(At), QPoint(), AngleDelta, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(W, &Notch);
     }
     void ClickCell(int Day, int Hour) {
         const QRect R = Grid->visualRect(Grid->model()->index(Hour, Day - 1));
@@ -187,6 +195,38 @@ TEST_F(ScheduleTest, HeadersScrollingResizingAndFillToolsHideTheEditor) {
     // Another cell after scrolling: the editor stands there with that cell's entry.
     ClickCell(5, 20);
     EXPECT_EQ(EditorCell(), qMakePair(5, 20));
+}
+
+TEST_F(ScheduleTest, TheWheelOverTheEditorScrollsTheGridAndChangesNoCell) {
+    LogData->SetSchedulePreset(2, 12, 2);
+    Open();
+    Dialog->resize(900, 500);
+    QTest::qWait(10);
+    QScrollBar* Rows = Grid->verticalScrollBar();
+    QScrollBar* Columns = Grid->horizontalScrollBar();
+    ASSERT_GE(Columns->maximum(), 2) << "no room to scroll sideways either way";
+    // Down, up, right and left; over an editor on the last entry and over one on the first.
+    const std::pair<QPoint, QScrollBar*> Notches[] = {
+        {{0, -120}, Rows}, {{0, 120}, Rows}, {{-120, 0}, Columns}, {{120, 0}, Columns}};
+    for (const auto& [Delta, Bar] : Notches) {
+        for (const int Hour : {12, 13}) {
+            // Room to scroll either way, with the cell in sight.
+            Rows->setValue(Rows->maximum() / 2);
+            Columns->setValue(1);
+            ClickCell(2, Hour);
+            ASSERT_TRUE(Editor->isVisible());
+            ASSERT_NE(QApplication::focusWidget(), Editor);
+            const int Scrolled = Bar->value();
+            Wheel(Editor, Delta);
+            EXPECT_NE(Bar->value(), Scrolled) << "the grid scrolls";
+            EXPECT_FALSE(Editor->isVisible());
+            EXPECT_EQ(Cell(2, 12), "WAV 44 kHz Stereo");
+            EXPECT_EQ(CellsShowing(NoRecordingLabel), 167);
+        }
+    }
+    QTest::mouseClick(Button("btnOK"), Qt::LeftButton);
+    EXPECT_EQ(StoredRows(), 168);
+    EXPECT_EQ(StoredNonZero(), QList<QStringList>({{"2", "12", "2"}}));
 }
 
 TEST_F(ScheduleTest, FillToolsWriteTheCopyAndOkStoresAllCells) {
