@@ -72,9 +72,10 @@ TfrmSchedule::TfrmSchedule(QWidget* AOwner) : QDialog(AOwner) {
     lblDay->setBuddy(cboDay);
     lblBrush->setBuddy(cboBrush);
 
+    // Enter on a focused tool runs that tool; elsewhere Enter stays with OK.
     for (QPushButton* Button : {btnApplyHour, btnApplyDay, btnApplyAll}) {
         Button->setMinimumWidth(100);
-        Button->setAutoDefault(false);
+        Button->setAutoDefault(true);
     }
     // Each tool on one line: its label, its list and its button right beside the list.
     const auto ToolLine = [](QComboBox* Box, QPushButton* Button) {

@@ -229,6 +229,31 @@ TEST_F(ScheduleTest, TheWheelOverTheEditorScrollsTheGridAndChangesNoCell) {
     EXPECT_EQ(StoredNonZero(), QList<QStringList>({{"2", "12", "2"}}));
 }
 
+TEST_F(ScheduleTest, EnterOnAFocusedFillButtonRunsItAndElsewhereStoresWithOk) {
+    // Each button with one cell it fills and how many it fills, for 09:00 and Woensdag.
+    const std::tuple<const char*, int, int, int> Fills[] = {
+        {"btnApplyHour", 5, 9, 7}, {"btnApplyDay", 3, 17, 24}, {"btnApplyAll", 7, 23, 168}};
+    for (const auto& [Name, Day, Hour, Count] : Fills) {
+        SqlRows(LogData->Connection(), "DELETE FROM schedule");
+        Open();
+        Combo("cboHour")->setCurrentIndex(9);
+        Combo("cboDay")->setCurrentIndex(2);
+        Brush->setCurrentIndex(2);
+        QPushButton* Fill = Button(Name);
+        Fill->setFocus();
+        QTest::keyClick(Fill, Qt::Key_Return);
+        EXPECT_TRUE(Dialog->isVisible()) << Name;
+        EXPECT_EQ(Cell(Day, Hour), "WAV 44 kHz Stereo") << Name;
+        EXPECT_EQ(CellsShowing("WAV 44 kHz Stereo"), Count) << Name;
+        EXPECT_EQ(StoredRows(), 0) << Name;
+
+        Grid->setFocus();
+        QTest::keyClick(Grid, Qt::Key_Return);
+        EXPECT_EQ(Dialog->result(), QDialog::Accepted) << Name;
+        EXPECT_EQ(StoredNonZero().size(), Count) << Name;
+    }
+}
+
 TEST_F(ScheduleTest, FillToolsWriteTheCopyAndOkStoresAllCells) {
     LogData->SetSchedulePreset(6, 10, 1);
     Open();
