@@ -25,7 +25,8 @@ QPushButton* Button(const QString& Caption, const char* Name, int Width, QWidget
     auto* B = new QPushButton(Caption, Parent);
     B->setObjectName(QLatin1String(Name));
     B->setFixedSize(Width, 33);
-    B->setAutoDefault(false);
+    // Enter on a focused button runs that button; elsewhere Enter goes to Sluiten.
+    B->setAutoDefault(true);
     return B;
 }
 

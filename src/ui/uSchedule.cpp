@@ -20,6 +20,7 @@
 #include <QStylePainter>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 namespace {
 
@@ -71,9 +72,10 @@ TfrmSchedule::TfrmSchedule(QWidget* AOwner) : QDialog(AOwner) {
     lblDay->setBuddy(cboDay);
     lblBrush->setBuddy(cboBrush);
 
+    // Enter on a focused tool runs that tool; elsewhere Enter stays with OK.
     for (QPushButton* Button : {btnApplyHour, btnApplyDay, btnApplyAll}) {
         Button->setMinimumWidth(100);
-        Button->setAutoDefault(false);
+        Button->setAutoDefault(true);
     }
     // Each tool on one line: its label, its list and its button right beside the list.
     const auto ToolLine = [](QComboBox* Box, QPushButton* Button) {
@@ -202,8 +204,8 @@ TfrmSchedule::TfrmSchedule(QWidget* AOwner) : QDialog(AOwner) {
             [this](int Column) { gridSelectCell(Column + 1, 0); });
     connect(grid->verticalHeader(), &QHeaderView::sectionClicked, this,
             [this](int Row) { gridSelectCell(0, Row + 1); });
-    connect(grid->verticalScrollBar(), &QScrollBar::valueChanged, this,
-            &TfrmSchedule::gridTopLeftChanged);
+    for (QScrollBar* Bar : {grid->verticalScrollBar(), grid->horizontalScrollBar()})
+        connect(Bar, &QScrollBar::valueChanged, this, &TfrmSchedule::gridTopLeftChanged);
     connect(cboEdit, &QComboBox::currentIndexChanged, this, &TfrmSchedule::cboEditChange);
     connect(btnApplyHour, &QPushButton::clicked, this, &TfrmSchedule::btnApplyHourClick);
     connect(btnApplyDay, &QPushButton::clicked, this, &TfrmSchedule::btnApplyDayClick);
@@ -238,7 +240,24 @@ bool TfrmSchedule::eventFilter(QObject* Watched, QEvent* Event) {
         if (Reason != Qt::PopupFocusReason && Reason != Qt::ActiveWindowFocusReason)
             cboEditExit();
     }
+    // The wheel over the editor scrolls the grid, as over any other cell, and never picks an
+    // entry.
+    if (Watched == cboEdit && Event->type() == QEvent::Wheel) {
+        const auto* Wheel = static_cast<QWheelEvent*>(Event);
+        QWheelEvent Scroll(grid->viewport()->mapFrom(this, cboEdit->mapToParent(Wheel->position())),
+                           Wheel->globalPosition(), Wheel->pixelDelta(), Wheel->angleDelta(),
+                           Wheel->buttons(), Wheel->modifiers(), Wheel->phase(), Wheel->inverted(),
+                           Wheel->source(), Wheel->pointingDevice());
+        QCoreApplication::sendEvent(grid->viewport(), &Scroll);
+        return true;
+    }
     return QDialog::eventFilter(Watched, Event);
+}
+
+// The editor is placed for one layout of the grid; a new size moves the cells under it.
+void TfrmSchedule::resizeEvent(QResizeEvent* Event) {
+    QDialog::resizeEvent(Event);
+    HideEditor();
 }
 
 void TfrmSchedule::FillPresetCombo(QComboBox* Box, bool WithNone) {

@@ -30,6 +30,7 @@ public:
 
 protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
+    void resizeEvent(QResizeEvent* Event) override;
 
 private:
     void FillPresetCombo(QComboBox* Box, bool WithNone);

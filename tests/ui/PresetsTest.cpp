@@ -152,6 +152,29 @@ TEST_F(PresetsTest, EditingByDoubleClickKeepsThePlaceAndTheSelection) {
               QList<QStringList>{{"1"}});
 }
 
+TEST_F(PresetsTest, EnterRunsTheFocusedButtonAndKeepsTheDialogOpen) {
+    Open();
+    const auto Naming = WhenModal<TfrmPresetEdit>([](TfrmPresetEdit* D) {
+        D->findChild<QLineEdit*>("edtName")->setText("Ochtend");
+        D->findChild<QPushButton*>("btnOK")->click();
+    });
+    Buttons["btnAdd"]->setFocus();
+    QTest::keyClick(Buttons["btnAdd"], Qt::Key_Return);
+    EXPECT_TRUE(Dialog->isVisible());
+    EXPECT_EQ(Names(), QStringList({"MP3 128 Kbit Stereo", "WAV 44 kHz Stereo", "Ochtend"}));
+    EXPECT_EQ(StoredOrder().size(), 3);
+
+    // Enter on the up button moves the new preset; from the list, Enter closes again.
+    Buttons["btnUp"]->setFocus();
+    QTest::keyClick(Buttons["btnUp"], Qt::Key_Return);
+    EXPECT_TRUE(Dialog->isVisible());
+    EXPECT_EQ(Names(), QStringList({"MP3 128 Kbit Stereo", "Ochtend", "WAV 44 kHz Stereo"}));
+    List->setFocus();
+    QTest::keyClick(List, Qt::Key_Return);
+    EXPECT_FALSE(Dialog->isVisible());
+    EXPECT_EQ(Dialog->result(), QDialog::Accepted);
+}
+
 TEST_F(PresetsTest, DeletingAsksFirstThenSelectsTheFirstRow) {
     LogData->AddPreset({0, "Derde", afOGG, 48000, 2, 160, 0});
     LogData->SetSchedulePreset(1, 9, 3);

@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 namespace {
@@ -35,6 +36,13 @@ protected:
             for (int Hour = 0; Hour < 24; ++Hour)
                 Count += Cell(Day, Hour) == Text;
         return Count;
+    }
+    // One notch of the mouse wheel over the middle of W.
+    static void Wheel(QWidget* W, QPoint AngleDelta) {
+        const QPointF At = QRectF(W->rect()).center();
+        QWheelEvent Notch(At, W->mapToGlobal(At), QPoint(), AngleDelta, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(W, &Notch);
     }
     void ClickCell(int Day, int Hour) {
         const QRect R = Grid->visualRect(Grid->model()->index(Hour, Day - 1));
@@ -157,12 +165,15 @@ TEST_F(ScheduleTest, TheEditorWritesTheCellItStandsOnAndFollowsTheKeyboard) {
     EXPECT_EQ(StoredNonZero(), QList<QStringList>({{"3", "14", "2"}, {"4", "13", "1"}}));
 }
 
-TEST_F(ScheduleTest, HeadersScrollingAndFillToolsHideTheEditor) {
+TEST_F(ScheduleTest, HeadersScrollingResizingAndFillToolsHideTheEditor) {
     Open();
     Dialog->resize(900, 500);
     QTest::qWait(10);
+    ASSERT_GT(Grid->horizontalScrollBar()->maximum(), 0) << "all days fit at the smallest width";
     const std::function<void()> Hiders[] = {
         [&] { Grid->verticalScrollBar()->setValue(Grid->verticalScrollBar()->maximum()); },
+        [&] { Grid->horizontalScrollBar()->setValue(Grid->horizontalScrollBar()->maximum()); },
+        [&] { Dialog->resize(Dialog->width() + 40, Dialog->height() + 40); },
         [&] {
             QTest::mouseClick(Grid->horizontalHeader()->viewport(), Qt::LeftButton, {},
                               QPoint(60, 10));
@@ -175,6 +186,7 @@ TEST_F(ScheduleTest, HeadersScrollingAndFillToolsHideTheEditor) {
     };
     for (const auto& Hide : Hiders) {
         Grid->verticalScrollBar()->setValue(0);
+        Grid->horizontalScrollBar()->setValue(0);
         ClickCell(1, 1);
         ASSERT_TRUE(Editor->isVisible());
         Hide();
@@ -183,6 +195,63 @@ TEST_F(ScheduleTest, HeadersScrollingAndFillToolsHideTheEditor) {
     // Another cell after scrolling: the editor stands there with that cell's entry.
     ClickCell(5, 20);
     EXPECT_EQ(EditorCell(), qMakePair(5, 20));
+}
+
+TEST_F(ScheduleTest, TheWheelOverTheEditorScrollsTheGridAndChangesNoCell) {
+    LogData->SetSchedulePreset(2, 12, 2);
+    Open();
+    Dialog->resize(900, 500);
+    QTest::qWait(10);
+    QScrollBar* Rows = Grid->verticalScrollBar();
+    QScrollBar* Columns = Grid->horizontalScrollBar();
+    ASSERT_GE(Columns->maximum(), 2) << "no room to scroll sideways either way";
+    // Down, up, right and left; over an editor on the last entry and over one on the first.
+    const std::pair<QPoint, QScrollBar*> Notches[] = {
+        {{0, -120}, Rows}, {{0, 120}, Rows}, {{-120, 0}, Columns}, {{120, 0}, Columns}};
+    for (const auto& [Delta, Bar] : Notches) {
+        for (const int Hour : {12, 13}) {
+            // Room to scroll either way, with the cell in sight.
+            Rows->setValue(Rows->maximum() / 2);
+            Columns->setValue(1);
+            ClickCell(2, Hour);
+            ASSERT_TRUE(Editor->isVisible());
+            ASSERT_NE(QApplication::focusWidget(), Editor);
+            const int Scrolled = Bar->value();
+            Wheel(Editor, Delta);
+            EXPECT_NE(Bar->value(), Scrolled) << "the grid scrolls";
+            EXPECT_FALSE(Editor->isVisible());
+            EXPECT_EQ(Cell(2, 12), "WAV 44 kHz Stereo");
+            EXPECT_EQ(CellsShowing(NoRecordingLabel), 167);
+        }
+    }
+    QTest::mouseClick(Button("btnOK"), Qt::LeftButton);
+    EXPECT_EQ(StoredRows(), 168);
+    EXPECT_EQ(StoredNonZero(), QList<QStringList>({{"2", "12", "2"}}));
+}
+
+TEST_F(ScheduleTest, EnterOnAFocusedFillButtonRunsItAndElsewhereStoresWithOk) {
+    // Each button with one cell it fills and how many it fills, for 09:00 and Woensdag.
+    const std::tuple<const char*, int, int, int> Fills[] = {
+        {"btnApplyHour", 5, 9, 7}, {"btnApplyDay", 3, 17, 24}, {"btnApplyAll", 7, 23, 168}};
+    for (const auto& [Name, Day, Hour, Count] : Fills) {
+        SqlRows(LogData->Connection(), "DELETE FROM schedule");
+        Open();
+        Combo("cboHour")->setCurrentIndex(9);
+        Combo("cboDay")->setCurrentIndex(2);
+        Brush->setCurrentIndex(2);
+        QPushButton* Fill = Button(Name);
+        Fill->setFocus();
+        QTest::keyClick(Fill, Qt::Key_Return);
+        EXPECT_TRUE(Dialog->isVisible()) << Name;
+        EXPECT_EQ(Cell(Day, Hour), "WAV 44 kHz Stereo") << Name;
+        EXPECT_EQ(CellsShowing("WAV 44 kHz Stereo"), Count) << Name;
+        EXPECT_EQ(StoredRows(), 0) << Name;
+
+        Grid->setFocus();
+        QTest::keyClick(Grid, Qt::Key_Return);
+        EXPECT_EQ(Dialog->result(), QDialog::Accepted) << Name;
+        EXPECT_EQ(StoredNonZero().size(), Count) << Name;
+    }
 }
 
 TEST_F(ScheduleTest, FillToolsWriteTheCopyAndOkStoresAllCells) {
