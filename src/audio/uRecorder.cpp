@@ -1,11 +1,13 @@
 #include "audio/uRecorder.h"
 
+#include "soundlib/Encoder.h"
 #include "soundlib/OutputFile.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <system_error>
 
@@ -73,6 +75,8 @@ void TRecorder::FreeDevice() {
 bool TRecorder::Start(const TPreset& P, const QString& FullPath) {
     if (FState == rsRecording)
         Stop();
+    FNameTaken = false;
+    FLeftEmptyFile = false;
     if (!FRecInited && !InitDevice(FDevice))
         return false;
     QDir().mkpath(QFileInfo(FullPath).path()); // a failure shows when the file is created
@@ -90,10 +94,14 @@ bool TRecorder::Start(const TPreset& P, const QString& FullPath) {
     if (FFormat == afWAV) {
         int Errno = 0;
         FWavFile = soundlib::TOutputFile::Create(FullPath.toStdString(), Errno);
+        FNameTaken = Errno == EEXIST;
+        if (FNameTaken)
+            return false;
         if (!FWavFile)
             throw EFileError(QStringLiteral("Kan bestand %1 niet aanmaken: %2")
                                  .arg(FullPath, SystemReason(Errno))
                                  .toStdString());
+        FLeftEmptyFile = true; // until the recording runs
         WriteWavHeader(P.Channels, P.SampleRate);
     }
 
@@ -107,10 +115,12 @@ bool TRecorder::Start(const TPreset& P, const QString& FullPath) {
         return false;
     }
     if (IsEncodedFormat(FFormat) && !StartEncoder(P, FullPath)) {
+        FNameTaken = soundlib::LastEncodeFileErrno() == EEXIST;
         BASS_ChannelStop(FRChan);
         FRChan = 0;
         return false;
     }
+    FLeftEmptyFile = false;
     FStartedAt = FClock();
     FState = rsRecording;
     return true;

@@ -37,7 +37,9 @@ public:
     bool InitOutput();
     bool InitDevice(int32_t Device);
     void FreeDevice();
-    // True when the recording runs. Throws EFileError when the WAV file cannot be created.
+    // True when the recording runs. False when a file named FullPath exists already
+    // (NameTaken; that file is left as it is) or the capture or the encoder does not start
+    // (BASS_ErrorGetCode). Throws EFileError when the WAV file cannot be created or written.
     bool Start(const TPreset& P, const QString& FullPath);
     void Stop();
     bool GetLevels(float& L, float& R) const;
@@ -46,6 +48,10 @@ public:
     const QString& CurrentPath() const { return FCurrentPath; }
     const QDateTime& StartedAt() const { return FStartedAt; }
     int32_t Device() const { return FDevice; }
+    // After a failed Start: a file of that name was there; another name may work.
+    bool NameTaken() const { return FNameTaken; }
+    // After a failed Start: it created the WAV file itself and left it without audio.
+    bool LeftEmptyFile() const { return FLeftEmptyFile; }
     // While recording: false once the capture died (sound server or device lost); the recording
     // then gets no more audio until it is stopped and started again.
     bool CaptureAlive() const;
@@ -86,6 +92,8 @@ private:
     std::atomic<int> FWavErrno{0};
     // BASS_Encode_Stop reported that writing the encoded file failed.
     bool FEncodeFailed = false;
+    bool FNameTaken = false;
+    bool FLeftEmptyFile = false;
 };
 
 BOOL RecordCallback(HRECORD Handle, const void* Buffer, DWORD Length, void* User);

@@ -368,21 +368,29 @@ bool TRecordingController::BeginRecording(const TPreset& P, const QDateTime& Sta
     StopRecording();
     const int32_t Number = NextRecNumber(StartedAt);
     const QString Folder = RecordingFolder(StartedAt);
-    const QString FileName = FreeFileName(Folder, RecordingFileName(StartedAt, Number, P.Format));
-    FullPath = Folder + FileName;
+    const QString Wanted = RecordingFileName(StartedAt, Number, P.Format);
     FShownWriteError.clear();
-    // The name was free a moment ago: what lies there after a failed start is that start's
-    // own empty file. Removing it lets the retry use the same name.
+    // Only a failed start's own empty file is removed, so that the retry can use its name.
+    const auto RemoveEmptyFile = [this, &FullPath] {
+        if (FRecorder->LeftEmptyFile())
+            QFile::remove(FullPath);
+    };
+    // A file that appears after its name was found free is left alone: the next name is tried.
+    QString FileName;
     bool Started = false;
-    try {
-        Started = FRecorder->Start(P, FullPath);
-    } catch (const EFileError&) {
-        QFile::remove(FullPath);
-        throw;
-    }
-    if (!Started) {
-        QFile::remove(FullPath);
-        return false;
+    for (int Suffix = 1; !Started; ++Suffix) {
+        FileName = FreeFileName(Folder, Wanted, Suffix);
+        FullPath = Folder + FileName;
+        try {
+            Started = FRecorder->Start(P, FullPath);
+        } catch (const EFileError&) {
+            RemoveEmptyFile();
+            throw;
+        }
+        if (!Started && !FRecorder->NameTaken()) {
+            RemoveEmptyFile();
+            return false;
+        }
     }
     FRetry.reset();
     FFreeSpaceWarned = false;
@@ -444,19 +452,16 @@ QString TRecordingController::RecordingFileName(const QDateTime& Moment, int32_t
            FormatToExt(Format);
 }
 
-QString TRecordingController::FreeFileName(const QString& Folder, const QString& FileName) {
-    const auto Taken = [&](const QString& Name) {
-        const QFileInfo Info(Folder + Name);
-        return Info.exists() || Info.isSymLink();
-    };
-    if (!Taken(FileName))
-        return FileName;
+QString TRecordingController::FreeFileName(const QString& Folder, const QString& FileName,
+                                           int& Suffix) {
     const qsizetype Dot = FileName.lastIndexOf(u'.');
     const QString Stem = FileName.left(Dot);
     const QString Extension = FileName.mid(Dot);
-    for (int N = 2;; ++N) {
-        const QString Candidate = QStringLiteral("%1_%2%3").arg(Stem).arg(N).arg(Extension);
-        if (!Taken(Candidate))
+    for (;; ++Suffix) {
+        const QString Candidate =
+            Suffix <= 1 ? FileName : QStringLiteral("%1_%2%3").arg(Stem).arg(Suffix).arg(Extension);
+        const QFileInfo Info(Folder + Candidate);
+        if (!Info.exists() && !Info.isSymLink())
             return Candidate;
     }
 }

@@ -139,9 +139,10 @@ signals:
     void TroubleChanged();
 
 private:
-    // A free file name in Folder: FileName itself, or with "_2", "_3", ... before the
-    // extension when a file of that name is already there.
-    static QString FreeFileName(const QString& Folder, const QString& FileName);
+    // A free file name in Folder: FileName itself (Suffix 1), or with "_2", "_3", ... before
+    // the extension when a file of that name is already there. Starts at Suffix and sets it
+    // to the one taken.
+    static QString FreeFileName(const QString& Folder, const QString& FileName, int& Suffix);
     // StartRecording without the status of a failure: true when the recording runs. FullPath
     // is set to the file it records into (or tried to).
     bool BeginRecording(const TPreset& P, const QDateTime& StartedAt, const QString& Source,

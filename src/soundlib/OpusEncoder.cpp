@@ -79,9 +79,8 @@ private:
 } // namespace
 
 std::unique_ptr<TEncoder> CreateOpusEncoder(int Kbps, const TCaptureFormat& Format,
-                                            const std::string& Path, int& Error) {
-    int Errno = 0;
-    auto File = TOutputFile::Create(Path, Errno);
+                                            const std::string& Path, int& Error, int& FileErrno) {
+    auto File = TOutputFile::Create(Path, FileErrno);
     if (!File) {
         Error = BASS_ERROR_CREATE;
         return nullptr;

@@ -7,7 +7,8 @@
 namespace soundlib {
 
 std::unique_ptr<TOutputFile> TOutputFile::Create(const std::string& Path, int& Errno) {
-    const int Fd = ::open(Path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // O_EXCL: a file that appeared after the caller found the name free stays as it is.
+    const int Fd = ::open(Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (Fd < 0) {
         Errno = errno;
         return nullptr;

@@ -11,7 +11,8 @@ namespace soundlib {
 // is kept as an errno value; after the first one, further writes do nothing.
 class TOutputFile {
 public:
-    // Creates Path (UTF-8) anew, truncating a file of that name; null with Errno set.
+    // Creates Path (UTF-8), which must not exist: a file of that name is never truncated, the
+    // call fails with EEXIST instead. Null with Errno set.
     static std::unique_ptr<TOutputFile> Create(const std::string& Path, int& Errno);
     // Closes the file when Close was not called (its result is then lost).
     ~TOutputFile();

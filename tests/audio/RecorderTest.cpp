@@ -79,7 +79,8 @@ TEST_F(Recorder, LevelsArePeaksOfTheLatestBlock) {
         EXPECT_FALSE(R.GetLevels(L, Right));
         EXPECT_EQ(L, 0.0f);
         EXPECT_EQ(Right, 0.0f);
-        ASSERT_TRUE(R.Start(Preset(afWAV, 44100, Case.Channels), PathOf("levels.wav")));
+        ASSERT_TRUE(R.Start(Preset(afWAV, 44100, Case.Channels),
+                            PathOf(QString::fromLatin1(Case.Name) + ".wav")));
         const std::vector<int16_t> Loud(4, 32767);
         RecordCallback(0, Loud.data(), DWORD(Loud.size() * 2), &R);
         EXPECT_NE(RecordCallback(0, Case.Block.data(), DWORD(Case.Block.size() * 2), &R), 0);
@@ -114,18 +115,11 @@ TEST_F(Recorder, TheWavHeaderIsWrittenByteForByte) {
     EXPECT_EQ(std::vector<uint8_t>(Mono.begin() + 22, Mono.begin() + 36), Expected);
 }
 
-// Blocks go into the file unchanged and in order; the stop completes both sizes, and a file
-// that existed under that name is replaced.
+// Blocks go into the file unchanged and in order; the stop completes both sizes.
 TEST_F(Recorder, TheWavFileHoldsTheBlocksAndItsSizesAfterStop) {
     const std::vector<int16_t> Samples = Noise(22050 * 2);
     soundlib::InstallScriptedBackend({.Signal = soundlib::SamplesSignal(Samples, 2), .Speed = 0});
     const QString Path = PathOf("day/07/data.wav");
-    QDir().mkpath(PathOf("day/07"));
-    QFile Old(Path);
-    ASSERT_TRUE(Old.open(QIODevice::WriteOnly));
-    Old.write(QByteArray(500000, 'x'));
-    Old.close();
-
     TRecorder R;
     ASSERT_TRUE(R.Start(Preset(afWAV, 22050, 2), Path));
     EXPECT_TRUE(WaitUntil([&] { return SizeOf(Path) == 44 + qint64(Samples.size() * 2); }, 5s));
@@ -225,6 +219,8 @@ TEST_F(Recorder, AFailingCaptureStartLeavesAnEmptyWavFile) {
     EXPECT_EQ(R.State(), rsIdle);
     EXPECT_EQ(SizeOf(PathOf("empty.wav")), 44);
     ExpectCompleteWav(PathOf("empty.wav"));
+    EXPECT_TRUE(R.LeftEmptyFile()) << "the caller may remove it";
+    EXPECT_FALSE(R.NameTaken());
 }
 
 TEST_F(Recorder, AFailingEncoderStartStopsTheCapture) {
@@ -253,19 +249,63 @@ TEST_F(Recorder, AFailingDeviceKeepsThePreviousDevice) {
 
 TEST_F(Recorder, AWavFileThatCannotBeCreatedRaisesTheFileError) {
     soundlib::InstallScriptedBackend({});
-    const QString Path = PathOf("taken.wav");
-    ASSERT_TRUE(QDir().mkpath(Path)); // a folder of that name
+    QFile Blocker(PathOf("2026"));
+    ASSERT_TRUE(Blocker.open(QIODevice::WriteOnly)); // a file where the folder should be
+    Blocker.close();
+    const QString Path = PathOf("2026/x.wav");
     TRecorder R;
     try {
         R.Start(Preset(afWAV, 44100, 2), Path);
         FAIL() << "no error";
     } catch (const EFileError& Error) {
         EXPECT_EQ(QString::fromUtf8(Error.what()),
-                  QStringLiteral("Kan bestand %1 niet aanmaken: Is a directory").arg(Path));
+                  QStringLiteral("Kan bestand %1 niet aanmaken: Not a directory").arg(Path));
     }
+    EXPECT_FALSE(R.NameTaken());
+    EXPECT_FALSE(R.LeftEmptyFile());
     EXPECT_EQ(R.State(), rsIdle);
     EXPECT_EQ(R.CurrentPath(), Path);
     EXPECT_TRUE(R.Start(Preset(afWAV, 44100, 2), PathOf("fine.wav")));
+}
+
+// Something of the wanted name appeared after the name was found free: a file, or a link to
+// one (a plain create would follow it and empty its target). No format writes a byte to it;
+// the start fails, says the name is taken, and leaves nothing of its own.
+TEST_F(Recorder, AnExistingNameIsNeverWrittenOver) {
+    soundlib::InstallScriptedBackend({.Signal = soundlib::ToneSignal(1000, 0.5)});
+    const QByteArray Earlier("an earlier recording");
+    const QString Target = PathOf("earlier.bin");
+    QFile Original(Target);
+    ASSERT_TRUE(Original.open(QIODevice::WriteOnly));
+    Original.write(Earlier);
+    Original.close();
+    const auto ReadTarget = [&] {
+        QFile F(Target);
+        EXPECT_TRUE(F.open(QIODevice::ReadOnly));
+        return F.readAll();
+    };
+    TRecorder R;
+    for (const TPreset& P : {Preset(afWAV, 44100, 2), Preset(afMP3, 44100, 2, 128),
+                             Preset(afOGG, 44100, 2, 128), Preset(afOPUS, 48000, 2, 96)}) {
+        for (const bool Link : {false, true}) {
+            const QString Format = FormatToStr(P.Format) + (Link ? " via link" : "");
+            const QString Name = Link ? "link" : "copy";
+            const QString Path = PathOf(Name) + FormatToExt(P.Format);
+            ASSERT_TRUE(Link ? QFile::link(Target, Path) : QFile::copy(Target, Path));
+            EXPECT_FALSE(R.Start(P, Path)) << Format.toStdString();
+            EXPECT_TRUE(R.NameTaken()) << Format.toStdString();
+            EXPECT_FALSE(R.LeftEmptyFile()) << Format.toStdString();
+            EXPECT_EQ(R.State(), rsIdle);
+            EXPECT_EQ(ReadTarget(), Earlier) << Format.toStdString();
+            QFile Copy(Path);
+            ASSERT_TRUE(Copy.open(QIODevice::ReadOnly));
+            EXPECT_EQ(Copy.readAll(), Earlier) << Format.toStdString();
+            ASSERT_TRUE(R.Start(P, PathOf(Name + "_2") + FormatToExt(P.Format)));
+            EXPECT_FALSE(R.NameTaken());
+            R.Stop();
+            ASSERT_TRUE(QFile::remove(Path));
+        }
+    }
 }
 
 // The disk fills up during a recording: appends stop, the header describes exactly the whole
