@@ -1,5 +1,6 @@
 #include "audio/uRecorder.h"
 
+#include "soundlib/CaptureBackend.h"
 #include "soundlib/Encoder.h"
 #include "soundlib/OutputFile.h"
 
@@ -83,6 +84,8 @@ bool TRecorder::Start(const TPreset& P, const QString& FullPath) {
 
     FFormat = P.Format;
     FChannels = P.Channels;
+    FBytesPerSecond = int64_t{P.SampleRate} * P.Channels * 2;
+    FDroppedBytes = 0;
     FCurrentPath = FullPath;
     FWavBytes = 0;
     FEncoder = 0;
@@ -157,6 +160,7 @@ void TRecorder::Stop() {
     if (FState != rsRecording)
         return;
     if (FRChan != 0) {
+        FDroppedBytes = soundlib::ChannelDroppedBytes(FRChan); // unknown once stopped
         BASS_ChannelStop(FRChan);
         FRChan = 0;
     }
@@ -192,6 +196,12 @@ QString TRecorder::WriteError() const {
         FEncodeFailed || (FEncoder != 0 && BASS_Encode_IsActive(FEncoder) == BASS_ACTIVE_STOPPED);
     return EncoderFailed ? QStringLiteral("Kan niet schrijven naar bestand %1").arg(FCurrentPath)
                          : QString();
+}
+
+double TRecorder::DroppedSeconds() const {
+    const uint64_t Bytes =
+        FState == rsRecording ? soundlib::ChannelDroppedBytes(FRChan) : FDroppedBytes;
+    return FBytesPerSecond > 0 ? static_cast<double>(Bytes) / FBytesPerSecond : 0.0;
 }
 
 void TRecorder::WriteWavHeader(int32_t Channels, int32_t SampleRate) {

@@ -59,6 +59,10 @@ public:
     // with the system's reason); empty when every write succeeded. A failing WAV append stops
     // the appends; the file then holds every whole frame written before, and its header says so.
     QString WriteError() const;
+    // Seconds of audio of the current or last recording that never reached its file: the
+    // capture had to drop them while the recording thread was held up longer than its
+    // buffer lasts (a disk that stalled).
+    double DroppedSeconds() const;
 
 private:
     friend BOOL RecordCallback(HRECORD Handle, const void* Buffer, DWORD Length, void* User);
@@ -80,6 +84,7 @@ private:
     int64_t FWavBytes = 0; // written by the capture thread while the channel runs
     TAudioFormat FFormat = afWAV;
     int32_t FChannels = 0;
+    int64_t FBytesPerSecond = 0;
     TRecorderState FState = rsIdle;
     QString FCurrentPath;
     QDateTime FStartedAt;
@@ -94,6 +99,8 @@ private:
     bool FEncodeFailed = false;
     bool FNameTaken = false;
     bool FLeftEmptyFile = false;
+    // What the capture of the last recording dropped, counted when it stopped.
+    uint64_t FDroppedBytes = 0;
 };
 
 BOOL RecordCallback(HRECORD Handle, const void* Buffer, DWORD Length, void* User);

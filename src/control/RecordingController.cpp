@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <cmath>
 #include <exception>
 #include <filesystem>
 #include <optional>
@@ -262,6 +263,11 @@ void TRecordingController::CheckFreeSpace(int64_t FreeBytes) {
 void TRecordingController::UpdateTrouble(const QDateTime& Moment) {
     const bool Waiting = FRetry.has_value();
     const bool WritesFail = IsRecording() && !FRecorder->WriteError().isEmpty();
+    const double LostSeconds = IsRecording() ? FRecorder->DroppedSeconds() : 0;
+    if (LostSeconds <= 0)
+        FAudioLostAt = QDateTime();
+    else if (!FAudioLostAt.isValid())
+        FAudioLostAt = Moment;
     if (!Waiting && !WritesFail) {
         FTroubleTicks = 0;
     } else if (FTroubleTicks++ == 0) {
@@ -276,6 +282,11 @@ void TRecordingController::UpdateTrouble(const QDateTime& Moment) {
             Text = QStringLiteral("Geen opname sinds %1: schijf vol").arg(Since);
         else
             Text = QStringLiteral("Geen opname sinds %1: geen geluid").arg(Since);
+    } else if (FAudioLostAt.isValid()) {
+        // Shown at once and for the rest of the recording: the gap stays in its file.
+        Text = QStringLiteral("Audio verloren om %1: %2 s (schijf te traag)")
+                   .arg(ClockText(FAudioLostAt))
+                   .arg(static_cast<int64_t>(std::ceil(LostSeconds)));
     }
     if (Text == FStatus.TroubleText)
         return;
@@ -413,9 +424,10 @@ void TRecordingController::StopRecording() {
     UpdateRecordingState();
     if (RecId == 0 || !LogData)
         return;
-    // After a failed write the file holds less than the clock says; the log tells what it holds.
+    // After a failed write or lost audio the file holds less than the clock says; the log
+    // tells what it holds.
     std::optional<int64_t> Kept;
-    if (!FRecorder->WriteError().isEmpty())
+    if (!FRecorder->WriteError().isEmpty() || FRecorder->DroppedSeconds() > 0)
         Kept = RecordedDurationSec(FRecorder->CurrentPath(), FCurrentPreset.Format);
     LogData->SetRecordingDuration(RecId,
                                   static_cast<int32_t>(std::min(Seconds, Kept.value_or(Seconds))));

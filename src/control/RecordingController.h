@@ -31,7 +31,8 @@ struct TControlStatus {
     // The free space is below what one more hour of recording needs: drawn as a warning.
     bool FreeSpaceLow = false;
     // What keeps the wanted recording from being kept, once that has lasted more than one
-    // tick (the capture died, or the file writes fail); empty while recording works.
+    // tick (the capture died, or the file writes fail), or, from the first tick on and while
+    // that recording runs, the audio it lost; empty while recording works.
     QString TroubleText;
 };
 
@@ -191,6 +192,8 @@ private:
     // Consecutive ticks with a dead capture or failing writes, and when they began.
     int FTroubleTicks = 0;
     QDateTime FTroubleSince;
+    // The tick that first saw audio of the running recording lost; invalid while none is.
+    QDateTime FAudioLostAt;
     bool FFreeSpaceWarned = false;
     TControlStatus FStatus;
 };

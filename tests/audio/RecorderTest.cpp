@@ -2,6 +2,7 @@
 #include "soundlib/ScriptedBackend.h"
 #include "support/AudioCheck.h"
 #include "support/FileSizeLimit.h"
+#include "support/RecordingThreadStall.h"
 #include "support/WaitUntil.h"
 
 #include <QDir>
@@ -373,4 +374,45 @@ TEST_F(Recorder, AFailingEncoderWriteShowsInWriteError) {
     EXPECT_TRUE(WaitUntil([&] { return !R.WriteError().isEmpty(); }, 5s));
     R.Stop();
     EXPECT_EQ(R.WriteError(), QStringLiteral("Kan niet schrijven naar bestand %1").arg(Path));
+}
+
+// The recording thread is held up longer than the capture's ring buffer lasts (a disk that
+// hangs): the audio that could not wait is dropped, and the recorder tells exactly how much
+// its file lacks (counted in the file from the gaps in a running frame counter). The next
+// recording continues the same capture and starts without a loss of its own.
+TEST_F(Recorder, AudioDroppedBehindAStalledDiskIsCountedExactly) {
+    soundlib::InstallScriptedBackend({.Signal = soundlib::CounterSignal(), .Speed = 40});
+    constexpr int FrameBytes = 4;
+    constexpr int Rate = 8000;
+    const QString Path = PathOf("stalled.wav");
+    TRecorder R;
+    ASSERT_TRUE(R.Start(Preset(afWAV, Rate, 2), Path));
+    {
+        TRecordingThreadStall Stall;
+        ASSERT_TRUE(Stall.Started());
+        // At 40 times real time the ring's 32 s are full in under a second.
+        ASSERT_TRUE(WaitUntil([&] { return R.DroppedSeconds() > 2; }, 5s));
+    }
+    // Once more than the ring holds has reached the file, the backlog is written.
+    const qint64 Backlog = SizeOf(Path) + qint64{Rate} * FrameBytes * 33;
+    ASSERT_TRUE(WaitUntil([&] { return SizeOf(Path) > Backlog; }, 5s));
+    R.Stop();
+
+    const std::vector<uint8_t> Bytes = ReadFileBytes(Path.toStdString());
+    const auto CounterAt = [&](size_t Frame) {
+        const uint8_t* At = Bytes.data() + 44 + Frame * FrameBytes;
+        return uint32_t(At[0] | At[1] << 8) | uint32_t(At[2] | At[3] << 8) << 16;
+    };
+    const size_t Frames = (Bytes.size() - 44) / FrameBytes;
+    ASSERT_GT(Frames, 0u);
+    const uint64_t Missing = CounterAt(Frames - 1) - CounterAt(0) + 1 - Frames;
+    EXPECT_GT(Missing, 0u);
+    EXPECT_DOUBLE_EQ(R.DroppedSeconds(), double(Missing) / Rate);
+
+    const QString Next = PathOf("next.wav");
+    ASSERT_TRUE(R.Start(Preset(afWAV, Rate, 2), Next));
+    ASSERT_TRUE(WaitUntil([&] { return SizeOf(Next) > 44 + Rate * FrameBytes; }, 5s));
+    EXPECT_EQ(R.DroppedSeconds(), 0.0) << "the capture's earlier loss is not this recording's";
+    R.Stop();
+    EXPECT_EQ(R.DroppedSeconds(), 0.0);
 }
