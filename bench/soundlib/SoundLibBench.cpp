@@ -122,6 +122,7 @@ std::optional<double> LibraryEncode(const std::vector<int16_t>& Samples, TStartF
                                       .Block = std::chrono::milliseconds(100)});
     if (!BASS_RecordInit(-1))
         return std::nullopt;
+    std::remove(Path.c_str()); // the library never writes over an existing file
     Delivered = 0;
     const double Before = ProcessCpuSeconds();
     const HRECORD Channel = BASS_RecordStart(Rate, 2, 0, CountBytes, nullptr);
@@ -173,6 +174,7 @@ std::optional<double> LibraryCapture(const QString& Path) {
     P.Format = afWAV;
     P.SampleRate = 48000;
     P.Channels = 2;
+    QFile::remove(Path); // the recorder never writes over an existing file
     const double Before = ProcessCpuSeconds();
     {
         TRecorder Recorder;

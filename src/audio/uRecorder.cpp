@@ -1,12 +1,15 @@
 #include "audio/uRecorder.h"
 
 #include "app/SystemReason.h"
+#include "soundlib/CaptureBackend.h"
+#include "soundlib/Encoder.h"
 #include "soundlib/OutputFile.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 
 namespace {
@@ -70,12 +73,16 @@ void TRecorder::FreeDevice() {
 bool TRecorder::Start(const TPreset& P, const QString& FullPath) {
     if (FState == rsRecording)
         Stop();
+    FNameTaken = false;
+    FLeftEmptyFile = false;
     if (!FRecInited && !InitDevice(FDevice))
         return false;
     QDir().mkpath(QFileInfo(FullPath).path()); // a failure shows when the file is created
 
     FFormat = P.Format;
     FChannels = P.Channels;
+    FBytesPerSecond = int64_t{P.SampleRate} * P.Channels * 2;
+    FDroppedBytes = 0;
     FCurrentPath = FullPath;
     FWavBytes = 0;
     FEncoder = 0;
@@ -87,10 +94,14 @@ bool TRecorder::Start(const TPreset& P, const QString& FullPath) {
     if (FFormat == afWAV) {
         int Errno = 0;
         FWavFile = soundlib::TOutputFile::Create(FullPath.toStdString(), Errno);
+        FNameTaken = Errno == EEXIST;
+        if (FNameTaken)
+            return false;
         if (!FWavFile)
             throw EFileError(QStringLiteral("Kan bestand %1 niet aanmaken: %2")
                                  .arg(FullPath, SystemReasonText(Errno))
                                  .toStdString());
+        FLeftEmptyFile = true; // until the recording runs
         WriteWavHeader(P.Channels, P.SampleRate);
     }
 
@@ -104,10 +115,12 @@ bool TRecorder::Start(const TPreset& P, const QString& FullPath) {
         return false;
     }
     if (IsEncodedFormat(FFormat) && !StartEncoder(P, FullPath)) {
+        FNameTaken = soundlib::LastEncodeFileErrno() == EEXIST;
         BASS_ChannelStop(FRChan);
         FRChan = 0;
         return false;
     }
+    FLeftEmptyFile = false;
     FStartedAt = FClock();
     FState = rsRecording;
     return true;
@@ -144,6 +157,7 @@ void TRecorder::Stop() {
     if (FState != rsRecording)
         return;
     if (FRChan != 0) {
+        FDroppedBytes = soundlib::ChannelDroppedBytes(FRChan); // unknown once stopped
         BASS_ChannelStop(FRChan);
         FRChan = 0;
     }
@@ -179,6 +193,12 @@ QString TRecorder::WriteError() const {
         FEncodeFailed || (FEncoder != 0 && BASS_Encode_IsActive(FEncoder) == BASS_ACTIVE_STOPPED);
     return EncoderFailed ? QStringLiteral("Kan niet schrijven naar bestand %1").arg(FCurrentPath)
                          : QString();
+}
+
+double TRecorder::DroppedSeconds() const {
+    const uint64_t Bytes =
+        FState == rsRecording ? soundlib::ChannelDroppedBytes(FRChan) : FDroppedBytes;
+    return FBytesPerSecond > 0 ? static_cast<double>(Bytes) / FBytesPerSecond : 0.0;
 }
 
 void TRecorder::WriteWavHeader(int32_t Channels, int32_t SampleRate) {

@@ -37,7 +37,9 @@ public:
     bool InitOutput();
     bool InitDevice(int32_t Device);
     void FreeDevice();
-    // True when the recording runs. Throws EFileError when the WAV file cannot be created.
+    // True when the recording runs. False when a file named FullPath exists already
+    // (NameTaken; that file is left as it is) or the capture or the encoder does not start
+    // (BASS_ErrorGetCode). Throws EFileError when the WAV file cannot be created or written.
     bool Start(const TPreset& P, const QString& FullPath);
     void Stop();
     bool GetLevels(float& L, float& R) const;
@@ -46,6 +48,10 @@ public:
     const QString& CurrentPath() const { return FCurrentPath; }
     const QDateTime& StartedAt() const { return FStartedAt; }
     int32_t Device() const { return FDevice; }
+    // After a failed Start: a file of that name was there; another name may work.
+    bool NameTaken() const { return FNameTaken; }
+    // After a failed Start: it created the WAV file itself and left it without audio.
+    bool LeftEmptyFile() const { return FLeftEmptyFile; }
     // While recording: false once the capture died (sound server or device lost); the recording
     // then gets no more audio until it is stopped and started again.
     bool CaptureAlive() const;
@@ -53,6 +59,10 @@ public:
     // with the system's reason); empty when every write succeeded. A failing WAV append stops
     // the appends; the file then holds every whole frame written before, and its header says so.
     QString WriteError() const;
+    // Seconds of audio of the current or last recording that never reached its file: the
+    // capture had to drop them while the recording thread was held up longer than its
+    // buffer lasts (a disk that stalled).
+    double DroppedSeconds() const;
 
 private:
     friend BOOL RecordCallback(HRECORD Handle, const void* Buffer, DWORD Length, void* User);
@@ -74,6 +84,7 @@ private:
     int64_t FWavBytes = 0; // written by the capture thread while the channel runs
     TAudioFormat FFormat = afWAV;
     int32_t FChannels = 0;
+    int64_t FBytesPerSecond = 0;
     TRecorderState FState = rsIdle;
     QString FCurrentPath;
     QDateTime FStartedAt;
@@ -86,6 +97,10 @@ private:
     std::atomic<int> FWavErrno{0};
     // BASS_Encode_Stop reported that writing the encoded file failed.
     bool FEncodeFailed = false;
+    bool FNameTaken = false;
+    bool FLeftEmptyFile = false;
+    // What the capture of the last recording dropped, counted when it stopped.
+    uint64_t FDroppedBytes = 0;
 };
 
 BOOL RecordCallback(HRECORD Handle, const void* Buffer, DWORD Length, void* User);

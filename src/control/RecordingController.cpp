@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <cmath>
 #include <exception>
 #include <filesystem>
 #include <optional>
@@ -276,6 +277,11 @@ void TRecordingController::CheckFreeSpace(int64_t FreeBytes) {
 void TRecordingController::UpdateTrouble(const QDateTime& Moment) {
     const bool Waiting = FRetry.has_value();
     const bool WritesFail = IsRecording() && !FRecorder->WriteError().isEmpty();
+    const double LostSeconds = IsRecording() ? FRecorder->DroppedSeconds() : 0;
+    if (LostSeconds <= 0)
+        FAudioLostAt = QDateTime();
+    else if (!FAudioLostAt.isValid())
+        FAudioLostAt = Moment;
     if (!Waiting && !WritesFail) {
         FTroubleTicks = 0;
     } else if (FTroubleTicks++ == 0) {
@@ -290,6 +296,11 @@ void TRecordingController::UpdateTrouble(const QDateTime& Moment) {
             Text = QStringLiteral("Geen opname sinds %1: schijf vol").arg(Since);
         else
             Text = QStringLiteral("Geen opname sinds %1: geen geluid").arg(Since);
+    } else if (FAudioLostAt.isValid()) {
+        // Shown at once and for the rest of the recording: the gap stays in its file.
+        Text = QStringLiteral("Audio verloren om %1: %2 s (schijf te traag)")
+                   .arg(ClockText(FAudioLostAt))
+                   .arg(static_cast<int64_t>(std::ceil(LostSeconds)));
     }
     if (Text == FStatus.TroubleText)
         return;
@@ -378,21 +389,29 @@ bool TRecordingController::BeginRecording(const TPreset& P, const QDateTime& Sta
     StopRecording();
     const int32_t Number = NextRecNumber(StartedAt);
     const QString Folder = RecordingFolder(StartedAt);
-    const QString FileName = FreeFileName(Folder, RecordingFileName(StartedAt, Number, P.Format));
-    FullPath = Folder + FileName;
+    const QString Wanted = RecordingFileName(StartedAt, Number, P.Format);
     FShownWriteError.clear();
-    // The name was free a moment ago: what lies there after a failed start is that start's
-    // own empty file. Removing it lets the retry use the same name.
+    // Only a failed start's own empty file is removed, so that the retry can use its name.
+    const auto RemoveEmptyFile = [this, &FullPath] {
+        if (FRecorder->LeftEmptyFile())
+            QFile::remove(FullPath);
+    };
+    // A file that appears after its name was found free is left alone: the next name is tried.
+    QString FileName;
     bool Started = false;
-    try {
-        Started = FRecorder->Start(P, FullPath);
-    } catch (const EFileError&) {
-        QFile::remove(FullPath);
-        throw;
-    }
-    if (!Started) {
-        QFile::remove(FullPath);
-        return false;
+    for (int Suffix = 1; !Started; ++Suffix) {
+        FileName = FreeFileName(Folder, Wanted, Suffix);
+        FullPath = Folder + FileName;
+        try {
+            Started = FRecorder->Start(P, FullPath);
+        } catch (const EFileError&) {
+            RemoveEmptyFile();
+            throw;
+        }
+        if (!Started && !FRecorder->NameTaken()) {
+            RemoveEmptyFile();
+            return false;
+        }
     }
     FRetry.reset();
     FFreeSpaceWarned = false;
@@ -415,9 +434,10 @@ void TRecordingController::StopRecording() {
     UpdateRecordingState();
     if (RecId == 0 || !LogData)
         return;
-    // After a failed write the file holds less than the clock says; the log tells what it holds.
+    // After a failed write or lost audio the file holds less than the clock says; the log
+    // tells what it holds.
     std::optional<int64_t> Kept;
-    if (!FRecorder->WriteError().isEmpty())
+    if (!FRecorder->WriteError().isEmpty() || FRecorder->DroppedSeconds() > 0)
         Kept = RecordedDurationSec(FRecorder->CurrentPath(), FCurrentPreset.Format);
     LogData->SetRecordingDuration(RecId,
                                   static_cast<int32_t>(std::min(Seconds, Kept.value_or(Seconds))));
@@ -458,19 +478,16 @@ QString TRecordingController::RecordingFileName(const QDateTime& Moment, int32_t
            FormatToExt(Format);
 }
 
-QString TRecordingController::FreeFileName(const QString& Folder, const QString& FileName) {
-    const auto Taken = [&](const QString& Name) {
-        const QFileInfo Info(Folder + Name);
-        return Info.exists() || Info.isSymLink();
-    };
-    if (!Taken(FileName))
-        return FileName;
+QString TRecordingController::FreeFileName(const QString& Folder, const QString& FileName,
+                                           int& Suffix) {
     const qsizetype Dot = FileName.lastIndexOf(u'.');
     const QString Stem = FileName.left(Dot);
     const QString Extension = FileName.mid(Dot);
-    for (int N = 2;; ++N) {
-        const QString Candidate = QStringLiteral("%1_%2%3").arg(Stem).arg(N).arg(Extension);
-        if (!Taken(Candidate))
+    for (;; ++Suffix) {
+        const QString Candidate =
+            Suffix <= 1 ? FileName : QStringLiteral("%1_%2%3").arg(Stem).arg(Suffix).arg(Extension);
+        const QFileInfo Info(Folder + Candidate);
+        if (!Info.exists() && !Info.isSymLink())
             return Candidate;
     }
 }

@@ -31,7 +31,8 @@ struct TControlStatus {
     // The free space is below what one more hour of recording needs: drawn as a warning.
     bool FreeSpaceLow = false;
     // What keeps the wanted recording from being kept, once that has lasted more than one
-    // tick (the capture died, or the file writes fail); empty while recording works.
+    // tick (the capture died, or the file writes fail), or, from the first tick on and while
+    // that recording runs, the audio it lost; empty while recording works.
     QString TroubleText;
 };
 
@@ -152,9 +153,10 @@ signals:
     void TroubleChanged();
 
 private:
-    // A free file name in Folder: FileName itself, or with "_2", "_3", ... before the
-    // extension when a file of that name is already there.
-    static QString FreeFileName(const QString& Folder, const QString& FileName);
+    // A free file name in Folder: FileName itself (Suffix 1), or with "_2", "_3", ... before
+    // the extension when a file of that name is already there. Starts at Suffix and sets it
+    // to the one taken.
+    static QString FreeFileName(const QString& Folder, const QString& FileName, int& Suffix);
     // StartRecording without the status of a failure: true when the recording runs. FullPath
     // is set to the file it records into (or tried to).
     bool BeginRecording(const TPreset& P, const QDateTime& StartedAt, const QString& Source,
@@ -209,6 +211,8 @@ private:
     // Consecutive ticks with a dead capture or failing writes, and when they began.
     int FTroubleTicks = 0;
     QDateTime FTroubleSince;
+    // The tick that first saw audio of the running recording lost; invalid while none is.
+    QDateTime FAudioLostAt;
     bool FFreeSpaceWarned = false;
     TControlStatus FStatus;
 };

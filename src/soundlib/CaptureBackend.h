@@ -80,7 +80,8 @@ public:
 // as BASS_Free does.
 void InstallCaptureBackend(std::unique_ptr<TCaptureBackend> Backend);
 
-// Bytes of the channel's capture thrown away because the recording thread fell 30 s behind.
+// Bytes of the channel's capture thrown away since the channel started, because the recording
+// thread fell 30 s behind; 0 once the channel is stopped.
 uint64_t ChannelDroppedBytes(uint32_t Handle);
 
 } // namespace soundlib

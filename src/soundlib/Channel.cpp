@@ -7,7 +7,8 @@ namespace soundlib {
 TChannel::TChannel(HRECORD Handle, std::unique_ptr<TCaptureStream> Stream, RECORDPROC* Proc,
                    void* User)
     : FHandle(Handle), FFormat(Stream->Format()), FProc(Proc), FUser(User),
-      FStream(std::move(Stream)), FStarted(std::chrono::steady_clock::now()),
+      FStream(std::move(Stream)), FDroppedBefore(FStream->DroppedBytes()),
+      FStarted(std::chrono::steady_clock::now()),
       FBlock(size_t{FFormat.Rate} * DeliveryPeriod.count() / 1000 * FFormat.Channels) {
     FPreroll.reserve(size_t{FFormat.Rate} * PrerollTime.count() * FFormat.Channels);
 }
@@ -52,7 +53,7 @@ bool TChannel::Active() const {
 }
 
 uint64_t TChannel::DroppedBytes() const {
-    return FStream ? FStream->DroppedBytes() : 0;
+    return FStream ? FStream->DroppedBytes() - FDroppedBefore : 0;
 }
 
 bool TChannel::HasEncoder() const {

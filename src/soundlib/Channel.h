@@ -40,6 +40,8 @@ public:
     // Capturing, not stopped, and the callback has not asked to end. The caller makes sure
     // Stop is not running at the same time.
     bool Active() const;
+    // What the capture dropped since this channel took it over (a stream that lingered may
+    // have dropped audio of the channel before).
     uint64_t DroppedBytes() const;
 
     bool HasEncoder() const;
@@ -58,6 +60,7 @@ private:
     // calls while they change the channel.
     mutable std::mutex FMutex;
     std::unique_ptr<TCaptureStream> FStream;
+    const uint64_t FDroppedBefore;
     std::unique_ptr<TEncoder> FEncoder;
     std::atomic<bool> FStopped{false};
     // What was delivered before the first encoder came, during the first PrerollTime.

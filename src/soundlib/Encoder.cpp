@@ -37,7 +37,7 @@ std::optional<int> ReadBitrate(std::string_view Text, std::string_view Flag) {
 
 std::unique_ptr<TEncoder> CreateEncoder(TEncoderKind Kind, std::string_view Options,
                                         const TCaptureFormat& Format, const std::string& Path,
-                                        int& Error) {
+                                        int& Error, int& FileErrno) {
     const std::optional<int> Kbps =
         ReadBitrate(Options, Kind == TEncoderKind::Opus ? "--bitrate" : "-b");
     if (!Kbps) {
@@ -46,11 +46,11 @@ std::unique_ptr<TEncoder> CreateEncoder(TEncoderKind Kind, std::string_view Opti
     }
     switch (Kind) {
     case TEncoderKind::Mp3:
-        return CreateMp3Encoder(*Kbps, Format, Path, Error);
+        return CreateMp3Encoder(*Kbps, Format, Path, Error, FileErrno);
     case TEncoderKind::Ogg:
-        return CreateOggEncoder(*Kbps, Format, Path, Error);
+        return CreateOggEncoder(*Kbps, Format, Path, Error, FileErrno);
     case TEncoderKind::Opus:
-        return CreateOpusEncoder(*Kbps, Format, Path, Error);
+        return CreateOpusEncoder(*Kbps, Format, Path, Error, FileErrno);
     }
     Error = BASS_ERROR_ILLPARAM;
     return nullptr;

@@ -42,17 +42,23 @@ enum class TEncoderKind { Mp3, Ogg, Opus };
 
 // Starts an encoder writing Path (UTF-8) for Format, configured by its option text:
 // "-b N" for MP3 and OGG, "--bitrate N" for OPUS, N in kbit/s. Null with Error set (a BASS
-// error code) when the text is malformed, the format unsupported or the file not created.
+// error code) when the text is malformed, the format unsupported or the file not created; in
+// the last case Error is BASS_ERROR_CREATE and FileErrno the system's reason (EEXIST: a file
+// of that name exists, and is left as it is). An encoder that does not start leaves no file.
 std::unique_ptr<TEncoder> CreateEncoder(TEncoderKind Kind, std::string_view Options,
                                         const TCaptureFormat& Format, const std::string& Path,
-                                        int& Error);
+                                        int& Error, int& FileErrno);
 
 // The three formats, for a bitrate in kbit/s already read from the option text.
 std::unique_ptr<TEncoder> CreateMp3Encoder(int Kbps, const TCaptureFormat& Format,
-                                           const std::string& Path, int& Error);
+                                           const std::string& Path, int& Error, int& FileErrno);
 std::unique_ptr<TEncoder> CreateOggEncoder(int Kbps, const TCaptureFormat& Format,
-                                           const std::string& Path, int& Error);
+                                           const std::string& Path, int& Error, int& FileErrno);
 std::unique_ptr<TEncoder> CreateOpusEncoder(int Kbps, const TCaptureFormat& Format,
-                                            const std::string& Path, int& Error);
+                                            const std::string& Path, int& Error, int& FileErrno);
+
+// The system's reason (errno) why the last BASS_Encode_*_StartFile of this thread could not
+// create its file (BASS_ERROR_CREATE); 0 when that start created it or failed otherwise.
+int LastEncodeFileErrno();
 
 } // namespace soundlib

@@ -236,7 +236,7 @@ uint64_t TLibrary::DroppedBytes(DWORD Handle) {
 }
 
 int TLibrary::EncodeStart(TEncoderKind Kind, DWORD Handle, const char* Options, DWORD Flags,
-                          const char* Path, HENCODE& Encoder) {
+                          const char* Path, HENCODE& Encoder, int& FileErrno) {
     if (OnRecordingThread())
         return BASS_ERROR_BUSY;
     std::lock_guard Control(FControlMutex);
@@ -254,7 +254,7 @@ int TLibrary::EncodeStart(TEncoderKind Kind, DWORD Handle, const char* Options, 
         return BASS_ERROR_ALREADY;
     int Error = BASS_OK;
     std::unique_ptr<TEncoder> Created =
-        CreateEncoder(Kind, Options, Channel->Format(), Path, Error);
+        CreateEncoder(Kind, Options, Channel->Format(), Path, Error, FileErrno);
     if (!Created)
         return Error;
     const TEncoder* Raw = Created.get();

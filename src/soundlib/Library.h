@@ -35,8 +35,9 @@ public:
                     HRECORD& Handle);
     int ChannelStop(DWORD Handle);
     int ChannelIsActive(DWORD Handle, DWORD& State);
+    // FileErrno: as CreateEncoder sets it; 0 unless the file could not be created.
     int EncodeStart(TEncoderKind Kind, DWORD Handle, const char* Options, DWORD Flags,
-                    const char* Path, HENCODE& Encoder);
+                    const char* Path, HENCODE& Encoder, int& FileErrno);
     int EncodeStop(DWORD Handle);
     int EncodeIsActive(DWORD Handle, DWORD& State);
 

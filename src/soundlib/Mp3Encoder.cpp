@@ -68,7 +68,7 @@ private:
 } // namespace
 
 std::unique_ptr<TEncoder> CreateMp3Encoder(int Kbps, const TCaptureFormat& Format,
-                                           const std::string& Path, int& Error) {
+                                           const std::string& Path, int& Error, int& FileErrno) {
     TLamePtr Lame(lame_init());
     if (!Lame) {
         Error = BASS_ERROR_MEM;
@@ -87,8 +87,7 @@ std::unique_ptr<TEncoder> CreateMp3Encoder(int Kbps, const TCaptureFormat& Forma
         Error = BASS_ERROR_FORMAT;
         return nullptr;
     }
-    int Errno = 0;
-    auto File = TOutputFile::Create(Path, Errno);
+    auto File = TOutputFile::Create(Path, FileErrno);
     if (!File) {
         Error = BASS_ERROR_CREATE;
         return nullptr;

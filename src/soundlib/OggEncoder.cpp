@@ -3,6 +3,7 @@
 
 #include <vorbis/vorbisenc.h>
 
+#include <cstdio>
 #include <random>
 
 namespace soundlib {
@@ -132,7 +133,7 @@ private:
 } // namespace
 
 std::unique_ptr<TEncoder> CreateOggEncoder(int Kbps, const TCaptureFormat& Format,
-                                           const std::string& Path, int& Error) {
+                                           const std::string& Path, int& Error, int& FileErrno) {
     const int Supported = NearestBitrate(Format, Kbps);
     auto State = std::make_unique<TVorbisState>();
     if (Supported == 0 || !SetUpBitrate(State->Info, Format, Supported) ||
@@ -150,8 +151,7 @@ std::unique_ptr<TEncoder> CreateOggEncoder(int Kbps, const TCaptureFormat& Forma
     std::random_device Random;
     ogg_stream_init(&State->Stream, static_cast<int>(Random()));
     State->Ready = 5;
-    int Errno = 0;
-    auto File = TOutputFile::Create(Path, Errno);
+    auto File = TOutputFile::Create(Path, FileErrno);
     if (!File) {
         Error = BASS_ERROR_CREATE;
         return nullptr;
@@ -160,6 +160,7 @@ std::unique_ptr<TEncoder> CreateOggEncoder(int Kbps, const TCaptureFormat& Forma
         std::make_unique<TOggEncoder>(std::move(State), std::move(File), Format.Channels);
     if (!Encoder->WriteHeaders()) {
         Encoder->Finish();
+        std::remove(Path.c_str()); // our own file, without the headers a player needs
         Error = BASS_ERROR_CREATE;
         return nullptr;
     }

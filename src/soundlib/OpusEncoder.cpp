@@ -47,11 +47,16 @@ public:
 
 protected:
     bool Encode(const int16_t* Samples, size_t Frames) override {
+        FEncoded = true;
         return ope_encoder_write(FOpus.get(), Samples, static_cast<int>(Frames)) == OPE_OK &&
                !FFile->Failed();
     }
 
     bool Complete() override {
+        // libopusenc 0.2.1 aborts the program when it drains a stream that got no samples;
+        // with its headers written first it ends that stream as a valid empty file.
+        if (!FEncoded)
+            ope_encoder_flush_header(FOpus.get());
         const bool Ok = ope_encoder_drain(FOpus.get()) == OPE_OK && !FFile->Failed();
         FOpus.reset();
         return FFile->Close() && Ok;
@@ -68,14 +73,14 @@ private:
 
     std::unique_ptr<TOutputFile> FFile;
     std::unique_ptr<OggOpusEnc, TOpusDeleter> FOpus;
+    bool FEncoded = false; // set on the recording thread, read after the encoder was detached
 };
 
 } // namespace
 
 std::unique_ptr<TEncoder> CreateOpusEncoder(int Kbps, const TCaptureFormat& Format,
-                                            const std::string& Path, int& Error) {
-    int Errno = 0;
-    auto File = TOutputFile::Create(Path, Errno);
+                                            const std::string& Path, int& Error, int& FileErrno) {
+    auto File = TOutputFile::Create(Path, FileErrno);
     if (!File) {
         Error = BASS_ERROR_CREATE;
         return nullptr;

@@ -2,14 +2,24 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace soundlib {
 
 std::unique_ptr<TOutputFile> TOutputFile::Create(const std::string& Path, int& Errno) {
-    const int Fd = ::open(Path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // O_EXCL: a file that appeared after the caller found the name free stays as it is.
+    const int Fd = ::open(Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (Fd < 0) {
         Errno = errno;
+        return nullptr;
+    }
+    // Only another copy of the program looking at this name at this very moment can hold a
+    // lock on a file this new. The file is our own and still empty: it is removed again.
+    if (::flock(Fd, LOCK_EX | LOCK_NB) != 0) {
+        Errno = errno;
+        ::close(Fd);
+        ::unlink(Path.c_str());
         return nullptr;
     }
     return std::unique_ptr<TOutputFile>(new TOutputFile(Fd));

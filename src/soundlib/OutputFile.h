@@ -11,7 +11,10 @@ namespace soundlib {
 // is kept as an errno value; after the first one, further writes do nothing.
 class TOutputFile {
 public:
-    // Creates Path (UTF-8) anew, truncating a file of that name; null with Errno set.
+    // Creates Path (UTF-8), which must not exist: a file of that name is never truncated, the
+    // call fails with EEXIST instead. Holds an exclusive advisory lock (flock) on the new file
+    // until it is closed, so that another running copy of the program leaves it alone. Null
+    // with Errno set.
     static std::unique_ptr<TOutputFile> Create(const std::string& Path, int& Errno);
     // Closes the file when Close was not called (its result is then lost).
     ~TOutputFile();

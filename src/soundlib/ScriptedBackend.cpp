@@ -129,6 +129,8 @@ public:
     explicit TScriptedDeviceHandle(std::shared_ptr<TWorld> World) : FWorld(std::move(World)) {}
 
     std::unique_ptr<TCaptureStream> Start(const TCaptureFormat& Format, int& Error) override {
+        if (FWorld->Script.OnStart) // the script does not change once installed
+            FWorld->Script.OnStart();
         std::lock_guard Lock(FWorld->Mutex);
         Error = !FWorld->Up ? BASS_ERROR_DRIVER : FWorld->Script.StartError;
         if (Error != BASS_OK)

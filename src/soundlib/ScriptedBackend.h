@@ -44,6 +44,9 @@ struct TScript {
     std::chrono::milliseconds Block{10};
     // When nonzero, BASS_RecordStart fails with this error code.
     int StartError = 0;
+    // Runs on the caller's thread whenever a device is asked to start a capture, before it
+    // does (not when the library continues a capture that lingers after a stop).
+    std::function<void()> OnStart = nullptr;
 };
 
 // Makes the library capture from Script from now on (releasing what it held, as BASS_Free).

@@ -7,6 +7,7 @@ using soundlib::TLibrary;
 namespace {
 
 thread_local int LastError = BASS_OK;
+thread_local int LastFileErrno = 0; // of the last encoder start
 
 // Records the outcome of a call for BASS_ErrorGetCode and gives its result: Value on
 // success, 0 on failure.
@@ -31,7 +32,9 @@ TLibrary& Library() {
 HENCODE EncodeStart(soundlib::TEncoderKind Kind, DWORD Handle, const char* Options, DWORD Flags,
                     const char* Filename) {
     HENCODE Encoder = 0;
-    const int Error = Library().EncodeStart(Kind, Handle, Options, Flags, Filename, Encoder);
+    LastFileErrno = 0;
+    const int Error =
+        Library().EncodeStart(Kind, Handle, Options, Flags, Filename, Encoder, LastFileErrno);
     return Outcome(Error, Encoder);
 }
 
@@ -108,6 +111,10 @@ namespace soundlib {
 
 void InstallCaptureBackend(std::unique_ptr<TCaptureBackend> Backend) {
     Library().InstallBackend(std::move(Backend));
+}
+
+int LastEncodeFileErrno() {
+    return LastFileErrno;
 }
 
 uint64_t ChannelDroppedBytes(uint32_t Handle) {

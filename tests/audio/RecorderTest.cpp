@@ -2,6 +2,7 @@
 #include "soundlib/ScriptedBackend.h"
 #include "support/AudioCheck.h"
 #include "support/FileSizeLimit.h"
+#include "support/RecordingThreadStall.h"
 #include "support/WaitUntil.h"
 
 #include <QDir>
@@ -79,7 +80,8 @@ TEST_F(Recorder, LevelsArePeaksOfTheLatestBlock) {
         EXPECT_FALSE(R.GetLevels(L, Right));
         EXPECT_EQ(L, 0.0f);
         EXPECT_EQ(Right, 0.0f);
-        ASSERT_TRUE(R.Start(Preset(afWAV, 44100, Case.Channels), PathOf("levels.wav")));
+        ASSERT_TRUE(R.Start(Preset(afWAV, 44100, Case.Channels),
+                            PathOf(QString::fromLatin1(Case.Name) + ".wav")));
         const std::vector<int16_t> Loud(4, 32767);
         RecordCallback(0, Loud.data(), DWORD(Loud.size() * 2), &R);
         EXPECT_NE(RecordCallback(0, Case.Block.data(), DWORD(Case.Block.size() * 2), &R), 0);
@@ -114,18 +116,11 @@ TEST_F(Recorder, TheWavHeaderIsWrittenByteForByte) {
     EXPECT_EQ(std::vector<uint8_t>(Mono.begin() + 22, Mono.begin() + 36), Expected);
 }
 
-// Blocks go into the file unchanged and in order; the stop completes both sizes, and a file
-// that existed under that name is replaced.
+// Blocks go into the file unchanged and in order; the stop completes both sizes.
 TEST_F(Recorder, TheWavFileHoldsTheBlocksAndItsSizesAfterStop) {
     const std::vector<int16_t> Samples = Noise(22050 * 2);
     soundlib::InstallScriptedBackend({.Signal = soundlib::SamplesSignal(Samples, 2), .Speed = 0});
     const QString Path = PathOf("day/07/data.wav");
-    QDir().mkpath(PathOf("day/07"));
-    QFile Old(Path);
-    ASSERT_TRUE(Old.open(QIODevice::WriteOnly));
-    Old.write(QByteArray(500000, 'x'));
-    Old.close();
-
     TRecorder R;
     ASSERT_TRUE(R.Start(Preset(afWAV, 22050, 2), Path));
     EXPECT_TRUE(WaitUntil([&] { return SizeOf(Path) == 44 + qint64(Samples.size() * 2); }, 5s));
@@ -225,6 +220,8 @@ TEST_F(Recorder, AFailingCaptureStartLeavesAnEmptyWavFile) {
     EXPECT_EQ(R.State(), rsIdle);
     EXPECT_EQ(SizeOf(PathOf("empty.wav")), 44);
     ExpectCompleteWav(PathOf("empty.wav"));
+    EXPECT_TRUE(R.LeftEmptyFile()) << "the caller may remove it";
+    EXPECT_FALSE(R.NameTaken());
 }
 
 TEST_F(Recorder, AFailingEncoderStartStopsTheCapture) {
@@ -253,19 +250,63 @@ TEST_F(Recorder, AFailingDeviceKeepsThePreviousDevice) {
 
 TEST_F(Recorder, AWavFileThatCannotBeCreatedRaisesTheFileError) {
     soundlib::InstallScriptedBackend({});
-    const QString Path = PathOf("taken.wav");
-    ASSERT_TRUE(QDir().mkpath(Path)); // a folder of that name
+    QFile Blocker(PathOf("2026"));
+    ASSERT_TRUE(Blocker.open(QIODevice::WriteOnly)); // a file where the folder should be
+    Blocker.close();
+    const QString Path = PathOf("2026/x.wav");
     TRecorder R;
     try {
         R.Start(Preset(afWAV, 44100, 2), Path);
         FAIL() << "no error";
     } catch (const EFileError& Error) {
         EXPECT_EQ(QString::fromUtf8(Error.what()),
-                  QStringLiteral("Kan bestand %1 niet aanmaken: Is a directory").arg(Path));
+                  QStringLiteral("Kan bestand %1 niet aanmaken: Not a directory").arg(Path));
     }
+    EXPECT_FALSE(R.NameTaken());
+    EXPECT_FALSE(R.LeftEmptyFile());
     EXPECT_EQ(R.State(), rsIdle);
     EXPECT_EQ(R.CurrentPath(), Path);
     EXPECT_TRUE(R.Start(Preset(afWAV, 44100, 2), PathOf("fine.wav")));
+}
+
+// Something of the wanted name appeared after the name was found free: a file, or a link to
+// one (a plain create would follow it and empty its target). No format writes a byte to it;
+// the start fails, says the name is taken, and leaves nothing of its own.
+TEST_F(Recorder, AnExistingNameIsNeverWrittenOver) {
+    soundlib::InstallScriptedBackend({.Signal = soundlib::ToneSignal(1000, 0.5)});
+    const QByteArray Earlier("an earlier recording");
+    const QString Target = PathOf("earlier.bin");
+    QFile Original(Target);
+    ASSERT_TRUE(Original.open(QIODevice::WriteOnly));
+    Original.write(Earlier);
+    Original.close();
+    const auto ReadTarget = [&] {
+        QFile F(Target);
+        EXPECT_TRUE(F.open(QIODevice::ReadOnly));
+        return F.readAll();
+    };
+    TRecorder R;
+    for (const TPreset& P : {Preset(afWAV, 44100, 2), Preset(afMP3, 44100, 2, 128),
+                             Preset(afOGG, 44100, 2, 128), Preset(afOPUS, 48000, 2, 96)}) {
+        for (const bool Link : {false, true}) {
+            const QString Format = FormatToStr(P.Format) + (Link ? " via link" : "");
+            const QString Name = Link ? "link" : "copy";
+            const QString Path = PathOf(Name) + FormatToExt(P.Format);
+            ASSERT_TRUE(Link ? QFile::link(Target, Path) : QFile::copy(Target, Path));
+            EXPECT_FALSE(R.Start(P, Path)) << Format.toStdString();
+            EXPECT_TRUE(R.NameTaken()) << Format.toStdString();
+            EXPECT_FALSE(R.LeftEmptyFile()) << Format.toStdString();
+            EXPECT_EQ(R.State(), rsIdle);
+            EXPECT_EQ(ReadTarget(), Earlier) << Format.toStdString();
+            QFile Copy(Path);
+            ASSERT_TRUE(Copy.open(QIODevice::ReadOnly));
+            EXPECT_EQ(Copy.readAll(), Earlier) << Format.toStdString();
+            ASSERT_TRUE(R.Start(P, PathOf(Name + "_2") + FormatToExt(P.Format)));
+            EXPECT_FALSE(R.NameTaken());
+            R.Stop();
+            ASSERT_TRUE(QFile::remove(Path));
+        }
+    }
 }
 
 // The disk fills up during a recording: appends stop, the header describes exactly the whole
@@ -333,4 +374,45 @@ TEST_F(Recorder, AFailingEncoderWriteShowsInWriteError) {
     EXPECT_TRUE(WaitUntil([&] { return !R.WriteError().isEmpty(); }, 5s));
     R.Stop();
     EXPECT_EQ(R.WriteError(), QStringLiteral("Kan niet schrijven naar bestand %1").arg(Path));
+}
+
+// The recording thread is held up longer than the capture's ring buffer lasts (a disk that
+// hangs): the audio that could not wait is dropped, and the recorder tells exactly how much
+// its file lacks (counted in the file from the gaps in a running frame counter). The next
+// recording continues the same capture and starts without a loss of its own.
+TEST_F(Recorder, AudioDroppedBehindAStalledDiskIsCountedExactly) {
+    soundlib::InstallScriptedBackend({.Signal = soundlib::CounterSignal(), .Speed = 40});
+    constexpr int FrameBytes = 4;
+    constexpr int Rate = 8000;
+    const QString Path = PathOf("stalled.wav");
+    TRecorder R;
+    ASSERT_TRUE(R.Start(Preset(afWAV, Rate, 2), Path));
+    {
+        TRecordingThreadStall Stall;
+        ASSERT_TRUE(Stall.Started());
+        // At 40 times real time the ring's 32 s are full in under a second.
+        ASSERT_TRUE(WaitUntil([&] { return R.DroppedSeconds() > 2; }, 5s));
+    }
+    // Once more than the ring holds has reached the file, the backlog is written.
+    const qint64 Backlog = SizeOf(Path) + qint64{Rate} * FrameBytes * 33;
+    ASSERT_TRUE(WaitUntil([&] { return SizeOf(Path) > Backlog; }, 5s));
+    R.Stop();
+
+    const std::vector<uint8_t> Bytes = ReadFileBytes(Path.toStdString());
+    const auto CounterAt = [&](size_t Frame) {
+        const uint8_t* At = Bytes.data() + 44 + Frame * FrameBytes;
+        return uint32_t(At[0] | At[1] << 8) | uint32_t(At[2] | At[3] << 8) << 16;
+    };
+    const size_t Frames = (Bytes.size() - 44) / FrameBytes;
+    ASSERT_GT(Frames, 0u);
+    const uint64_t Missing = CounterAt(Frames - 1) - CounterAt(0) + 1 - Frames;
+    EXPECT_GT(Missing, 0u);
+    EXPECT_DOUBLE_EQ(R.DroppedSeconds(), double(Missing) / Rate);
+
+    const QString Next = PathOf("next.wav");
+    ASSERT_TRUE(R.Start(Preset(afWAV, Rate, 2), Next));
+    ASSERT_TRUE(WaitUntil([&] { return SizeOf(Next) > 44 + Rate * FrameBytes; }, 5s));
+    EXPECT_EQ(R.DroppedSeconds(), 0.0) << "the capture's earlier loss is not this recording's";
+    R.Stop();
+    EXPECT_EQ(R.DroppedSeconds(), 0.0);
 }

@@ -1,9 +1,11 @@
 #include "audio/FileRepair.h"
 #include "audio/uRecorder.h"
 #include "support/RecordingFixture.h"
+#include "support/RecordingThreadStall.h"
 #include "support/WaitUntil.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 
 using namespace std::chrono_literals;
 
@@ -116,6 +118,49 @@ TEST_F(CaptureLoss, RetriesEndWithTheHourAndAFailedScheduledStartIsRetried) {
     TickUntil(Controller, Amsterdam("2026-03-05T14:00:30Z"));
     EXPECT_FALSE(Controller.IsRecording());
     Controller.Shutdown();
+}
+
+// The disk holds the recording thread up longer than the capture's buffer lasts: the audio
+// that could not wait is dropped. That shows at once as trouble, with the moment and the
+// seconds lost, for the rest of the recording; its log row gets the length its file holds,
+// not the time that passed.
+TEST_F(CaptureLoss, AudioDroppedBehindAStalledDiskIsShownAndTheFileLengthLogged) {
+    soundlib::TScript Fast;
+    Fast.Signal = soundlib::ToneSignal(1000, 0.5);
+    Fast.Speed = 40; // fills the ring's 32 s in under a second
+    soundlib::InstallScriptedBackend(Fast);
+    Now = Amsterdam("2026-03-05T12:20:00Z");
+    TRecordingController Controller(Clock());
+    QStringList Shown;
+    QObject::connect(&Controller, &TRecordingController::TroubleChanged,
+                     [&] { Shown << Controller.Status().TroubleText; });
+    Controller.Startup();
+    Controller.StartRecording(Wav, Now, ControlText::ByHand);
+    ASSERT_TRUE(Controller.IsRecording());
+    {
+        TRecordingThreadStall Stall;
+        ASSERT_TRUE(Stall.Started());
+        ASSERT_TRUE(WaitUntil([&] { return Controller.Recorder()->DroppedSeconds() > 3; }, 5s));
+        TickUntil(Controller, Amsterdam("2026-03-05T12:20:00.250Z"));
+    }
+    const QRegularExpression Lost(
+        QStringLiteral("^Audio verloren om 13:20:00: (\\d+) s \\(schijf te traag\\)$"));
+    ASSERT_EQ(Shown.size(), 1);
+    const QRegularExpressionMatch First = Lost.match(Shown.first());
+    ASSERT_TRUE(First.hasMatch()) << Shown.first().toStdString();
+    EXPECT_GE(First.captured(1).toInt(), 4);
+
+    Now = Amsterdam("2026-03-05T12:40:00Z");
+    Controller.TimerClockTimer();
+    EXPECT_TRUE(Controller.IsRecording());
+    EXPECT_TRUE(Lost.match(Controller.Status().TroubleText).hasMatch())
+        << "still shown: the gap is in the file";
+    Controller.Shutdown();
+    const QString File = DayFolder("2026/03/05") + "05032026131.wav";
+    const double Held = double(QFileInfo(File).size() - 44) / (8000 * 2);
+    ASSERT_EQ(LogRows().size(), 1);
+    EXPECT_NEAR(LogRows().first().at(3).toDouble(), Held, 1.0);
+    EXPECT_LT(Held, 20 * 60) << "less audio than the 20 minutes that passed";
 }
 
 // A program started before the sound server is up records as soon as the server answers.

@@ -231,6 +231,61 @@ TEST_F(Unattended, AWavCutShortByAKillIsRepairedAtTheNextStartOnce) {
     EXPECT_TRUE(Again.contains("05032026143.wav")) << Again.toStdString();
 }
 
+// A second copy of the program started on the same folder and database while the first
+// records a WAV file: the first holds a lock on its file, so the second's start-up repair
+// leaves it alone: not a byte of its header changes and no repair is reported. The first
+// copy's stop then completes its header and row as always.
+TEST_F(Unattended, ASecondCopyLeavesTheFileTheFirstWritesAlone) {
+    Prepare(2); // "WAV 44 kHz Stereo"
+    const QString Running = Folder + "05032026141.wav";
+    constexpr int64_t BytesPerSecond = 44100 * 4;
+    const auto ReadHeader = [&] {
+        QFile F(Running);
+        EXPECT_TRUE(F.open(QIODevice::ReadOnly));
+        return F.read(44);
+    };
+    QProcess First;
+    QElapsedTimer FirstRuns;
+    FirstRuns.start();
+    Start(First, true, "2026-03-05 14:20:00");
+    const QString FirstOut = ReadOutputUntil(
+        First, [](const QString& Text) { return Text.contains("Opname gestart door"); });
+    ASSERT_TRUE(FirstOut.contains(Running)) << FirstOut.toStdString();
+    QElapsedTimer Waited;
+    Waited.start();
+    while (QFileInfo(Running).size() < 44 + BytesPerSecond && Waited.elapsed() < 10000)
+        QThread::msleep(50);
+    const QByteArray Before = ReadHeader();
+    ASSERT_EQ(Before.size(), 44);
+
+    QProcess Second;
+    Start(Second, true, "2026-03-05 14:20:10");
+    QString SecondOut = ReadOutputUntil(
+        Second, [](const QString& Text) { return Text.contains("Opname gestart door"); });
+    EXPECT_TRUE(SecondOut.contains(Folder + "05032026142.wav")) << SecondOut.toStdString();
+    EXPECT_EQ(ReadHeader(), Before);
+    StopCleanly(Second);
+    SecondOut += QString::fromUtf8(Second.readAllStandardOutput());
+    EXPECT_FALSE(SecondOut.contains("hersteld")) << SecondOut.toStdString();
+    EXPECT_EQ(ReadHeader(), Before) << "the second copy never touched the running file";
+
+    // Some seconds of recording, so that the logged duration tells something.
+    QThread::msleep(static_cast<unsigned long>(std::max<qint64>(0, 4000 - FirstRuns.elapsed())));
+    StopCleanly(First);
+    const QByteArray Header = ReadHeader();
+    const int64_t DataBytes = QFileInfo(Running).size() - 44;
+    EXPECT_EQ(Le32At(Header, 4), static_cast<uint32_t>(DataBytes + 36));
+    EXPECT_EQ(Le32At(Header, 40), static_cast<uint32_t>(DataBytes));
+    const QList<QStringList> Logged =
+        Rows("SELECT filename, duration_sec FROM recordings ORDER BY id");
+    ASSERT_EQ(Logged.size(), 2);
+    EXPECT_EQ(Logged[0][0], "05032026141.wav");
+    // The sine source delivers ahead of the clock at first, so the file holds a little more.
+    EXPECT_GE(Logged[0][1].toInt(), 3);
+    EXPECT_LE(Logged[0][1].toDouble(), double(DataBytes) / BytesPerSecond + 1);
+    EXPECT_EQ(Logged[1][0], "05032026142.wav");
+}
+
 // Without a window the same trouble shows on the error stream while it lasts, and its end
 // on the normal one.
 TEST_F(Unattended, HeadlessReportsALostServerAndItsReturn) {

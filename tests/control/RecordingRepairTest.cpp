@@ -5,7 +5,10 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtEndian>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -68,4 +71,49 @@ TEST(RecordingRepair, RepairsCutShortWavRowsOnceAndLeavesFinishedOnesAlone) {
     EXPECT_EQ(Finished.readAll(), Crashed); // a row with a duration is never touched
 
     EXPECT_TRUE(RepairInterruptedRecordings(Data).isEmpty());
+}
+
+// A recording that another running copy of the program still writes is locked by it: the
+// repair leaves file and row alone and reports nothing, and repairs it once the lock is gone.
+// The test takes the lock as that copy does, with flock on an open file of its own: flock
+// locks belong to the open file description, so they conflict within one process too (classic
+// fcntl locks would not, and the test would prove nothing).
+TEST(RecordingRepair, LeavesAFileThatARunningCopyWritesAlone) {
+    QTemporaryDir Dir;
+    TLogData Data(Dir.filePath("log.sqlite"));
+    // A constant-bitrate MP3 as far as the repair reads it: one frame header (MPEG-1 layer
+    // III, 128 kbit/s, 44100 Hz) and 3 s worth of bytes.
+    const QByteArray Mp3 = QByteArray("\xFF\xFB\x90\x00", 4) + QByteArray(48000 - 4, '\0');
+    const struct {
+        const char* Name;
+        TAudioFormat Format;
+        QByteArray Bytes;
+    } Cases[] = {
+        {"running.wav", afWAV, HeaderOnlySizes(3)},
+        {"running.mp3", afMP3, Mp3},
+    };
+    for (const auto& Case : Cases) {
+        const QString Path = Dir.filePath(Case.Name);
+        QFile F(Path);
+        ASSERT_TRUE(F.open(QIODevice::WriteOnly));
+        F.write(Case.Bytes);
+        F.close();
+        TPreset P;
+        P.Format = Case.Format;
+        const int32_t Id =
+            Data.LogRecording(P, QDateTime(QDate(2026, 3, 5), QTime(14, 0)), 1, Case.Name, Path);
+        const int Writer = ::open(QFile::encodeName(Path).constData(), O_WRONLY | O_CLOEXEC);
+        ASSERT_GE(Writer, 0);
+        ASSERT_EQ(::flock(Writer, LOCK_EX | LOCK_NB), 0);
+
+        EXPECT_TRUE(RepairInterruptedRecordings(Data).isEmpty()) << Case.Name;
+        EXPECT_EQ(Duration(Data, Id), 0) << Case.Name;
+        ASSERT_TRUE(F.open(QIODevice::ReadOnly));
+        EXPECT_EQ(F.readAll(), Case.Bytes) << Case.Name;
+        F.close();
+
+        ::close(Writer);
+        EXPECT_EQ(RepairInterruptedRecordings(Data), QStringList{Path}) << Case.Name;
+        EXPECT_EQ(Duration(Data, Id), 3) << Case.Name;
+    }
 }

@@ -1,12 +1,15 @@
 #include "audio/uRecorder.h"
 #include "support/RecordingFixture.h"
 #include "support/SqlHelpers.h"
+#include "support/WaitUntil.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
 #include <csignal>
 #include <sys/resource.h>
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -193,6 +196,43 @@ TEST_F(Recording, NeverReplacesAnExistingFile) {
     EXPECT_EQ(Rows[8], (QStringList{"9", "05032026149.wav", Folder + "05032026149.wav"}));
     EXPECT_EQ(Rows[9], (QStringList{"9", "05032026149_2.wav", Folder + "05032026149_2.wav"}));
     EXPECT_EQ(QDir(Folder).entryList(QDir::Files).size(), 11);
+}
+
+// A file that appears after its name was found free (here made as the capture starts, just
+// before the encoder creates its file) stays byte for byte as it was: the recording goes to
+// the next free name, and its log row names that file.
+TEST_F(Recording, AFileAppearingAfterTheNameCheckIsLeftAndTheNextNameTaken) {
+    const QString Folder = DayFolder("2026/03/05");
+    const QString Taken = Folder + "05032026141.mp3";
+    const QByteArray Earlier("written by someone else");
+    soundlib::TScript Script;
+    Script.Signal = soundlib::ToneSignal(1000, 0.5);
+    Script.OnStart = [&] {
+        QFile F(Taken);
+        if (!F.exists() && F.open(QIODevice::WriteOnly))
+            F.write(Earlier);
+    };
+    soundlib::InstallScriptedBackend(Script);
+    TPreset Mp3;
+    Mp3.Name = QStringLiteral("MP3 128 Kbit Stereo");
+    Mp3.Format = afMP3;
+    Mp3.SampleRate = 44100;
+    Mp3.Channels = 2;
+    Mp3.Bitrate = 128;
+    Mp3.Id = LogData->AddPreset(Mp3);
+    Now = Amsterdam("2026-03-05T13:20:00Z");
+    TRecordingController Controller(Clock());
+    Controller.Startup();
+    Controller.StartRecording(Mp3, Now, ControlText::ByHand);
+    ASSERT_TRUE(Controller.IsRecording());
+    const QString Next = Folder + "05032026141_2.mp3";
+    EXPECT_EQ(Controller.Status().FileText, Next);
+    EXPECT_TRUE(WaitUntil([&] { return QFileInfo(Next).size() > 4096; }, 2s)) << "it records";
+    Controller.Shutdown();
+    EXPECT_EQ(ReadFile(Taken), Earlier);
+    EXPECT_EQ(
+        SqlRows(LogData->Connection(), "SELECT rec_number, filename, filepath FROM recordings"),
+        (QList<QStringList>{{"1", "05032026141_2.mp3", Next}}));
 }
 
 // A WAV file that cannot grow (here: the file size limit) shows the system's reason in the

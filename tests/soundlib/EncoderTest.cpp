@@ -116,6 +116,28 @@ TEST_F(Encoders, AnEncoderAttachedLateStillGetsTheFirstSample) {
     EXPECT_NEAR(Audio->Seconds(), Got.Bytes / 4.0 / 44100, 0.01);
 }
 
+// An encoder stopped before any audio reached it (a recording stopped at once) completes a
+// valid file without audio, and the program goes on.
+TEST_F(Encoders, AnEncoderThatGotNoAudioCompletesAnEmptyFile) {
+    QTemporaryDir Dir;
+    soundlib::InstallScriptedBackend({.Signal = soundlib::SamplesSignal({}, 2)});
+    ASSERT_TRUE(BASS_RecordInit(-1));
+    // At Opus's own rate libopusenc resamples nothing: there a stream without samples aborted.
+    const HRECORD Channel = BASS_RecordStart(48000, 2, 0, nullptr, nullptr);
+    ASSERT_NE(Channel, 0u);
+    for (const TFormatCase& Format : {Mp3, Ogg, Opus}) {
+        const std::string Path = (Dir.path() + "/empty").toStdString() + Format.Extension;
+        const HENCODE Encoder =
+            Format.StartFile(Channel, Format.Options, BASS_UNICODE, Path.c_str());
+        ASSERT_NE(Encoder, 0u) << Format.Name;
+        EXPECT_TRUE(BASS_Encode_Stop(Encoder)) << Format.Name;
+        const auto Audio = DecodeAudioFile(Path);
+        ASSERT_TRUE(Audio) << Format.Name;
+        EXPECT_EQ(Audio->Samples.size(), 0u) << Format.Name;
+    }
+    EXPECT_TRUE(BASS_ChannelStop(Channel));
+}
+
 TEST_F(Encoders, MalformedOptionTextDoesNotStart) {
     QTemporaryDir Dir;
     soundlib::InstallScriptedBackend({});
