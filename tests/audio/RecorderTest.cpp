@@ -260,7 +260,8 @@ TEST_F(Recorder, AWavFileThatCannotBeCreatedRaisesTheFileError) {
         FAIL() << "no error";
     } catch (const EFileError& Error) {
         EXPECT_EQ(QString::fromUtf8(Error.what()),
-                  QStringLiteral("Kan bestand %1 niet aanmaken: Not a directory").arg(Path));
+                  QStringLiteral("Kan bestand %1 niet aanmaken: een deel van het pad is geen map")
+                      .arg(Path));
     }
     EXPECT_FALSE(R.NameTaken());
     EXPECT_FALSE(R.LeftEmptyFile());
