@@ -4,6 +4,7 @@
 #include <opus/opusenc.h>
 
 #include <cstdio>
+#include <vector>
 
 namespace soundlib {
 
@@ -32,6 +33,7 @@ public:
             return OPE_ALLOC_FAIL;
         static const OpusEncCallbacks Callbacks{WriteCallback, CloseCallback};
         int Result = OPE_OK;
+        FChannels = Format.Channels;
         FOpus.reset(ope_encoder_create_callbacks(&Callbacks, this, Comments.get(),
                                                  static_cast<opus_int32>(Format.Rate),
                                                  static_cast<int>(Format.Channels), 0, &Result));
@@ -53,10 +55,13 @@ protected:
     }
 
     bool Complete() override {
-        // libopusenc 0.2.1 aborts the program when it drains a stream that got no samples;
-        // with its headers written first it ends that stream as a valid empty file.
-        if (!FEncoded)
-            ope_encoder_flush_header(FOpus.get());
+        // libopusenc 0.2.1 cannot end a stream that got no samples: it aborts the program,
+        // or writes an end position from memory it never set. One silent frame gives it a
+        // stream it ends correctly.
+        if (!FEncoded) {
+            const std::vector<int16_t> Silence(FChannels, 0);
+            ope_encoder_write(FOpus.get(), Silence.data(), 1);
+        }
         const bool Ok = ope_encoder_drain(FOpus.get()) == OPE_OK && !FFile->Failed();
         FOpus.reset();
         return FFile->Close() && Ok;
@@ -73,6 +78,7 @@ private:
 
     std::unique_ptr<TOutputFile> FFile;
     std::unique_ptr<OggOpusEnc, TOpusDeleter> FOpus;
+    uint32_t FChannels = 0;
     bool FEncoded = false; // set on the recording thread, read after the encoder was detached
 };
 
