@@ -1,7 +1,7 @@
 // Prepares a folder for the recording benchmark: the settings file (recordings under the
 // folder, the given capture device, automatic recording on) and a database whose weekly
 // schedule names one WAV 48 kHz stereo preset in every hour.
-#include "app/uConfig.h"
+#include "base/uConfig.h"
 #include "data/uData.h"
 
 #include <QCoreApplication>

@@ -2,8 +2,8 @@
 // the sqlite3 command-line shell running the same listing on the same file. Reading the log
 // and sizing its columns must cost the same per row however long the log grows.
 
-#include "app/DarkStyle.h"
 #include "data/uData.h"
+#include "ui/DarkStyle.h"
 #include "ui/uLog.h"
 
 #include <QApplication>
@@ -75,7 +75,7 @@ double Sqlite3Ms(const QString& DbPath) {
     Shell.setStandardOutputFile(QProcess::nullDevice());
     QElapsedTimer Timer;
     Timer.start();
-    Shell.start("sqlite3", {"-readonly", DbPath, TfrmLog::ListingSql});
+    Shell.start("sqlite3", {"-readonly", DbPath, LogListingSql});
     if (!Shell.waitForFinished(600000) || Shell.exitCode() != 0)
         throw std::runtime_error("sqlite3 ontbreekt of faalde");
     return Timer.nsecsElapsed() / 1e6;

@@ -1,7 +1,7 @@
 #include "app/AppSetup.h"
 
-#include "app/DarkStyle.h"
-#include "app/uConfig.h"
+#include "base/uConfig.h"
+#include "ui/DarkStyle.h"
 
 #include <QApplication>
 #include <QLibraryInfo>

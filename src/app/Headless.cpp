@@ -1,8 +1,9 @@
 #include "app/Headless.h"
 
-#include "app/ErrorReport.h"
+#include "app/ErrorTrap.h"
 #include "app/SignalWatcher.h"
-#include "app/uConfig.h"
+#include "base/ErrorReport.h"
+#include "base/uConfig.h"
 #include "control/RecordingController.h"
 #include "data/uData.h"
 
@@ -46,14 +47,8 @@ class THeadlessApplication : public QCoreApplication {
 public:
     using QCoreApplication::QCoreApplication;
     bool notify(QObject* Receiver, QEvent* Event) override {
-        try {
-            return QCoreApplication::notify(Receiver, Event);
-        } catch (const std::exception& E) {
-            ReportError(QString::fromUtf8(E.what()));
-        } catch (...) {
-            ReportError(QStringLiteral("Onbekende fout"));
-        }
-        return false;
+        return DeliverReportingErrors([&] { return QCoreApplication::notify(Receiver, Event); },
+                                      ReportError);
     }
 };
 

@@ -10,7 +10,4 @@ class TApplication : public QApplication {
 public:
     TApplication(int& Argc, char** Argv);
     bool notify(QObject* Receiver, QEvent* Event) override;
-
-    // Shows the standard error report for an error text.
-    static void ShowErrorReport(const QString& Text);
 };

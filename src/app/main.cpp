@@ -1,9 +1,9 @@
 #include "app/AppSetup.h"
-#include "app/ErrorReport.h"
 #include "app/Headless.h"
 #include "app/SignalWatcher.h"
 #include "app/TApplication.h"
-#include "app/uConfig.h"
+#include "base/ErrorReport.h"
+#include "base/uConfig.h"
 #include "ui/MessageBoxes.h"
 #include "ui/uMain.h"
 
@@ -49,7 +49,7 @@ int RunWindowed(int Argc, char** Argv) {
             ShowWarningWithoutWaiting(&Main, Config->Warning());
         return App.exec();
     } catch (const std::exception& E) {
-        TApplication::ShowErrorReport(QString::fromUtf8(E.what()));
+        ShowErrorReport(QString::fromUtf8(E.what()));
         return 1;
     }
 }

@@ -1,6 +1,6 @@
 #include "audio/uRecorder.h"
 
-#include "app/SystemReason.h"
+#include "base/SystemReason.h"
 #include "soundlib/CaptureBackend.h"
 #include "soundlib/Encoder.h"
 #include "soundlib/OutputFile.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/uClock.h"
-#include "app/uTypes.h"
+#include "base/uClock.h"
+#include "base/uTypes.h"
 #include "soundlib/bass.h"
 
 #include <QDateTime>

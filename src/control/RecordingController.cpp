@@ -1,17 +1,15 @@
 #include "control/RecordingController.h"
 
-#include "app/uConfig.h"
 #include "audio/FileRepair.h"
 #include "audio/uRecorder.h"
+#include "base/RegionalText.h"
+#include "base/uConfig.h"
 #include "control/RecordingRepair.h"
-#include "control/RegionalText.h"
 #include "data/uData.h"
 #include "soundlib/bass.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <cmath>
 #include <exception>
 #include <filesystem>
@@ -63,10 +61,6 @@ QDate LocalDate(const QDateTime& Moment) {
 
 int LocalHour(const QDateTime& Moment) {
     return Moment.toLocalTime().time().hour();
-}
-
-QString WithDelimiter(const QString& Folder) {
-    return Folder.endsWith(u'/') ? Folder : Folder + u'/';
 }
 
 } // namespace
@@ -450,23 +444,12 @@ int64_t TRecordingController::ElapsedSeconds() const {
 int32_t TRecordingController::NextRecNumber(const QDateTime& Moment) {
     if (!LogData)
         return 1;
-    QSqlQuery Query(LogData->Connection());
-    Query.prepare(
-        QStringLiteral("SELECT COUNT(*) FROM recordings WHERE rec_date=:d AND rec_hour=:h"));
-    Query.bindValue(QStringLiteral(":d"), DateText(Moment));
-    Query.bindValue(QStringLiteral(":h"), LocalHour(Moment));
-    if (!Query.exec() || !Query.next()) {
-        const QSqlError Error = Query.lastError();
-        const QString Text =
-            Error.databaseText().isEmpty() ? Error.driverText() : Error.databaseText();
-        throw EDatabaseError(Text.toStdString());
-    }
-    return std::min<int32_t>(Query.value(0).toInt() + 1, 9);
+    return std::min<int32_t>(LogData->CountRecordingsInHour(Moment) + 1, 9);
 }
 
 QString TRecordingController::RecordingFolder(const QDateTime& Moment) const {
     const QDate D = LocalDate(Moment);
-    return WithDelimiter(Config->RootFolder()) +
+    return WithTrailingDelimiter(Config->RootFolder()) +
            QString::asprintf("%04d/%02d/%02d/", D.year(), D.month(), D.day());
 }
 

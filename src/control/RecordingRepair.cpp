@@ -5,9 +5,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QVector>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -42,28 +39,11 @@ private:
     int FFd = -1;
 };
 
-struct TUnfinished {
-    int32_t Id = 0;
-    QString Path;
-    TAudioFormat Format = afWAV;
-};
-
-QVector<TUnfinished> UnfinishedRecordings(TLogData& Data) {
-    QSqlQuery Q(Data.Connection());
-    if (!Q.exec(QStringLiteral("SELECT id, filepath, format FROM recordings WHERE duration_sec=0")))
-        throw EDatabaseError(Q.lastError().databaseText().toStdString());
-    QVector<TUnfinished> Rows;
-    while (Q.next())
-        Rows.append(
-            {Q.value(0).toInt(), Q.value(1).toString(), StrToFormat(Q.value(2).toString(), afMP3)});
-    return Rows;
-}
-
 } // namespace
 
 QStringList RepairInterruptedRecordings(TLogData& Data) {
     QStringList Repaired;
-    for (const TUnfinished& Row : UnfinishedRecordings(Data)) {
+    for (const TUnfinishedRecording& Row : Data.UnfinishedRecordings()) {
         if (!QFileInfo(Row.Path).isFile())
             continue;
         TRepairLock Lock(Row.Path);

@@ -1,7 +1,10 @@
 #include "data/uData.h"
 
+#include "base/RegionalText.h"
+
 #include <QDir>
 #include <QSqlError>
+#include <QUuid>
 #include <atomic>
 
 std::unique_ptr<TLogData> LogData;
@@ -250,17 +253,38 @@ void TLogData::SetRecordingDuration(int32_t Id, int32_t Seconds) {
         {{":s", Seconds}, {":id", Id}});
 }
 
-QString TimeSeparator(const QLocale& Locale) {
-    const QString Format = Locale.timeFormat(QLocale::ShortFormat);
-    qsizetype I = 0;
-    while (I < Format.size() && Format[I] != u'h' && Format[I] != u'H')
-        ++I;
-    while (I < Format.size() && (Format[I] == u'h' || Format[I] == u'H'))
-        ++I;
-    if (I >= Format.size() || Format[I].isLetterOrNumber() || Format[I].isSpace() ||
-        Format[I] == u'\'')
-        return QStringLiteral(":");
-    return Format.mid(I, 1);
+int32_t TLogData::CountRecordingsInHour(const QDateTime& Moment) {
+    return Single(
+               QStringLiteral("SELECT COUNT(*) FROM recordings WHERE rec_date=:d AND rec_hour=:h"),
+               {{":d", DateText(Moment)}, {":h", Moment.toLocalTime().time().hour()}})
+        .toInt();
+}
+
+QVector<TUnfinishedRecording> TLogData::UnfinishedRecordings() {
+    QSqlQuery Q =
+        Run(QStringLiteral("SELECT id, filepath, format FROM recordings WHERE duration_sec=0"));
+    QVector<TUnfinishedRecording> Rows;
+    while (NextRow(Q))
+        Rows.append(
+            {Q.value(0).toInt(), Q.value(1).toString(), StrToFormat(Q.value(2).toString(), afMP3)});
+    return Rows;
+}
+
+QString SqliteVersion() {
+    // Asked on a private in-memory connection, so that no database needs to be open.
+    const QString Name = QStringLiteral("version-") + QUuid::createUuid().toString();
+    QString Version;
+    {
+        QSqlDatabase Db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), Name);
+        Db.setDatabaseName(QStringLiteral(":memory:"));
+        if (Db.open()) {
+            QSqlQuery Query(Db);
+            if (Query.exec(QStringLiteral("select sqlite_version()")) && Query.next())
+                Version = Query.value(0).toString();
+        }
+    }
+    QSqlDatabase::removeDatabase(Name);
+    return Version;
 }
 
 QString DateText(const QDateTime& Moment) {
@@ -272,7 +296,7 @@ QString DateText(const QDateTime& Moment) {
 
 QString DateTimeText(const QDateTime& Moment) {
     const QTime Time = Moment.toLocalTime().time();
-    const QString Separator = TimeSeparator(QLocale::system());
+    const QString Separator = TimeSeparator();
     return DateText(Moment) + QLatin1Char(' ') + TwoDigits(Time.hour()) + Separator +
            TwoDigits(Time.minute()) + Separator + TwoDigits(Time.second());
 }

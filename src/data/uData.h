@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/uTypes.h"
+#include "base/uTypes.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -9,6 +9,7 @@
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
+#include <QVector>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
@@ -19,6 +20,13 @@
 class EDatabaseError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// A logged recording whose duration was never written: its run ended without a stop.
+struct TUnfinishedRecording {
+    int32_t Id = 0;
+    QString Path;
+    TAudioFormat Format = afWAV;
 };
 
 // The one object that owns the connection to the SQLite database with the presets, the
@@ -50,6 +58,10 @@ public:
                          const QString& FileName, const QString& FilePath);
     void UpdateRecordingMeta(int32_t Id, const QString& Title, const QString& Persons);
     void SetRecordingDuration(int32_t Id, int32_t Seconds);
+    // How many recordings are logged for the local date and hour of Moment.
+    int32_t CountRecordingsInHour(const QDateTime& Moment);
+    // Every logged recording whose duration is still 0.
+    QVector<TUnfinishedRecording> UnfinishedRecordings();
 
 private:
     // A prepared statement with its named values bound, executed; throws on an engine error.
@@ -66,6 +78,16 @@ private:
     QSqlDatabase FConn;
 };
 
+// The statement of the recordings log window: every recording, newest first, with the
+// column names the window shows as headings. Run unchanged on Connection().
+inline const QString LogListingSql = QStringLiteral(
+    "SELECT id, rec_dt AS \"Datum/tijd\", rec_hour AS \"Uur\", rec_number AS \"Nr\", format "
+    "AS \"Formaat\", preset_name AS \"Preset\", title AS \"Titel\", persons AS \"Personen\", "
+    "duration_sec AS \"Duur(s)\", filepath FROM recordings ORDER BY rec_dt DESC, id DESC");
+
+// The version of the SQLite library the database driver has loaded.
+QString SqliteVersion();
+
 // Throws the engine's own message as EDatabaseError; the driver's text only where the engine
 // said nothing (for example when the SQLite driver of Qt is missing).
 [[noreturn]] void RaiseEngineError(const QSqlError& Error);
@@ -78,8 +100,6 @@ extern std::unique_ptr<TLogData> LogData;
 TLogData& RequireLogData();
 
 // "yyyy-mm-dd hh:nn:ss" and "yyyy-mm-dd" of a moment in local time, as the log stores them;
-// each ':' is the time separator of the system's regional settings.
+// each ':' is the regional time separator (TimeSeparator).
 QString DateTimeText(const QDateTime& Moment);
 QString DateText(const QDateTime& Moment);
-// The character a locale puts between hours and minutes; ':' when its format shows none.
-QString TimeSeparator(const QLocale& Locale);

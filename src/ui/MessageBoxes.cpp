@@ -1,6 +1,6 @@
 #include "ui/MessageBoxes.h"
 
-#include "app/ErrorReport.h"
+#include "base/ErrorReport.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -13,6 +13,11 @@ bool ConfirmYesNo(QWidget* Parent, const QString& Text) {
     Box.setEscapeButton(No);
     Box.exec();
     return Box.clickedButton() == Yes;
+}
+
+void ShowErrorReport(const QString& Text) {
+    QMessageBox Box(QMessageBox::Critical, AppTitle, ErrorReportText(Text), QMessageBox::Ok);
+    Box.exec();
 }
 
 void ShowWarning(QWidget* Parent, const QString& Text) {

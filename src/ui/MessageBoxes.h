@@ -6,6 +6,9 @@ class QWidget;
 
 // A question with the buttons "Ja" and "Nee", "Ja" the default; true when "Ja" was chosen.
 bool ConfirmYesNo(QWidget* Parent, const QString& Text);
+// The standard error report: an error box captioned "Vantor 2026" with the error's text and
+// one OK button.
+void ShowErrorReport(const QString& Text);
 // A warning with one OK button.
 void ShowWarning(QWidget* Parent, const QString& Text);
 // Shows the warning box and returns at once; the box goes away when it is closed.

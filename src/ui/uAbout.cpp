@@ -1,6 +1,7 @@
 #include "ui/uAbout.h"
 
-#include "app/uConfig.h"
+#include "base/uConfig.h"
+#include "data/uData.h"
 #include "soundlib/LibraryVersions.h"
 #include "ui/FormControls.h"
 #include "ui/UiFont.h"
@@ -8,30 +9,6 @@
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QUuid>
-
-namespace {
-
-// The SQLite the database driver has loaded, asked on a private in-memory connection.
-QString SqliteVersion() {
-    const QString Name = QStringLiteral("about-") + QUuid::createUuid().toString();
-    QString Version;
-    {
-        QSqlDatabase Db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), Name);
-        Db.setDatabaseName(QStringLiteral(":memory:"));
-        if (Db.open()) {
-            QSqlQuery Query(Db);
-            if (Query.exec(QStringLiteral("select sqlite_version()")) && Query.next())
-                Version = Query.value(0).toString();
-        }
-    }
-    QSqlDatabase::removeDatabase(Name);
-    return Version;
-}
-
-} // namespace
 
 QStringList UsedLibraries() {
     // A no-break space keeps each name beside its version when the list wraps.
@@ -86,7 +63,7 @@ void TfrmAbout::FormCreate() {
     lblLibs->adjustSize();
     // Built here as the settings object builds its own, so the box names the file beside the
     // program even before it exists.
-    const QString IniPath = AppDir() + QStringLiteral("Vantor2026.ini");
+    const QString IniPath = AppDir() + SettingsFileName;
     lblIniPath->setText(IniPath);
     lblIniPath->setToolTip(IniPath);
     lblIniPath->setFixedWidth(width() - 36 - 16);

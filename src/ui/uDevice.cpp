@@ -1,7 +1,7 @@
 #include "ui/uDevice.h"
 
-#include "app/uConfig.h"
 #include "audio/uRecorder.h"
+#include "base/uConfig.h"
 #include "ui/FormControls.h"
 #include "ui/UiFont.h"
 

@@ -78,11 +78,6 @@ private:
 
 } // namespace
 
-const QString TfrmLog::ListingSql = QStringLiteral(
-    "SELECT id, rec_dt AS \"Datum/tijd\", rec_hour AS \"Uur\", rec_number AS \"Nr\", format "
-    "AS \"Formaat\", preset_name AS \"Preset\", title AS \"Titel\", persons AS \"Personen\", "
-    "duration_sec AS \"Duur(s)\", filepath FROM recordings ORDER BY rec_dt DESC, id DESC");
-
 QVariant TLogListing::data(const QModelIndex& Index, int Role) const {
     if (Role != Qt::DisplayRole && Role != Qt::TextAlignmentRole)
         return QSqlQueryModel::data(Index, Role);
@@ -162,7 +157,7 @@ void TfrmLog::FormCreate() {
 }
 
 void TfrmLog::LoadLog(int32_t KeepId) {
-    qry->setQuery(ListingSql, RequireLogData().Connection());
+    qry->setQuery(LogListingSql, RequireLogData().Connection());
     if (qry->lastError().isValid())
         RaiseEngineError(qry->lastError());
     // Read every row now: the listing is a snapshot, and a finished statement holds no lock

@@ -25,8 +25,6 @@ public:
 class TfrmLog : public QDialog {
     Q_OBJECT
 public:
-    // The listing statement, run unchanged on the database connection.
-    static const QString ListingSql;
     static constexpr int MaxTextLength = 2000;
 
     // Throws when no database is open or the listing cannot be read.

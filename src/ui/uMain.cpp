@@ -1,8 +1,7 @@
 #include "ui/uMain.h"
 
-#include "app/ErrorReport.h"
-#include "app/TApplication.h"
-#include "app/uConfig.h"
+#include "base/ErrorReport.h"
+#include "base/uConfig.h"
 #include "control/RecordingController.h"
 #include "data/uData.h"
 #include "ui/LevelMeter.h"
@@ -93,7 +92,7 @@ QLabel* MakeLabel(QWidget* Parent, const char* Name, const QString& Text, int Le
 }
 
 void ReportError(const std::exception& E) {
-    TApplication::ShowErrorReport(QString::fromUtf8(E.what()));
+    ShowErrorReport(QString::fromUtf8(E.what()));
 }
 
 } // namespace
@@ -265,7 +264,7 @@ void TfrmMain::FormCreate() {
     // rule and the retries going meanwhile.
     for (const QString& Error : {DatabaseError, StartupError})
         if (!Error.isEmpty())
-            TApplication::ShowErrorReport(Error);
+            ShowErrorReport(Error);
 }
 
 void TfrmMain::closeEvent(QCloseEvent* Event) {

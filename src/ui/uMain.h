@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/uClock.h"
+#include "base/uClock.h"
 
 #include <QMainWindow>
 #include <memory>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/uTypes.h"
+#include "base/uTypes.h"
 
 #include <QDialog>
 #include <array>

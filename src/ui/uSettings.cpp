@@ -1,6 +1,6 @@
 #include "ui/uSettings.h"
 
-#include "app/uConfig.h"
+#include "base/uConfig.h"
 #include "control/RecordingController.h"
 #include "data/uData.h"
 #include "ui/FormControls.h"

@@ -1,5 +1,5 @@
-#include "app/uConfig.h"
 #include "audio/uRecorder.h"
+#include "base/uConfig.h"
 #include "data/uData.h"
 #include "support/PulseTestServer.h"
 #include "support/SqlHelpers.h"

@@ -1,3 +1,4 @@
+#include "base/RegionalText.h"
 #include "data/uData.h"
 #include "support/SqlHelpers.h"
 

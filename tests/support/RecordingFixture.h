@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/uConfig.h"
+#include "base/uConfig.h"
 #include "control/RecordingController.h"
 #include "data/uData.h"
 #include "soundlib/ScriptedBackend.h"

@@ -1,4 +1,4 @@
-#include "app/uConfig.h"
+#include "base/uConfig.h"
 #include "ui/uAbout.h"
 
 #include <QFileInfo>

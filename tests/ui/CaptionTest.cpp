@@ -2,7 +2,7 @@
 // (Xvfb, started by CTest through xvfb-run) and each caption is read back with xprop.
 
 #include "app/AppSetup.h"
-#include "app/uConfig.h"
+#include "base/uConfig.h"
 #include "data/uData.h"
 #include "soundlib/ScriptedBackend.h"
 #include "ui/uAbout.h"

@@ -1,4 +1,4 @@
-#include "app/uConfig.h"
+#include "base/uConfig.h"
 #include "soundlib/ScriptedBackend.h"
 #include "ui/uDevice.h"
 

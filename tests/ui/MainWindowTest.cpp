@@ -1,5 +1,5 @@
-#include "app/ErrorReport.h"
-#include "control/RegionalText.h"
+#include "base/ErrorReport.h"
+#include "base/RegionalText.h"
 #include "support/RecordingFixture.h"
 #include "ui/uMain.h"
 

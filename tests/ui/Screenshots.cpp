@@ -2,7 +2,7 @@
 //   ui_screenshots docs/screenshots
 
 #include "app/AppSetup.h"
-#include "app/uConfig.h"
+#include "base/uConfig.h"
 #include "data/uData.h"
 #include "soundlib/ScriptedBackend.h"
 #include "ui/uAbout.h"

@@ -1,4 +1,4 @@
-#include "app/uConfig.h"
+#include "base/uConfig.h"
 #include "control/RecordingController.h"
 #include "data/uData.h"
 #include "support/AudioCheck.h"

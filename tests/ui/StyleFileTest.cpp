@@ -1,4 +1,4 @@
-#include "app/DarkStyle.h"
+#include "ui/DarkStyle.h"
 
 #include <QApplication>
 #include <QFile>

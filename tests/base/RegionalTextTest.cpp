@@ -1,4 +1,4 @@
-#include "control/RegionalText.h"
+#include "base/RegionalText.h"
 
 #include <QLocale>
 #include <gtest/gtest.h>
@@ -37,4 +37,15 @@ TEST(RegionalText, GroupsEveryThreeDigits) {
     EXPECT_EQ(GroupedNumber(123456), "123.456");
     EXPECT_EQ(GroupedNumber(1234567890), "1.234.567.890");
     QLocale::setDefault(Saved);
+}
+
+TEST(RegionalText, TimeSeparatorFollowsTheRegionalFormat) {
+    const QList<QPair<QLocale, QString>> Cases = {
+        {QLocale::c(), ":"},
+        {QLocale(QLocale::Dutch, QLocale::Netherlands), ":"},
+        {QLocale(QLocale::English, QLocale::UnitedStates), ":"},
+        {QLocale(QLocale::Finnish, QLocale::Finland), "."},
+    };
+    for (const auto& [Locale, Separator] : Cases)
+        EXPECT_EQ(TimeSeparator(Locale), Separator) << Locale.name().toStdString();
 }

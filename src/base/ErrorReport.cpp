@@ -1,4 +1,4 @@
-#include "app/ErrorReport.h"
+#include "base/ErrorReport.h"
 
 QString ErrorReportText(const QString& Text) {
     if (!Text.isEmpty() && Text.back().unicode() > u'.')

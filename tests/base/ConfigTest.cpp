@@ -1,5 +1,5 @@
-#include "app/IniFile.h"
-#include "app/uConfig.h"
+#include "base/IniFile.h"
+#include "base/uConfig.h"
 
 #include <QDir>
 #include <QFile>

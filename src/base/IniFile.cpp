@@ -1,6 +1,6 @@
-#include "app/IniFile.h"
+#include "base/IniFile.h"
 
-#include "app/SystemReason.h"
+#include "base/SystemReason.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -4,6 +4,11 @@
 #include <cstdint>
 #include <memory>
 
+// The settings file's name; it lies beside the executable.
+inline const QString SettingsFileName = QStringLiteral("Vantor2026.ini");
+
+// Folder with exactly one trailing '/' (added when missing).
+QString WithTrailingDelimiter(QString Folder);
 // The executable's folder with exactly one trailing '/'.
 QString AppDir();
 

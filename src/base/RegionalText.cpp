@@ -1,11 +1,11 @@
-#include "control/RegionalText.h"
+#include "base/RegionalText.h"
 
 #include <QLocale>
 
 namespace {
 
-// The first character of a locale's date or time pattern that is neither a field letter
-// nor a quote: the separator between its fields.
+// The first character of a locale's date pattern that is neither a field letter nor a
+// quote: the separator between its fields.
 QString SeparatorOf(const QString& Pattern, const QString& Fallback) {
     for (const QChar C : Pattern)
         if (!C.isLetter() && C != u'\'' && !C.isSpace())
@@ -15,6 +15,19 @@ QString SeparatorOf(const QString& Pattern, const QString& Fallback) {
 
 } // namespace
 
+QString TimeSeparator(const QLocale& Locale) {
+    const QString Format = Locale.timeFormat(QLocale::ShortFormat);
+    qsizetype I = 0;
+    while (I < Format.size() && Format[I] != u'h' && Format[I] != u'H')
+        ++I;
+    while (I < Format.size() && (Format[I] == u'h' || Format[I] == u'H'))
+        ++I;
+    if (I >= Format.size() || Format[I].isLetterOrNumber() || Format[I].isSpace() ||
+        Format[I] == u'\'')
+        return QStringLiteral(":");
+    return Format.mid(I, 1);
+}
+
 QString DateDisplayText(const QDate& Date) {
     const QString Sep =
         SeparatorOf(QLocale().dateFormat(QLocale::ShortFormat), QStringLiteral("/"));
@@ -23,8 +36,7 @@ QString DateDisplayText(const QDate& Date) {
 }
 
 QString TimeDisplayText(const QTime& Time) {
-    const QString Sep =
-        SeparatorOf(QLocale().timeFormat(QLocale::ShortFormat), QStringLiteral(":"));
+    const QString Sep = TimeSeparator();
     return QString::asprintf("%02d", Time.hour()) + Sep + QString::asprintf("%02d", Time.minute()) +
            Sep + QString::asprintf("%02d", Time.second());
 }

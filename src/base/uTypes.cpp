@@ -1,4 +1,4 @@
-#include "app/uTypes.h"
+#include "base/uTypes.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/SystemReason.h"
+#include "base/SystemReason.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "app/uConfig.h"
+#include "base/uConfig.h"
 
-#include "app/IniFile.h"
+#include "base/IniFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -8,28 +8,22 @@
 
 std::unique_ptr<TConfig> Config;
 
-namespace {
-
-const QString IniName = QStringLiteral("Vantor2026.ini");
-
-QString WithTrailingSlash(QString Folder) {
+QString WithTrailingDelimiter(QString Folder) {
     if (!Folder.endsWith(u'/'))
         Folder += u'/';
     return Folder;
 }
 
-} // namespace
-
 QString AppDir() {
     const QString Exe = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
-    return WithTrailingSlash(QFileInfo(Exe).absolutePath());
+    return WithTrailingDelimiter(QFileInfo(Exe).absolutePath());
 }
 
 TConfig::TConfig() : TConfig(AppDir()) {}
 
 TConfig::TConfig(const QString& Folder) {
-    const QString Dir = WithTrailingSlash(Folder);
-    FIniPath = Dir + IniName;
+    const QString Dir = WithTrailingDelimiter(Folder);
+    FIniPath = Dir + SettingsFileName;
     FRootFolder = Dir + QStringLiteral("Recordings");
     FDatabasePath = Dir + QStringLiteral("Vantor2026.sqlite");
     Load();

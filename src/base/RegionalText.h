@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QLocale>
 #include <QString>
 #include <QTime>
 #include <cstdint>
@@ -8,6 +9,8 @@
 // Date, time and number texts with the separators of the regional settings (QLocale()), and
 // always with ASCII digits.
 
+// The character a locale puts between hours and minutes; ':' when its format shows none.
+QString TimeSeparator(const QLocale& Locale = QLocale());
 // "dd/mm/yyyy" with the regional date separator in place of each slash.
 QString DateDisplayText(const QDate& Date);
 // "hh:nn:ss" on the 24-hour clock with the regional time separator.
