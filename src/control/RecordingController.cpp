@@ -4,6 +4,7 @@
 #include "audio/uRecorder.h"
 #include "base/RegionalText.h"
 #include "base/uConfig.h"
+#include "control/RecordingNames.h"
 #include "control/RecordingRepair.h"
 #include "data/uData.h"
 #include "soundlib/bass.h"
@@ -12,47 +13,10 @@
 #include <QFileInfo>
 #include <cmath>
 #include <exception>
-#include <filesystem>
 #include <optional>
-#include <system_error>
 #include <utility>
 
 namespace {
-
-const QString ReadyText = QStringLiteral("Klaar.");
-const QString WaitClockText = QStringLiteral("Wachten op interne klok...");
-const QString NothingScheduledText = QStringLiteral("Geen opname gepland voor dit uur.");
-const QString WaitNextHourText = QStringLiteral("Wachten op volgende geplande uur...");
-const QString StoppedText = QStringLiteral("Opname gestopt.");
-const QString NoDeviceText = QStringLiteral("Geen opname-apparaat beschikbaar.");
-const QString ChooseDeviceText =
-    QStringLiteral("Kies een apparaat via Instellingen > Opname-apparaat.");
-
-constexpr int64_t OneGiB = int64_t{1} << 30;
-constexpr int64_t OneMiB = int64_t{1} << 20;
-// After the volume filled up, a new recording waits until this much more is free than when
-// the writes failed.
-constexpr int64_t ResumeFreeBytes = 64 * OneMiB;
-
-QString MegabyteText(int64_t Bytes) {
-    return GroupedNumber(Bytes / OneMiB) + QStringLiteral(" Mb");
-}
-
-QString ClockText(const QDateTime& Moment) {
-    return TimeDisplayText(Moment.toLocalTime().time());
-}
-
-QDateTime HourStart(const QDateTime& Moment) {
-    const QDateTime Local = Moment.toLocalTime();
-    return QDateTime(Local.date(), QTime(Local.time().hour(), 0));
-}
-
-// The bytes one hour of P writes.
-int64_t HourBytes(const TPreset& P) {
-    if (IsEncodedFormat(P.Format))
-        return int64_t{P.Bitrate} * 1000 / 8 * 3600;
-    return int64_t{P.SampleRate} * P.Channels * 2 * 3600;
-}
 
 // Moments are read on the local clock, as the log stores them, whatever zone they carry.
 QDate LocalDate(const QDateTime& Moment) {
@@ -75,10 +39,14 @@ QString OpenLogData() {
     return {};
 }
 
-TRecordingController::TRecordingController(TClock Clock, QObject* Parent)
-    : QObject(Parent), FClock(std::move(Clock)) {
+TRecordingController::TRecordingController(TConfig& Settings, std::unique_ptr<TLogData>& Data,
+                                           TClock Clock, TFreeSpaceProbe Probe)
+    : FSettings(Settings), FData(Data), FClock(std::move(Clock)), FProbe(std::move(Probe)) {
     FStatus.FormatText = ControlText::NoRecording;
 }
+
+TRecordingController::TRecordingController(TClock Clock, TFreeSpaceProbe Probe)
+    : TRecordingController(*Config, LogData, std::move(Clock), std::move(Probe)) {}
 
 TRecordingController::~TRecordingController() = default;
 
@@ -92,13 +60,14 @@ void TRecordingController::Startup() {
     CheckDevice();
     // Without a device the check's own texts stay up: they tell the operator what to do.
     if (FDeviceOK)
-        SetStatus(QString(), LogData ? ReadyText : ControlText::NoDatabase, WaitClockText);
+        SetStatus(QString(), FData ? ControlText::Ready : ControlText::NoDatabase,
+                  ControlText::WaitClock);
     UpdateRecordingState();
     const QDateTime Now = FClock();
     FLastTriggerHour = LocalHour(Now);
     TPreset P;
     std::exception_ptr StartError;
-    if (Config->AutoRecord() && FindScheduledPreset(Now, P)) {
+    if (FSettings.AutoRecord() && FindScheduledPreset(Now, P)) {
         if (FDeviceOK)
             StartError = StartRecordingKeepingFileError(P, Now, ControlText::ByClock);
         if (!IsRecording())
@@ -112,26 +81,19 @@ void TRecordingController::Startup() {
 }
 
 QString TRecordingController::RepairInterrupted() {
-    if (!LogData)
+    if (!FData)
         return {};
     QStringList Repaired;
     try {
-        Repaired = RepairInterruptedRecordings(*LogData);
+        Repaired = RepairInterruptedRecordings(*FData);
     } catch (const std::exception& E) {
         // A failed repair must not keep this run from recording.
-        return QStringLiteral("Herstel van onderbroken opnamen mislukt: %1")
-            .arg(QString::fromUtf8(E.what()));
+        return ControlText::RepairFailed(QString::fromUtf8(E.what()));
     }
     QStringList Names;
     for (const QString& Path : Repaired)
         Names << QFileInfo(Path).fileName();
-    if (Names.size() == 1)
-        return QStringLiteral("Onderbroken opname hersteld: %1").arg(Names.first());
-    if (Names.size() > 1)
-        return QStringLiteral("%1 onderbroken opnamen hersteld: %2")
-            .arg(Names.size())
-            .arg(Names.join(QStringLiteral(", ")));
-    return {};
+    return ControlText::Repaired(Names);
 }
 
 void TRecordingController::Shutdown() {
@@ -150,8 +112,7 @@ void TRecordingController::TimerClockTimer() {
     FStatus.DateText = DateDisplayText(Local.date());
     FStatus.TimeText = TimeDisplayText(Local.time());
     const int64_t FreeBytes = FreeSpaceBytes();
-    FStatus.FreeText =
-        QStringLiteral("Vrije Schijfruimte : ") + MegabyteText(std::max<int64_t>(FreeBytes, 0));
+    FStatus.FreeText = ControlText::FreeSpace(FreeBytes);
     emit ClockChanged();
     ShowWriteError();
     CheckHourTrigger(T, FreeBytes);
@@ -165,23 +126,17 @@ void TRecordingController::TimerClockTimer() {
 void TRecordingController::CheckCapture(const QDateTime& Moment) {
     if (!IsRecording() || FRecorder->CaptureAlive())
         return;
-    StopForRetry(Moment, 0,
-                 QStringLiteral("Apparaat weggevallen om %1, opname bewaard. Nieuwe poging elke "
-                                "%2 seconden...")
-                     .arg(ClockText(Moment))
-                     .arg(RetrySeconds));
+    StopForRetry(Moment, 0, ControlText::CaptureLost(Moment, RetrySeconds));
 }
 
 void TRecordingController::CheckVolumeFull(const QDateTime& Moment, int64_t FreeBytes) {
     // A write that failed with plenty of room left has another cause; that recording is kept
     // as it is until the hour ends, instead of being restarted into the same failure.
-    if (!IsRecording() || FRecorder->WriteError().isEmpty() || FreeBytes < 0 ||
-        FreeBytes >= FreeSpaceNeeded())
+    if (!IsRecording() || FRecorder->WriteError().isEmpty() ||
+        !FreeSpace::Low(FreeBytes, FreeSpaceNeeded()))
         return;
-    const int64_t Awaited = FreeBytes + ResumeFreeBytes;
-    StopForRetry(Moment, Awaited,
-                 QStringLiteral("Schijf vol om %1, opname bewaard. Hervat zodra er %2 vrij is...")
-                     .arg(ClockText(Moment), MegabyteText(Awaited)));
+    const int64_t Awaited = FreeBytes + FreeSpace::ResumeBytes;
+    StopForRetry(Moment, Awaited, ControlText::VolumeFull(Moment, Awaited));
 }
 
 void TRecordingController::StopForRetry(const QDateTime& Moment, int64_t AwaitFreeBytes,
@@ -218,53 +173,50 @@ std::exception_ptr TRecordingController::StopRecordingKeepingError() {
 
 void TRecordingController::PlanRetry(const TPreset& P, const QString& Source,
                                      const QDateTime& Moment, int64_t AwaitFreeBytes) {
-    FRetry = TRetry{P, Source, HourStart(Moment), Moment.addSecs(RetrySeconds), AwaitFreeBytes};
+    FRetry.emplace(P, Source, Moment, AwaitFreeBytes);
 }
 
 void TRecordingController::RetryRecording(const QDateTime& Moment, int64_t FreeBytes) {
     if (!FRetry || IsRecording())
         return;
-    if (HourStart(Moment) != FRetry->HourStart) {
+    if (FRetry->Expired(Moment)) {
         FRetry.reset();
         return;
     }
-    if (Moment < FRetry->Next || FreeBytes < FRetry->AwaitFreeBytes)
+    if (!FRetry->Due(Moment, FreeBytes))
         return;
-    FRetry->Next = Moment.addSecs(RetrySeconds);
+    FRetry->Tried(Moment);
     // A device that was lost is opened afresh; the texts of the loss stay up meanwhile.
     if (!FDeviceOK)
-        FDeviceOK = FRecorder->InitDevice(Config->RecordDevice());
+        FDeviceOK = FRecorder->InitDevice(FSettings.RecordDevice());
     if (!FDeviceOK)
         return;
-    const TRetry Wanted = *FRetry;
+    const TRetryPolicy Wanted = *FRetry;
     try {
         QString FullPath;
-        BeginRecording(Wanted.Preset, Moment, Wanted.Source, FullPath);
+        BeginRecording(Wanted.Preset(), Moment, Wanted.Source(), FullPath);
     } catch (const std::exception& E) {
         // A file error here would otherwise come back as an error box every few seconds.
         const QString Text = QString::fromUtf8(E.what());
         if (Text != FStatus.InfoText)
-            SetStatus(FStatus.FileText, Text, Wanted.Source);
+            SetStatus(FStatus.FileText, Text, Wanted.Source());
     }
 }
 
 void TRecordingController::CheckFreeSpace(int64_t FreeBytes) {
-    const bool Low = FreeBytes >= 0 && FreeBytes < FreeSpaceNeeded();
+    const bool Low = FreeSpace::Low(FreeBytes, FreeSpaceNeeded());
     if (Low != FStatus.FreeSpaceLow) {
         FStatus.FreeSpaceLow = Low;
         emit TroubleChanged();
     }
     if (Low && !FFreeSpaceWarned && FStatus.TroubleText.isEmpty()) {
         FFreeSpaceWarned = true;
-        SetStatus(
-            FStatus.FileText,
-            QStringLiteral("Let op: weinig schijfruimte, minder dan voor een uur opname (%1).")
-                .arg(MegabyteText(FreeSpaceNeeded())),
-            FStatus.SourceText);
+        SetStatus(FStatus.FileText, ControlText::LowSpace(FreeSpaceNeeded()), FStatus.SourceText);
     } else if (!Low && FFreeSpaceWarned) {
         FFreeSpaceWarned = false;
         if (IsRecording())
-            SetStatus(FStatus.FileText, FormatLine(FCurrentPreset), FStatus.SourceText);
+            SetStatus(FStatus.FileText, ControlText::FormatLine(FCurrentPreset),
+                      FStatus.SourceText);
     }
 }
 
@@ -281,21 +233,34 @@ void TRecordingController::UpdateTrouble(const QDateTime& Moment) {
     } else if (FTroubleTicks++ == 0) {
         FTroubleSince = Moment;
     }
-    QString Text;
+    // A stop or a failing write counts from the second tick on; lost audio at once, and for
+    // the rest of the recording: the gap stays in its file.
+    std::optional<TTrouble> Now;
     if (FTroubleTicks > 1) {
-        const QString Since = ClockText(FTroubleSince);
         if (WritesFail)
-            Text = QStringLiteral("Schrijven mislukt sinds %1").arg(Since);
-        else if (FRetry->AwaitFreeBytes > 0)
-            Text = QStringLiteral("Geen opname sinds %1: schijf vol").arg(Since);
+            Now = TTrouble{TTroubleKind::WritesFailing, FTroubleSince,
+                           ControlText::WritesFailingSince(FTroubleSince)};
+        else if (FRetry->WaitsForRoom())
+            Now = TTrouble{TTroubleKind::VolumeFull, FTroubleSince,
+                           ControlText::NoRecordingSince(FTroubleSince, true)};
         else
-            Text = QStringLiteral("Geen opname sinds %1: geen geluid").arg(Since);
+            Now = TTrouble{TTroubleKind::CaptureLost, FTroubleSince,
+                           ControlText::NoRecordingSince(FTroubleSince, false)};
     } else if (FAudioLostAt.isValid()) {
-        // Shown at once and for the rest of the recording: the gap stays in its file.
-        Text = QStringLiteral("Audio verloren om %1: %2 s (schijf te traag)")
-                   .arg(ClockText(FAudioLostAt))
-                   .arg(static_cast<int64_t>(std::ceil(LostSeconds)));
+        Now = TTrouble{TTroubleKind::AudioDropped, FAudioLostAt,
+                       ControlText::AudioLost(FAudioLostAt, LostSeconds)};
     }
+    RaiseTrouble(Now);
+}
+
+void TRecordingController::RaiseTrouble(const std::optional<TTrouble>& Now) {
+    const bool SameKind = Now && FTrouble && Now->Kind == FTrouble->Kind;
+    if (FTrouble && !SameKind)
+        emit TroubleEnded(*FTrouble);
+    const std::optional<TTrouble> Before = std::exchange(FTrouble, Now);
+    if (Now && !SameKind)
+        emit TroubleBegan(*Now);
+    const QString Text = Now ? Now->Text : QString();
     if (Text == FStatus.TroubleText)
         return;
     FStatus.TroubleText = Text;
@@ -321,15 +286,14 @@ void TRecordingController::CheckHourTrigger(const QDateTime& Moment, int64_t Fre
     FRetry.reset();
     TPreset P;
     std::exception_ptr StartError;
-    if (Config->AutoRecord() && FindScheduledPreset(Moment, P)) {
+    if (FSettings.AutoRecord() && FindScheduledPreset(Moment, P)) {
         StartError = StartRecordingKeepingFileError(P, Moment, ControlText::ByClock);
         // On a volume with almost no room left, the retry waits for room to be made.
-        const bool NoRoom = FreeBytes >= 0 && FreeBytes < ResumeFreeBytes;
         if (!IsRecording())
-            PlanRetry(P, ControlText::ByClock, Moment, NoRoom ? FreeBytes + ResumeFreeBytes : 0);
+            PlanRetry(P, ControlText::ByClock, Moment, FreeSpace::AwaitedForStart(FreeBytes));
     } else {
-        SetStatus(QString(), LogData ? NothingScheduledText : ControlText::NoDatabase,
-                  WaitNextHourText);
+        SetStatus(QString(), FData ? ControlText::NothingScheduled : ControlText::NoDatabase,
+                  ControlText::WaitNextHour);
     }
     if (StartError)
         std::rethrow_exception(StartError);
@@ -338,28 +302,20 @@ void TRecordingController::CheckHourTrigger(const QDateTime& Moment, int64_t Fre
 }
 
 bool TRecordingController::FindScheduledPreset(const QDateTime& Moment, TPreset& P) {
-    if (!LogData)
+    if (!FData)
         return false;
-    const int32_t Id = LogData->GetSchedulePreset(LocalDate(Moment).dayOfWeek(), LocalHour(Moment));
+    const int32_t Id = FData->GetSchedulePreset(LocalDate(Moment).dayOfWeek(), LocalHour(Moment));
     if (Id == 0)
         return false;
-    return LogData->GetPreset(Id, P);
+    return FData->GetPreset(Id, P);
 }
 
 int64_t TRecordingController::FreeSpaceBytes() const {
-    // The root folder may not exist before the first recording creates it.
-    std::filesystem::path Folder = Config->RootFolder().toStdString();
-    std::error_code Error;
-    while (!std::filesystem::exists(Folder, Error) && Folder.has_relative_path())
-        Folder = Folder.parent_path();
-    const auto Space = std::filesystem::space(Folder, Error);
-    if (Error)
-        return -1;
-    return static_cast<int64_t>(Space.available);
+    return FProbe(FSettings.RootFolder());
 }
 
 int64_t TRecordingController::FreeSpaceNeeded() const {
-    return std::max(IsRecording() ? HourBytes(FCurrentPreset) : 0, OneGiB);
+    return FreeSpace::Needed(IsRecording() ? std::optional<TPreset>(FCurrentPreset) : std::nullopt);
 }
 
 void TRecordingController::StartRecording(const TPreset& P, const QDateTime& StartedAt,
@@ -372,17 +328,14 @@ void TRecordingController::StartRecording(const TPreset& P, const QDateTime& Sta
         return;
     QString FullPath;
     if (!BeginRecording(P, StartedAt, Source, FullPath))
-        SetStatus(
-            FullPath,
-            QStringLiteral("Kon opname niet starten (BASS fout %1).").arg(BASS_ErrorGetCode()),
-            Source);
+        SetStatus(FullPath, ControlText::StartFailed(BASS_ErrorGetCode()), Source);
 }
 
 bool TRecordingController::BeginRecording(const TPreset& P, const QDateTime& StartedAt,
                                           const QString& Source, QString& FullPath) {
     StopRecording();
     const int32_t Number = NextRecNumber(StartedAt);
-    const QString Folder = RecordingFolder(StartedAt);
+    const QString Folder = RecordingFolder(FSettings.RootFolder(), StartedAt);
     const QString Wanted = RecordingFileName(StartedAt, Number, P.Format);
     FShownWriteError.clear();
     // Only a failed start's own empty file is removed, so that the retry can use its name.
@@ -411,30 +364,32 @@ bool TRecordingController::BeginRecording(const TPreset& P, const QDateTime& Sta
     FFreeSpaceWarned = false;
     FCurrentPreset = P;
     FCurrentSource = Source;
-    if (LogData)
-        FCurrentRecId = LogData->LogRecording(P, StartedAt, Number, FileName, FullPath);
-    SetStatus(FullPath, FormatLine(P), Source);
+    if (FData)
+        FCurrentRecId = FData->LogRecording(P, StartedAt, Number, FileName, FullPath);
+    SetStatus(FullPath, ControlText::FormatLine(P), Source);
     UpdateRecordingState();
+    emit RecordingStarted({FullPath, P.Name, Source, StartedAt, 0});
     return true;
 }
 
 void TRecordingController::StopRecording() {
     if (!IsRecording())
         return;
-    const int64_t Seconds = ElapsedSeconds();
+    int64_t Seconds = ElapsedSeconds();
     const int32_t RecId = std::exchange(FCurrentRecId, 0);
     // The file is completed first: a failing log must not leave it open.
     FRecorder->Stop();
     UpdateRecordingState();
-    if (RecId == 0 || !LogData)
-        return;
     // After a failed write or lost audio the file holds less than the clock says; the log
     // tells what it holds.
-    std::optional<int64_t> Kept;
     if (!FRecorder->WriteError().isEmpty() || FRecorder->DroppedSeconds() > 0)
-        Kept = RecordedDurationSec(FRecorder->CurrentPath(), FCurrentPreset.Format);
-    LogData->SetRecordingDuration(RecId,
-                                  static_cast<int32_t>(std::min(Seconds, Kept.value_or(Seconds))));
+        Seconds = std::min(
+            Seconds,
+            RecordedDurationSec(FRecorder->CurrentPath(), FCurrentPreset.Format).value_or(Seconds));
+    emit RecordingStopped({FRecorder->CurrentPath(), FCurrentPreset.Name, FCurrentSource,
+                           FRecorder->StartedAt(), Seconds});
+    if (RecId != 0 && FData)
+        FData->SetRecordingDuration(RecId, static_cast<int32_t>(Seconds));
 }
 
 int64_t TRecordingController::ElapsedSeconds() const {
@@ -442,56 +397,25 @@ int64_t TRecordingController::ElapsedSeconds() const {
 }
 
 int32_t TRecordingController::NextRecNumber(const QDateTime& Moment) {
-    if (!LogData)
-        return 1;
-    return std::min<int32_t>(LogData->CountRecordingsInHour(Moment) + 1, 9);
-}
-
-QString TRecordingController::RecordingFolder(const QDateTime& Moment) const {
-    const QDate D = LocalDate(Moment);
-    return WithTrailingDelimiter(Config->RootFolder()) +
-           QString::asprintf("%04d/%02d/%02d/", D.year(), D.month(), D.day());
-}
-
-QString TRecordingController::RecordingFileName(const QDateTime& Moment, int32_t Number,
-                                                TAudioFormat Format) {
-    const QDate D = LocalDate(Moment);
-    return QString::asprintf("%02d%02d%04d%02d%d", D.day(), D.month(), D.year(), LocalHour(Moment),
-                             Number) +
-           FormatToExt(Format);
+    return ::NextRecNumber(FData ? FData->CountRecordingsInHour(Moment) : 0);
 }
 
 QString TRecordingController::FreeFileName(const QString& Folder, const QString& FileName,
                                            int& Suffix) {
-    const qsizetype Dot = FileName.lastIndexOf(u'.');
-    const QString Stem = FileName.left(Dot);
-    const QString Extension = FileName.mid(Dot);
     for (;; ++Suffix) {
-        const QString Candidate =
-            Suffix <= 1 ? FileName : QStringLiteral("%1_%2%3").arg(Stem).arg(Suffix).arg(Extension);
+        const QString Candidate = NumberedFileName(FileName, Suffix);
         const QFileInfo Info(Folder + Candidate);
         if (!Info.exists() && !Info.isSymLink())
             return Candidate;
     }
 }
 
-QString TRecordingController::FormatLine(const TPreset& P) {
-    const QString Channels = P.Channels == 2 ? QStringLiteral("Stereo") : QStringLiteral("Mono");
-    if (IsEncodedFormat(P.Format))
-        return QStringLiteral("%1 %2 Kbps, %3 Hz, %4")
-            .arg(FormatToStr(P.Format))
-            .arg(P.Bitrate)
-            .arg(P.SampleRate)
-            .arg(Channels);
-    return QStringLiteral("WAV 16-bit, %1 Hz, %2").arg(P.SampleRate).arg(Channels);
-}
-
 void TRecordingController::CheckDevice() {
     if (!FRecorder)
         return;
-    FDeviceOK = FRecorder->InitDevice(Config->RecordDevice());
+    FDeviceOK = FRecorder->InitDevice(FSettings.RecordDevice());
     if (!FDeviceOK)
-        SetStatus(QString(), NoDeviceText, ChooseDeviceText);
+        SetStatus(QString(), ControlText::NoDevice, ControlText::ChooseDevice);
 }
 
 void TRecordingController::SetStatus(const QString& FileText, const QString& InfoText,
@@ -516,12 +440,12 @@ void TRecordingController::ManualStart() {
     const QDateTime T = FClock();
     TPreset P;
     if (!FindScheduledPreset(T, P)) {
-        if (!LogData) {
+        if (!FData) {
             emit WarningRaised(ControlText::NoDatabasePresets);
             return;
         }
         TPresetList Presets;
-        LogData->LoadPresets(Presets);
+        FData->LoadPresets(Presets);
         if (Presets.isEmpty()) {
             emit WarningRaised(ControlText::NoPresets);
             return;
@@ -534,7 +458,7 @@ void TRecordingController::ManualStart() {
 void TRecordingController::ManualStop() {
     StopRecording();
     FRetry.reset();
-    SetStatus(QString(), StoppedText, WaitClockText);
+    SetStatus(QString(), ControlText::Stopped, ControlText::WaitClock);
 }
 
 bool TRecordingController::IsRecording() const {
@@ -560,8 +484,8 @@ void TRecordingController::RestartRecording(const TSettingsChange& Change) {
     const QString Source = FCurrentSource;
     // The database that logged the recording must take its length before anything stops:
     // when it refuses (locked, full), nothing has changed and the recording goes on.
-    if (FCurrentRecId != 0 && LogData)
-        LogData->SetRecordingDuration(FCurrentRecId, static_cast<int32_t>(ElapsedSeconds()));
+    if (FCurrentRecId != 0 && FData)
+        FData->SetRecordingDuration(FCurrentRecId, static_cast<int32_t>(ElapsedSeconds()));
     std::exception_ptr Error = StopRecordingKeepingError();
     if (!Error) {
         try {

@@ -2,6 +2,10 @@
 
 #include "base/uClock.h"
 #include "base/uTypes.h"
+#include "control/FreeSpacePolicy.h"
+#include "control/RetryPolicy.h"
+#include "control/StatusText.h"
+#include "control/Trouble.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -12,6 +16,8 @@
 #include <memory>
 #include <optional>
 
+class TConfig;
+class TLogData;
 class TRecorder;
 
 // What the main window (or the windowless mode) shows of the controller.
@@ -35,17 +41,6 @@ struct TControlStatus {
     // that recording runs, the audio it lost; empty while recording works.
     QString TroubleText;
 };
-
-// The texts the controller shows; the view and the tests use the same constants.
-namespace ControlText {
-inline const QString NoRecording = QStringLiteral("Geen opname");
-inline const QString ByClock = QStringLiteral("Opname gestart door interne klok");
-inline const QString ByHand = QStringLiteral("Opname handmatig gestart");
-inline const QString NoDatabase = QStringLiteral("Geen database beschikbaar.");
-inline const QString NoPresets = QStringLiteral("Er zijn geen opname-presets gedefinieerd.");
-inline const QString NoDatabasePresets =
-    QStringLiteral("Er is geen database beschikbaar, dus ook geen opname-presets.");
-} // namespace ControlText
 
 // A change of settings made as one step: Apply puts the new values in place, Commit makes
 // them last (saves the settings file), and Revert undoes Apply when Apply or Commit failed.
@@ -71,7 +66,13 @@ QString OpenLogData();
 class TRecordingController : public QObject {
     Q_OBJECT
 public:
-    explicit TRecordingController(TClock Clock = SystemNow, QObject* Parent = nullptr);
+    // Works on Settings and on the database Data holds (empty: none open), which a hand-over
+    // may replace; reads time from Clock and free space from Probe.
+    TRecordingController(TConfig& Settings, std::unique_ptr<TLogData>& Data,
+                         TClock Clock = SystemNow, TFreeSpaceProbe Probe = VolumeFreeBytes);
+    // The same on the program's Config and LogData.
+    explicit TRecordingController(TClock Clock = SystemNow,
+                                  TFreeSpaceProbe Probe = VolumeFreeBytes);
     ~TRecordingController() override;
 
     // The start-up sequence after the database was opened: creates the recorder, repairs the
@@ -98,15 +99,11 @@ public:
     // The free space below which the operator is warned: one hour of the running preset, and
     // never less than 1 GiB.
     int64_t FreeSpaceNeeded() const;
-    static constexpr int RetrySeconds = 5;
+    static constexpr int RetrySeconds = TRetryPolicy::RetrySeconds;
 
     void StartRecording(const TPreset& P, const QDateTime& StartedAt, const QString& Source);
     void StopRecording();
     int32_t NextRecNumber(const QDateTime& Moment);
-    QString RecordingFolder(const QDateTime& Moment) const;
-    static QString RecordingFileName(const QDateTime& Moment, int32_t Number, TAudioFormat Format);
-    // The format line of a recording, for example "MP3 128 Kbps, 44100 Hz, Stereo".
-    static QString FormatLine(const TPreset& P);
     void CheckDevice();
     void SetStatus(const QString& FileText, const QString& InfoText, const QString& SourceText);
     void UpdateRecordingState();
@@ -151,6 +148,13 @@ signals:
     void WarningRaised(const QString& Text);
     // The trouble text or the low free space flag changed.
     void TroubleChanged();
+    // Trouble of a kind began, or the trouble of that kind ended; decided in one place, at
+    // the clock tick.
+    void TroubleBegan(const TTrouble& Trouble);
+    void TroubleEnded(const TTrouble& Trouble);
+    // A recording started (its file, preset and source), or stopped (with the length logged).
+    void RecordingStarted(const TRecordingEvent& Recording);
+    void RecordingStopped(const TRecordingEvent& Recording);
 
 private:
     // A free file name in Folder: FileName itself (Suffix 1), or with "_2", "_3", ... before
@@ -187,19 +191,16 @@ private:
                    int64_t AwaitFreeBytes);
     void CheckFreeSpace(int64_t FreeBytes);
     void UpdateTrouble(const QDateTime& Moment);
+    // Makes Now the trouble in force: raises the events of a kind that began or ended and
+    // updates the status.
+    void RaiseTrouble(const std::optional<TTrouble>& Now);
     // Repairs what an earlier run left cut short and returns the information line's text.
     QString RepairInterrupted();
 
-    // A recording the controller keeps trying to start.
-    struct TRetry {
-        TPreset Preset;
-        QString Source;
-        QDateTime HourStart; // local; retries end with this hour
-        QDateTime Next;
-        int64_t AwaitFreeBytes = 0; // waits until this much is free; 0: waits for the device
-    };
-
+    TConfig& FSettings;
+    std::unique_ptr<TLogData>& FData;
     TClock FClock;
+    TFreeSpaceProbe FProbe;
     std::unique_ptr<TRecorder> FRecorder;
     int32_t FCurrentRecId = 0;
     TPreset FCurrentPreset;
@@ -207,12 +208,13 @@ private:
     bool FDeviceOK = false;
     int32_t FLastTriggerHour = -1;
     QString FShownWriteError;
-    std::optional<TRetry> FRetry;
+    std::optional<TRetryPolicy> FRetry;
     // Consecutive ticks with a dead capture or failing writes, and when they began.
     int FTroubleTicks = 0;
     QDateTime FTroubleSince;
     // The tick that first saw audio of the running recording lost; invalid while none is.
     QDateTime FAudioLostAt;
+    std::optional<TTrouble> FTrouble;
     bool FFreeSpaceWarned = false;
     TControlStatus FStatus;
 };

@@ -1,4 +1,5 @@
 #include "audio/uRecorder.h"
+#include "control/RecordingNames.h"
 #include "support/RecordingFixture.h"
 #include "support/SqlHelpers.h"
 #include "support/WaitUntil.h"
@@ -46,15 +47,17 @@ TEST_F(Recording, NextRecNumberCountsRowsOfTheSameDateAndHour) {
 }
 
 TEST_F(Recording, FolderAndFileNameOfTheStartMoment) {
-    TRecordingController Controller(Clock());
     const QDateTime NewYearsEve = Amsterdam("2026-12-31T22:00:00Z");
-    for (const QString& Root : {Dir.path() + "/Opnames", Dir.path() + "/Opnames/"}) {
-        Config->SetRootFolder(Root);
-        EXPECT_EQ(Controller.RecordingFolder(NewYearsEve), Dir.path() + "/Opnames/2026/12/31/");
-    }
-    EXPECT_EQ(Controller.RecordingFileName(NewYearsEve, 1, afOPUS), "31122026231.opus");
-    EXPECT_EQ(Controller.RecordingFileName(Amsterdam("2026-03-05T23:00:00Z"), 2, afMP3),
-              "06032026002.mp3");
+    for (const QString& Root : {Dir.path() + "/Opnames", Dir.path() + "/Opnames/"})
+        EXPECT_EQ(RecordingFolder(Root, NewYearsEve), Dir.path() + "/Opnames/2026/12/31/");
+    EXPECT_EQ(RecordingFileName(NewYearsEve, 1, afOPUS), "31122026231.opus");
+    EXPECT_EQ(RecordingFileName(Amsterdam("2026-03-05T23:00:00Z"), 2, afMP3), "06032026002.mp3");
+    const std::pair<int, const char*> Numbered[] = {{0, "05032026141.mp3"},
+                                                    {1, "05032026141.mp3"},
+                                                    {2, "05032026141_2.mp3"},
+                                                    {12, "05032026141_12.mp3"}};
+    for (const auto& [Suffix, Name] : Numbered)
+        EXPECT_EQ(NumberedFileName("05032026141.mp3", Suffix), Name) << Suffix;
 }
 
 TEST_F(Recording, FormatLines) {
@@ -74,7 +77,7 @@ TEST_F(Recording, FormatLines) {
         {Preset(afWAV, 8000, 1, 0), "WAV 16-bit, 8000 Hz, Mono"},
     };
     for (const auto& [P, Line] : Cases)
-        EXPECT_EQ(TRecordingController::FormatLine(P), Line);
+        EXPECT_EQ(ControlText::FormatLine(P), Line);
 }
 
 // A start shows file, format line and source, logs one row and enables "Stop opname".

@@ -1,0 +1,84 @@
+#include "control/StatusText.h"
+
+#include "base/RegionalText.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace ControlText {
+
+QString Megabytes(int64_t Bytes) {
+    return GroupedNumber(Bytes / (int64_t{1} << 20)) + QStringLiteral(" Mb");
+}
+
+QString ClockTime(const QDateTime& Moment) {
+    return TimeDisplayText(Moment.toLocalTime().time());
+}
+
+QString FreeSpace(int64_t FreeBytes) {
+    return QStringLiteral("Vrije Schijfruimte : ") + Megabytes(std::max<int64_t>(FreeBytes, 0));
+}
+
+QString FormatLine(const TPreset& P) {
+    const QString Channels = P.Channels == 2 ? QStringLiteral("Stereo") : QStringLiteral("Mono");
+    if (IsEncodedFormat(P.Format))
+        return QStringLiteral("%1 %2 Kbps, %3 Hz, %4")
+            .arg(FormatToStr(P.Format))
+            .arg(P.Bitrate)
+            .arg(P.SampleRate)
+            .arg(Channels);
+    return QStringLiteral("WAV 16-bit, %1 Hz, %2").arg(P.SampleRate).arg(Channels);
+}
+
+QString StartFailed(int SoundLibraryError) {
+    return QStringLiteral("Kon opname niet starten (BASS fout %1).").arg(SoundLibraryError);
+}
+
+QString CaptureLost(const QDateTime& Moment, int RetrySeconds) {
+    return QStringLiteral(
+               "Apparaat weggevallen om %1, opname bewaard. Nieuwe poging elke %2 seconden...")
+        .arg(ClockTime(Moment))
+        .arg(RetrySeconds);
+}
+
+QString VolumeFull(const QDateTime& Moment, int64_t AwaitedBytes) {
+    return QStringLiteral("Schijf vol om %1, opname bewaard. Hervat zodra er %2 vrij is...")
+        .arg(ClockTime(Moment), Megabytes(AwaitedBytes));
+}
+
+QString LowSpace(int64_t NeededBytes) {
+    return QStringLiteral("Let op: weinig schijfruimte, minder dan voor een uur opname (%1).")
+        .arg(Megabytes(NeededBytes));
+}
+
+QString WritesFailingSince(const QDateTime& Since) {
+    return QStringLiteral("Schrijven mislukt sinds %1").arg(ClockTime(Since));
+}
+
+QString NoRecordingSince(const QDateTime& Since, bool VolumeFull) {
+    return QStringLiteral("Geen opname sinds %1: %2")
+        .arg(ClockTime(Since),
+             VolumeFull ? QStringLiteral("schijf vol") : QStringLiteral("geen geluid"));
+}
+
+QString AudioLost(const QDateTime& At, double Seconds) {
+    return QStringLiteral("Audio verloren om %1: %2 s (schijf te traag)")
+        .arg(ClockTime(At))
+        .arg(static_cast<int64_t>(std::ceil(Seconds)));
+}
+
+QString Repaired(const QStringList& FileNames) {
+    if (FileNames.size() == 1)
+        return QStringLiteral("Onderbroken opname hersteld: %1").arg(FileNames.first());
+    if (FileNames.size() > 1)
+        return QStringLiteral("%1 onderbroken opnamen hersteld: %2")
+            .arg(FileNames.size())
+            .arg(FileNames.join(QStringLiteral(", ")));
+    return {};
+}
+
+QString RepairFailed(const QString& Reason) {
+    return QStringLiteral("Herstel van onderbroken opnamen mislukt: %1").arg(Reason);
+}
+
+} // namespace ControlText

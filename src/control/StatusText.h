@@ -1,0 +1,47 @@
+#pragma once
+
+#include "base/uTypes.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+// The texts the controller shows in the status lines; the views and the tests use the same.
+namespace ControlText {
+inline const QString NoRecording = QStringLiteral("Geen opname");
+inline const QString ByClock = QStringLiteral("Opname gestart door interne klok");
+inline const QString ByHand = QStringLiteral("Opname handmatig gestart");
+inline const QString NoDatabase = QStringLiteral("Geen database beschikbaar.");
+inline const QString NoPresets = QStringLiteral("Er zijn geen opname-presets gedefinieerd.");
+inline const QString NoDatabasePresets =
+    QStringLiteral("Er is geen database beschikbaar, dus ook geen opname-presets.");
+inline const QString Ready = QStringLiteral("Klaar.");
+inline const QString WaitClock = QStringLiteral("Wachten op interne klok...");
+inline const QString NothingScheduled = QStringLiteral("Geen opname gepland voor dit uur.");
+inline const QString WaitNextHour = QStringLiteral("Wachten op volgende geplande uur...");
+inline const QString Stopped = QStringLiteral("Opname gestopt.");
+inline const QString NoDevice = QStringLiteral("Geen opname-apparaat beschikbaar.");
+inline const QString ChooseDevice =
+    QStringLiteral("Kies een apparaat via Instellingen > Opname-apparaat.");
+
+// Whole mebibytes with grouped digits, for example "1.024 Mb".
+QString Megabytes(int64_t Bytes);
+// The local time of Moment as the clock shows it.
+QString ClockTime(const QDateTime& Moment);
+// "Vrije Schijfruimte : N Mb"; an unknown amount (-1) shows as 0.
+QString FreeSpace(int64_t FreeBytes);
+// The format line of a recording, for example "MP3 128 Kbps, 44100 Hz, Stereo".
+QString FormatLine(const TPreset& P);
+QString StartFailed(int SoundLibraryError);
+QString CaptureLost(const QDateTime& Moment, int RetrySeconds);
+QString VolumeFull(const QDateTime& Moment, int64_t AwaitedBytes);
+QString LowSpace(int64_t NeededBytes);
+// The trouble texts of the status bar.
+QString WritesFailingSince(const QDateTime& Since);
+QString NoRecordingSince(const QDateTime& Since, bool VolumeFull);
+QString AudioLost(const QDateTime& At, double Seconds);
+// The information line after the start-up repair: empty when nothing was repaired.
+QString Repaired(const QStringList& FileNames);
+QString RepairFailed(const QString& Reason);
+} // namespace ControlText
