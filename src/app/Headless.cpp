@@ -4,12 +4,11 @@
 #include "app/SignalWatcher.h"
 #include "base/ErrorReport.h"
 #include "base/uConfig.h"
-#include "control/RecordingController.h"
+#include "control/RecordingSession.h"
 #include "data/uData.h"
 
 #include <QCoreApplication>
 #include <QStringList>
-#include <QTimer>
 #include <csignal>
 #include <cstdio>
 #include <exception>
@@ -61,7 +60,8 @@ int RunHeadless(int& Argc, char** Argv) {
     if (!Config->Warning().isEmpty())
         WriteLine(stderr, Config->Warning());
 
-    TRecordingController Controller;
+    TRecordingSession Session(*Config, LogData);
+    const TRecordingController& Controller = Session.Controller();
     QObject::connect(&Controller, &TRecordingController::StatusLinesChanged, [&Controller] {
         const TControlStatus& S = Controller.Status();
         QStringList Parts;
@@ -73,22 +73,18 @@ int RunHeadless(int& Argc, char** Argv) {
     QObject::connect(&Controller, &TRecordingController::WarningRaised,
                      [](const QString& Text) { WriteLine(stderr, Text); });
     // Trouble goes to the error stream when it begins, its end to the normal one.
-    QObject::connect(&Controller, &TRecordingController::TroubleChanged,
-                     [&Controller, Shown = QString()]() mutable {
-                         const QString& Trouble = Controller.Status().TroubleText;
-                         if (Trouble == Shown)
-                             return;
-                         if (!Trouble.isEmpty())
-                             WriteLine(stderr, QStringLiteral("Let op: ") + Trouble);
-                         else
-                             WriteLine(stdout, QStringLiteral("Storing opgeheven."));
-                         Shown = Trouble;
-                     });
-    QObject::connect(&Signals, &TSignalWatcher::Received, [&Controller](int Signal) {
+    QObject::connect(&Controller, &TRecordingController::TroubleBegan, [](const TTrouble& T) {
+        WriteLine(stderr, QStringLiteral("Let op: ") + T.Text);
+    });
+    QObject::connect(&Controller, &TRecordingController::TroubleEnded, [&Controller] {
+        if (Controller.Status().TroubleText.isEmpty())
+            WriteLine(stdout, QStringLiteral("Storing opgeheven."));
+    });
+    QObject::connect(&Signals, &TSignalWatcher::Received, [&Session](int Signal) {
         WriteLine(stdout,
                   QStringLiteral("Signaal %1 ontvangen: afsluiten.").arg(SignalName(Signal)));
         try {
-            Controller.Shutdown();
+            Session.Shutdown();
         } catch (const std::exception& E) {
             ReportError(QString::fromUtf8(E.what()));
         }
@@ -96,27 +92,13 @@ int RunHeadless(int& Argc, char** Argv) {
     });
     Signals.Listen();
 
-    const QString DatabaseError = OpenLogData();
-    if (!DatabaseError.isEmpty())
-        ReportError(DatabaseError);
-    try {
-        Controller.Startup();
-    } catch (const std::exception& E) {
-        ReportError(QString::fromUtf8(E.what()));
-    }
-    QTimer TimerClock;
-    TimerClock.setInterval(250);
-    QObject::connect(&TimerClock, &QTimer::timeout, &Controller,
-                     &TRecordingController::TimerClockTimer);
-    TimerClock.start();
-
+    for (const QString& Error : Session.Start())
+        ReportError(Error);
     const int Result = App.exec();
-    TimerClock.stop();
     try {
-        Controller.Shutdown();
+        Session.Shutdown();
     } catch (const std::exception& E) {
         ReportError(QString::fromUtf8(E.what()));
     }
-    LogData.reset();
     return Result;
 }

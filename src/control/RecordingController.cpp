@@ -29,16 +29,6 @@ int LocalHour(const QDateTime& Moment) {
 
 } // namespace
 
-QString OpenLogData() {
-    LogData.reset();
-    try {
-        LogData = std::make_unique<TLogData>(Config->DatabasePath());
-    } catch (const std::exception& E) {
-        return QString::fromUtf8(E.what());
-    }
-    return {};
-}
-
 TRecordingController::TRecordingController(TConfig& Settings, std::unique_ptr<TLogData>& Data,
                                            TClock Clock, TFreeSpaceProbe Probe)
     : FSettings(Settings), FData(Data), FClock(std::move(Clock)), FProbe(std::move(Probe)) {
@@ -254,17 +244,17 @@ void TRecordingController::UpdateTrouble(const QDateTime& Moment) {
 }
 
 void TRecordingController::RaiseTrouble(const std::optional<TTrouble>& Now) {
-    const bool SameKind = Now && FTrouble && Now->Kind == FTrouble->Kind;
-    if (FTrouble && !SameKind)
-        emit TroubleEnded(*FTrouble);
     const std::optional<TTrouble> Before = std::exchange(FTrouble, Now);
+    const bool SameKind = Now && Before && Now->Kind == Before->Kind;
+    const QString Text = Now ? Now->Text : QString();
+    if (Text != FStatus.TroubleText) {
+        FStatus.TroubleText = Text;
+        emit TroubleChanged();
+    }
+    if (Before && !SameKind)
+        emit TroubleEnded(*Before);
     if (Now && !SameKind)
         emit TroubleBegan(*Now);
-    const QString Text = Now ? Now->Text : QString();
-    if (Text == FStatus.TroubleText)
-        return;
-    FStatus.TroubleText = Text;
-    emit TroubleChanged();
 }
 
 void TRecordingController::ShowWriteError() {

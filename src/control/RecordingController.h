@@ -53,10 +53,6 @@ struct TSettingsChange {
 // Runs Apply and Commit; when either throws, runs Revert and throws on.
 void RunSettingsChange(const TSettingsChange& Change);
 
-// Opens the program's database into LogData from Config's database path. Returns the
-// engine's message when that fails; LogData is then empty and the program goes on without.
-QString OpenLogData();
-
 // The recording controller: starts and stops recordings at hour boundaries as the weekly
 // schedule says, by hand, and at start-up; numbers and names the files, logs every recording
 // in LogData (when there is one) and keeps the status the view draws. It owns the recorder.
@@ -149,7 +145,7 @@ signals:
     // The trouble text or the low free space flag changed.
     void TroubleChanged();
     // Trouble of a kind began, or the trouble of that kind ended; decided in one place, at
-    // the clock tick.
+    // the clock tick, after the status shows it.
     void TroubleBegan(const TTrouble& Trouble);
     void TroubleEnded(const TTrouble& Trouble);
     // A recording started (its file, preset and source), or stopped (with the length logged).

@@ -3,6 +3,7 @@
 #include "base/ErrorReport.h"
 #include "base/uConfig.h"
 #include "control/RecordingController.h"
+#include "control/RecordingSession.h"
 #include "data/uData.h"
 #include "ui/LevelMeter.h"
 #include "ui/MessageBoxes.h"
@@ -98,41 +99,39 @@ void ReportError(const std::exception& E) {
 } // namespace
 
 TfrmMain::TfrmMain(TClock Clock, QWidget* Parent)
-    : QMainWindow(Parent), FController(std::make_unique<TRecordingController>(std::move(Clock))) {
+    : QMainWindow(Parent),
+      FSession(std::make_unique<TRecordingSession>(*Config, LogData, std::move(Clock))) {
     setObjectName(QStringLiteral("frmMain"));
     setFont(UiFont(12));
     BuildLayout();
     BuildMenu();
-    TimerClock = new QTimer(this);
-    TimerClock->setObjectName(QStringLiteral("TimerClock"));
-    TimerClock->setInterval(250);
-    connect(TimerClock, &QTimer::timeout, this, &TfrmMain::TimerClockTimer);
     TimerVU = new QTimer(this);
     TimerVU->setObjectName(QStringLiteral("TimerVU"));
     TimerVU->setInterval(50);
     connect(TimerVU, &QTimer::timeout, this, &TfrmMain::TimerVUTimer);
 
-    connect(FController.get(), &TRecordingController::StatusLinesChanged, this,
+    connect(&Controller(), &TRecordingController::StatusLinesChanged, this,
             &TfrmMain::ShowStatusLines);
-    connect(FController.get(), &TRecordingController::RecordingStateChanged, this,
+    connect(&Controller(), &TRecordingController::RecordingStateChanged, this,
             &TfrmMain::ShowRecordingState);
-    connect(FController.get(), &TRecordingController::ClockChanged, this, &TfrmMain::ShowClock);
-    connect(FController.get(), &TRecordingController::WarningRaised, this,
+    connect(&Controller(), &TRecordingController::ClockChanged, this, &TfrmMain::ShowClock);
+    connect(&Controller(), &TRecordingController::WarningRaised, this,
             [this](const QString& Text) { ShowWarning(this, Text); });
-    connect(FController.get(), &TRecordingController::TroubleChanged, this, &TfrmMain::ShowTrouble);
+    connect(&Controller(), &TRecordingController::TroubleChanged, this, &TfrmMain::ShowTrouble);
     FormCreate();
 }
 
 TfrmMain::~TfrmMain() {
-    TimerClock->stop();
     TimerVU->stop();
     try {
-        FController->Shutdown();
+        FSession->Shutdown();
     } catch (const std::exception& E) {
         ReportError(E);
     }
-    FController.reset();
-    LogData.reset();
+}
+
+TRecordingController& TfrmMain::Controller() {
+    return FSession->Controller();
 }
 
 void TfrmMain::BuildLayout() {
@@ -249,22 +248,12 @@ void TfrmMain::FormCreate() {
     else
         resize(Size);
 
-    // Without a database the program goes on: it records nothing by schedule and logs
-    // nothing, and the status lines say so.
-    const QString DatabaseError = OpenLogData();
-    QString StartupError;
-    try {
-        FController->Startup();
-    } catch (const std::exception& E) {
-        StartupError = QString::fromUtf8(E.what());
-    }
-    TimerClock->start();
+    const QStringList Errors = FSession->Start();
     TimerVU->start();
     // Only with the clock running may a box wait for the operator: its loop keeps the hour
     // rule and the retries going meanwhile.
-    for (const QString& Error : {DatabaseError, StartupError})
-        if (!Error.isEmpty())
-            ShowErrorReport(Error);
+    for (const QString& Error : Errors)
+        ShowErrorReport(Error);
 }
 
 void TfrmMain::closeEvent(QCloseEvent* Event) {
@@ -275,7 +264,7 @@ void TfrmMain::closeEvent(QCloseEvent* Event) {
 }
 
 bool TfrmMain::FormCloseQuery() {
-    if (!FController->IsRecording())
+    if (!Controller().IsRecording())
         return true;
     QMessageBox Box(QMessageBox::Question, AppTitle,
                     QStringLiteral("Er is een opname bezig. Toch afsluiten?"),
@@ -292,7 +281,7 @@ bool TfrmMain::FormCloseQuery() {
 void TfrmMain::EndSession() {
     FEnding = true;
     try {
-        FController->Shutdown();
+        FSession->Shutdown();
     } catch (const std::exception& E) {
         ReportError(E);
     }
@@ -300,11 +289,11 @@ void TfrmMain::EndSession() {
 }
 
 void TfrmMain::mnuStartClick() {
-    FController->ManualStart();
+    Controller().ManualStart();
 }
 
 void TfrmMain::mnuStopClick() {
-    FController->ManualStop();
+    Controller().ManualStop();
 }
 
 void TfrmMain::mnuExitClick() {
@@ -331,26 +320,14 @@ void TfrmMain::mnuDeviceClick() {
     TfrmDevice Dialog(this);
     if (Dialog.exec() != QDialog::Accepted)
         return;
-    const int32_t Previous = Config->RecordDevice();
-    const int32_t Chosen = Dialog.SelectedDevice();
-    // A running recording moves to the chosen device at once: it is stopped and logged, and
-    // the same preset starts again on the reopened device.
-    FController->RestartRecording({[this, Chosen] {
-                                       Config->SetRecordDevice(Chosen);
-                                       FController->CheckDevice();
-                                   },
-                                   [] { Config->Save(); },
-                                   [this, Previous] {
-                                       Config->SetRecordDevice(Previous);
-                                       FController->CheckDevice();
-                                   }});
+    FSession->ChangeDevice(Dialog.SelectedDevice());
 }
 
 void TfrmMain::mnuSettingsClick() {
     // A recording running while the database changes is logged in the old one and goes on,
     // under a new row, in the new one.
-    TfrmSettings Dialog(
-        this, [this](const TSettingsChange& Change) { FController->RestartRecording(Change); });
+    TfrmSettings Dialog(this,
+                        [this](const TSettingsChange& Change) { FSession->HandOver(Change); });
     Dialog.exec();
 }
 
@@ -360,13 +337,13 @@ void TfrmMain::mnuAboutClick() {
 }
 
 void TfrmMain::TimerClockTimer() {
-    FController->TimerClockTimer();
+    Controller().TimerClockTimer();
 }
 
 void TfrmMain::TimerVUTimer() {
     float L = 0.0f;
     float R = 0.0f;
-    const bool HaveReading = FController->GetLevels(L, R);
+    const bool HaveReading = Controller().GetLevels(L, R);
     FMeterL = MeterStep(FMeterL, HaveReading, L);
     FMeterR = MeterStep(FMeterR, HaveReading, R);
     pbMeters->update();
@@ -380,21 +357,21 @@ void TfrmMain::pbMetersPaint(QPainter& Canvas) {
 }
 
 void TfrmMain::ShowStatusLines() {
-    const TControlStatus& S = FController->Status();
+    const TControlStatus& S = Controller().Status();
     lblFile->setText(S.FileText);
     lblInfo->setText(S.InfoText);
     lblSource->setText(S.SourceText);
 }
 
 void TfrmMain::ShowRecordingState() {
-    const TControlStatus& S = FController->Status();
+    const TControlStatus& S = Controller().Status();
     lblFormat->setText(S.FormatText);
     mnuStart->setEnabled(S.StartEnabled);
     mnuStop->setEnabled(S.StopEnabled);
 }
 
 void TfrmMain::ShowClock() {
-    const TControlStatus& S = FController->Status();
+    const TControlStatus& S = Controller().Status();
     lblDate->setText(S.DateText);
     lblDate->adjustSize();
     lblTime->setText(S.TimeText);
@@ -403,7 +380,7 @@ void TfrmMain::ShowClock() {
 }
 
 void TfrmMain::ShowTrouble() {
-    const TControlStatus& S = FController->Status();
+    const TControlStatus& S = Controller().Status();
     lblTrouble->setText(S.TroubleText);
     lblTrouble->setVisible(!S.TroubleText.isEmpty());
     lblFree->setStyleSheet(S.FreeSpaceLow ? AlarmStyle : QString());

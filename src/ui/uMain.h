@@ -10,6 +10,7 @@ class QLabel;
 class QPainter;
 class QTimer;
 class TRecordingController;
+class TRecordingSession;
 
 // The program's main window: date, time, the two level meters, the running recording, the
 // free disk space and the menus. It owns the recording controller and the database (LogData)
@@ -24,7 +25,7 @@ public:
     // then the database.
     ~TfrmMain() override;
 
-    TRecordingController& Controller() { return *FController; }
+    TRecordingController& Controller();
     // Whether the window may close: asks "Er is een opname bezig. Toch afsluiten?" while a
     // recording runs ("Neen" is the default answer).
     bool FormCloseQuery();
@@ -62,7 +63,7 @@ private:
     void ShowClock();
     void ShowTrouble();
 
-    std::unique_ptr<TRecordingController> FController;
+    std::unique_ptr<TRecordingSession> FSession;
     float FMeterL = 0.0f;
     float FMeterR = 0.0f;
     bool FEnding = false;
@@ -82,6 +83,5 @@ private:
     QLabel* lblTrouble = nullptr;
     QAction* mnuStart = nullptr;
     QAction* mnuStop = nullptr;
-    QTimer* TimerClock = nullptr;
     QTimer* TimerVU = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "audio/uRecorder.h"
 #include "control/RecordingNames.h"
+#include "control/RecordingSession.h"
 #include "support/RecordingFixture.h"
 #include "support/SqlHelpers.h"
 #include "support/WaitUntil.h"
@@ -316,13 +317,13 @@ TEST_F(Recording, WithoutDatabaseNothingIsLoggedAndNothingFails) {
     Controller.Shutdown();
 }
 
-TEST_F(Recording, OpenLogDataReportsTheEnginesMessage) {
+TEST_F(Recording, OpenDatabaseReportsTheEnginesMessage) {
     Config->SetDatabasePath(QStringLiteral("/proc/geen-map/Vantor2026.sqlite"));
-    const QString Error = OpenLogData();
+    const QString Error = OpenDatabase(*Config, LogData);
     EXPECT_FALSE(Error.isEmpty());
     EXPECT_EQ(LogData, nullptr);
     Config->SetDatabasePath(Dir.path() + "/Vantor2026.sqlite");
-    EXPECT_EQ(OpenLogData(), "");
+    EXPECT_EQ(OpenDatabase(*Config, LogData), "");
     EXPECT_NE(LogData, nullptr);
 }
 

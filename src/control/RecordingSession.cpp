@@ -1,0 +1,84 @@
+#include "control/RecordingSession.h"
+
+#include "base/uConfig.h"
+#include "data/uData.h"
+
+#include <exception>
+#include <utility>
+
+QString OpenDatabase(const TConfig& Settings, std::unique_ptr<TLogData>& Data) {
+    Data.reset();
+    try {
+        Data = std::make_unique<TLogData>(Settings.DatabasePath());
+    } catch (const std::exception& E) {
+        return QString::fromUtf8(E.what());
+    }
+    return {};
+}
+
+TRecordingSession::TRecordingSession(TConfig& Settings, std::unique_ptr<TLogData>& Data,
+                                     TClock Clock, TFreeSpaceProbe Probe)
+    : FSettings(Settings), FData(Data),
+      FController(Settings, Data, std::move(Clock), std::move(Probe)) {
+    FTick.setInterval(TickMilliseconds);
+    connect(&FTick, &QTimer::timeout, &FController, &TRecordingController::TimerClockTimer);
+}
+
+TRecordingSession::~TRecordingSession() {
+    try {
+        Shutdown();
+    } catch (const std::exception&) {
+        // Nobody is left to tell: the length stays 0 and the next start repairs it.
+    }
+}
+
+QStringList TRecordingSession::Start() {
+    QStringList Errors;
+    // Without a database the run goes on: it records nothing by schedule and logs nothing,
+    // and the status lines say so.
+    if (const QString Error = OpenDatabase(FSettings, FData); !Error.isEmpty())
+        Errors << Error;
+    FRunning = true;
+    try {
+        FController.Startup();
+    } catch (const std::exception& E) {
+        Errors << QString::fromUtf8(E.what());
+    }
+    FTick.start();
+    return Errors;
+}
+
+void TRecordingSession::Shutdown() {
+    if (!FRunning)
+        return;
+    FRunning = false;
+    FTick.stop();
+    std::exception_ptr Error;
+    try {
+        FController.Shutdown();
+    } catch (...) {
+        Error = std::current_exception();
+    }
+    FData.reset();
+    if (Error)
+        std::rethrow_exception(Error);
+}
+
+void TRecordingSession::ChangeDevice(int32_t Device) {
+    const int32_t Previous = FSettings.RecordDevice();
+    // A running recording moves to the chosen device at once: it is stopped and logged, and
+    // the same preset starts again on the reopened device.
+    FController.RestartRecording({[this, Device] {
+                                      FSettings.SetRecordDevice(Device);
+                                      FController.CheckDevice();
+                                  },
+                                  [this] { FSettings.Save(); },
+                                  [this, Previous] {
+                                      FSettings.SetRecordDevice(Previous);
+                                      FController.CheckDevice();
+                                  }});
+}
+
+void TRecordingSession::HandOver(const TSettingsChange& Change) {
+    FController.RestartRecording(Change);
+}

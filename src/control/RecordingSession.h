@@ -1,0 +1,61 @@
+#pragma once
+
+#include "base/uClock.h"
+#include "control/FreeSpacePolicy.h"
+#include "control/RecordingController.h"
+
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+#include <cstdint>
+#include <memory>
+
+class TConfig;
+class TLogData;
+
+// Opens the database Settings names into Data; the engine's message when that fails (Data is
+// then empty and the run goes on without a database).
+QString OpenDatabase(const TConfig& Settings, std::unique_ptr<TLogData>& Data);
+
+// One run of the recorder, the same under the window and without one: it opens the database
+// the settings name, owns the recording controller and its clock tick, and runs the start-up,
+// the shutdown and the hand-overs to another capture device or another database. The views
+// show the controller's status and events and forward the operator's commands; nothing else.
+//
+// Everything runs on the user-interface thread. An error of a tick reaches the application's
+// error trap (the error box, or standard error without a window).
+class TRecordingSession : public QObject {
+    Q_OBJECT
+public:
+    // Works on Settings and on the database slot Data (the program's Config and LogData).
+    TRecordingSession(TConfig& Settings, std::unique_ptr<TLogData>& Data, TClock Clock = SystemNow,
+                      TFreeSpaceProbe Probe = VolumeFreeBytes);
+    // Shuts down when that was not done.
+    ~TRecordingSession() override;
+
+    static constexpr int TickMilliseconds = 250;
+
+    // Opens the database, runs the controller's start-up and starts the clock tick. Returns
+    // the errors to report (a database that would not open, a failed start-up), in that
+    // order; the run goes on either way.
+    QStringList Start();
+    // Stops the tick and a running recording (its duration is logged), releases the recorder
+    // and then the database. An error of logging the duration propagates after all of it.
+    void Shutdown();
+
+    // The capture device Device from now on, as one step: settings file written only after
+    // the switch; on any failure the device, the settings and the database stay as they
+    // were, a stopped recording starts again, and the error propagates.
+    void ChangeDevice(int32_t Device);
+    // Another database (or other settings) under a running recording, by the same rules.
+    void HandOver(const TSettingsChange& Change);
+
+    TRecordingController& Controller() { return FController; }
+
+private:
+    TConfig& FSettings;
+    std::unique_ptr<TLogData>& FData;
+    TRecordingController FController;
+    QTimer FTick;
+    bool FRunning = false;
+};
