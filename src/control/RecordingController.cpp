@@ -199,7 +199,8 @@ void TRecordingController::CheckFreeSpace(int64_t FreeBytes) {
         FStatus.FreeSpaceLow = Low;
         emit TroubleChanged();
     }
-    if (Low && !FFreeSpaceWarned && FStatus.TroubleText.isEmpty()) {
+    // A stop for lack of room says more than the warning would.
+    if (Low && !FFreeSpaceWarned && FStatus.TroubleText.isEmpty() && !FRetry) {
         FFreeSpaceWarned = true;
         SetStatus(FStatus.FileText, ControlText::LowSpace(FreeSpaceNeeded()), FStatus.SourceText);
     } else if (!Low && FFreeSpaceWarned) {
