@@ -382,7 +382,9 @@ TEST_F(Recorder, AFailingEncoderWriteShowsInWriteError) {
 // its file lacks (counted in the file from the gaps in a running frame counter). The next
 // recording continues the same capture and starts without a loss of its own.
 TEST_F(Recorder, AudioDroppedBehindAStalledDiskIsCountedExactly) {
-    soundlib::InstallScriptedBackend({.Signal = soundlib::CounterSignal(), .Speed = 40});
+    // Fast enough to fill the ring soon, slow enough for a recording thread under the thread
+    // sanitizer to keep up once it runs again.
+    soundlib::InstallScriptedBackend({.Signal = soundlib::CounterSignal(), .Speed = 16});
     constexpr int FrameBytes = 4;
     constexpr int Rate = 8000;
     const QString Path = PathOf("stalled.wav");
@@ -391,7 +393,7 @@ TEST_F(Recorder, AudioDroppedBehindAStalledDiskIsCountedExactly) {
     {
         TRecordingThreadStall Stall;
         ASSERT_TRUE(Stall.Started());
-        // At 40 times real time the ring's 32 s are full in under a second.
+        // At 16 times real time the ring's 32 s are full in two seconds.
         ASSERT_TRUE(WaitUntil([&] { return R.DroppedSeconds() > 2; }, 5s));
     }
     // Once more than the ring holds has reached the file, the backlog is written.
