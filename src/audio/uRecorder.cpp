@@ -1,5 +1,6 @@
 #include "audio/uRecorder.h"
 
+#include "audio/WavFormat.h"
 #include "base/SystemReason.h"
 #include "soundlib/CaptureBackend.h"
 #include "soundlib/Encoder.h"
@@ -13,18 +14,6 @@
 #include <cstdlib>
 
 namespace {
-
-constexpr int64_t WavHeaderBytes = 44;
-
-void PutLe16(uint8_t* To, uint16_t Value) {
-    To[0] = static_cast<uint8_t>(Value);
-    To[1] = static_cast<uint8_t>(Value >> 8);
-}
-
-void PutLe32(uint8_t* To, uint32_t Value) {
-    PutLe16(To, static_cast<uint16_t>(Value));
-    PutLe16(To + 2, static_cast<uint16_t>(Value >> 16));
-}
 
 QString WriteFailure(const QString& Path, int Errno) {
     return QStringLiteral("Kan niet schrijven naar bestand %1: %2")
@@ -202,20 +191,9 @@ double TRecorder::DroppedSeconds() const {
 }
 
 void TRecorder::WriteWavHeader(int32_t Channels, int32_t SampleRate) {
-    const auto BlockAlign = static_cast<uint16_t>(Channels * 2);
-    uint8_t Header[WavHeaderBytes] = {};
-    std::copy_n("RIFF", 4, Header);
-    PutLe32(Header + 4, 36);
-    std::copy_n("WAVEfmt ", 8, Header + 8);
-    PutLe32(Header + 16, 16);
-    PutLe16(Header + 20, 1);
-    PutLe16(Header + 22, static_cast<uint16_t>(Channels));
-    PutLe32(Header + 24, static_cast<uint32_t>(SampleRate));
-    PutLe32(Header + 28, static_cast<uint32_t>(SampleRate) * BlockAlign);
-    PutLe16(Header + 32, BlockAlign);
-    PutLe16(Header + 34, 16);
-    std::copy_n("data", 4, Header + 36);
-    if (FWavFile->Write(Header, sizeof Header) != sizeof Header) {
+    const TWavHeader Header =
+        MakeWavHeader({static_cast<uint16_t>(Channels), static_cast<uint32_t>(SampleRate)}, 0);
+    if (FWavFile->Write(Header.data(), Header.size()) != Header.size()) {
         const int Errno = FWavFile->Errno();
         FWavFile.reset();
         throw EFileError(WriteFailure(FCurrentPath, Errno).toStdString());
@@ -241,11 +219,8 @@ void TRecorder::AppendWav(const void* Buffer, DWORD Length) {
 void TRecorder::FinishWavFile() {
     if (!FWavFile)
         return;
-    uint8_t Size[4];
-    PutLe32(Size, static_cast<uint32_t>(FWavBytes) + 36);
-    FWavFile->WriteAt(4, Size, sizeof Size);
-    PutLe32(Size, static_cast<uint32_t>(FWavBytes));
-    FWavFile->WriteAt(40, Size, sizeof Size);
+    for (const TWavSizeField& Field : WavSizeFields(FWavBytes))
+        FWavFile->WriteAt(Field.Offset, Field.Bytes.data(), Field.Bytes.size());
     const bool Closed = FWavFile->Close();
     if (!Closed && FWavErrno.load(std::memory_order_relaxed) == 0)
         FWavErrno.store(FWavFile->Errno(), std::memory_order_release);
