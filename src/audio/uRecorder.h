@@ -6,7 +6,6 @@
 
 #include <QDateTime>
 #include <QString>
-#include <QVector>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -104,12 +103,3 @@ private:
 };
 
 BOOL RecordCallback(HRECORD Handle, const void* Buffer, DWORD Length, void* User);
-
-struct TDeviceEntry {
-    QString Text;
-    int32_t Value = 0;
-};
-using TDeviceList = QVector<TDeviceEntry>;
-
-// Clears List and fills it with every recording device, in device-number order.
-void ListRecordDevices(TDeviceList& List);

@@ -1,6 +1,6 @@
 #include "support/PulseTestServer.h"
 
-#include "audio/uRecorder.h"
+#include "audio/DeviceList.h"
 
 #include <gtest/gtest.h>
 
