@@ -45,12 +45,18 @@ public:
     uint64_t DroppedBytes() const;
 
     bool HasEncoder() const;
+    // Any thread, without waiting: whether a write of the attached encoder failed. (Its lock
+    // may be held by a write that hangs on a stalled disk.)
+    bool EncoderFailed() const { return FEncoderFailed.load(std::memory_order_relaxed); }
     // Attaches the channel's one encoder. An encoder attached within PrerollTime of the start
     // begins with everything the channel delivered so far.
     void AttachEncoder(std::unique_ptr<TEncoder> Encoder);
     std::unique_ptr<TEncoder> DetachEncoder();
 
 private:
+    // With the lock held.
+    void Encode(const int16_t* Samples, size_t Frames);
+
     const HRECORD FHandle;
     const TCaptureFormat FFormat;
     RECORDPROC* const FProc;
@@ -62,6 +68,7 @@ private:
     std::unique_ptr<TCaptureStream> FStream;
     const uint64_t FDroppedBefore;
     std::unique_ptr<TEncoder> FEncoder;
+    std::atomic<bool> FEncoderFailed{false};
     std::atomic<bool> FStopped{false};
     // What was delivered before the first encoder came, during the first PrerollTime.
     const TSteadyTime FStarted;

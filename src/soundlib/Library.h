@@ -56,10 +56,6 @@ private:
         uint64_t DeviceGeneration = 0;
         TSteadyTime Until;
     };
-    struct TEncoderEntry {
-        std::shared_ptr<TChannel> Channel;
-        const TEncoder* Encoder;
-    };
 
     static bool OnRecordingThread();
     TCaptureBackend& Backend();
@@ -80,7 +76,7 @@ private:
     // Shared with the recording thread; never held while a channel's lock is taken.
     std::mutex FMutex;
     std::map<DWORD, std::shared_ptr<TChannel>> FChannels;
-    std::map<DWORD, TEncoderEntry> FEncoders;
+    std::map<DWORD, std::shared_ptr<TChannel>> FEncoders; // each encoder's channel
     TLinger FLinger;
     bool FQuit = false;
     std::thread FThread;
