@@ -74,7 +74,6 @@ bool TRecorder::Start(const TPreset& P, const QString& FullPath) {
     FDroppedBytes = 0;
     FCurrentPath = FullPath;
     FWavBytes = 0;
-    FEncoder = 0;
     FLevelL.store(0.0f, std::memory_order_relaxed);
     FLevelR.store(0.0f, std::memory_order_relaxed);
     FWavErrno.store(0, std::memory_order_relaxed);
@@ -94,20 +93,22 @@ bool TRecorder::Start(const TPreset& P, const QString& FullPath) {
         WriteWavHeader(P.Channels, P.SampleRate);
     }
 
-    FRChan = BASS_RecordStart(static_cast<DWORD>(P.SampleRate), static_cast<DWORD>(P.Channels), 0,
-                              RecordCallback, this);
-    if (FRChan == 0) {
+    FChannel = TRecordChannel(BASS_RecordStart(
+        static_cast<DWORD>(P.SampleRate), static_cast<DWORD>(P.Channels), 0, RecordCallback, this));
+    if (!FChannel) {
         if (FWavFile) {
             FWavFile->Close();
             FWavFile.reset();
         }
         return false;
     }
-    if (IsEncodedFormat(FFormat) && !StartEncoder(P, FullPath)) {
-        FNameTaken = soundlib::LastEncodeFileErrno() == EEXIST;
-        BASS_ChannelStop(FRChan);
-        FRChan = 0;
-        return false;
+    if (IsEncodedFormat(FFormat)) {
+        FEncoder = StartEncoder(P, FullPath);
+        if (!FEncoder) {
+            FNameTaken = soundlib::LastEncodeFileErrno() == EEXIST;
+            FChannel.Close();
+            return false;
+        }
     }
     FLeftEmptyFile = false;
     FStartedAt = FClock();
@@ -115,45 +116,31 @@ bool TRecorder::Start(const TPreset& P, const QString& FullPath) {
     return true;
 }
 
-bool TRecorder::StartEncoder(const TPreset& P, const QString& FullPath) {
-    QString Options;
-    if (P.Format == afMP3 || P.Format == afOGG)
-        Options = QStringLiteral("-b %1").arg(P.Bitrate);
-    else if (P.Format == afOPUS)
-        Options = QStringLiteral("--bitrate %1").arg(P.Bitrate);
-    const QByteArray Text = Options.toLocal8Bit();
+TEncoderHandle TRecorder::StartEncoder(const TPreset& P, const QString& FullPath) {
     const QByteArray Path = FullPath.toUtf8();
+    const auto StartWith = [&](auto* StartFile, const QString& Options) {
+        return TEncoderHandle(StartFile(FChannel.Get(), Options.toLocal8Bit().constData(),
+                                        BASS_UNICODE, Path.constData()));
+    };
     switch (P.Format) {
     case afMP3:
-        FEncoder =
-            BASS_Encode_MP3_StartFile(FRChan, Text.constData(), BASS_UNICODE, Path.constData());
-        break;
+        return StartWith(BASS_Encode_MP3_StartFile, QStringLiteral("-b %1").arg(P.Bitrate));
     case afOGG:
-        FEncoder =
-            BASS_Encode_OGG_StartFile(FRChan, Text.constData(), BASS_UNICODE, Path.constData());
-        break;
+        return StartWith(BASS_Encode_OGG_StartFile, QStringLiteral("-b %1").arg(P.Bitrate));
     case afOPUS:
-        FEncoder =
-            BASS_Encode_OPUS_StartFile(FRChan, Text.constData(), BASS_UNICODE, Path.constData());
+        return StartWith(BASS_Encode_OPUS_StartFile, QStringLiteral("--bitrate %1").arg(P.Bitrate));
+    case afWAV:
         break;
-    default:
-        FEncoder = 0;
     }
-    return FEncoder != 0;
+    return TEncoderHandle();
 }
 
 void TRecorder::Stop() {
     if (FState != rsRecording)
         return;
-    if (FRChan != 0) {
-        FDroppedBytes = soundlib::ChannelDroppedBytes(FRChan); // unknown once stopped
-        BASS_ChannelStop(FRChan);
-        FRChan = 0;
-    }
-    if (FEncoder != 0) {
-        FEncodeFailed = !BASS_Encode_Stop(FEncoder);
-        FEncoder = 0;
-    }
+    FDroppedBytes = soundlib::ChannelDroppedBytes(FChannel.Get()); // unknown once stopped
+    FChannel.Close();
+    FEncodeFailed = !FEncoder.Close();
     if (FFormat == afWAV)
         FinishWavFile();
     FLevelL.store(0.0f, std::memory_order_relaxed);
@@ -172,21 +159,21 @@ bool TRecorder::GetLevels(float& L, float& R) const {
 }
 
 bool TRecorder::CaptureAlive() const {
-    return FState == rsRecording && BASS_ChannelIsActive(FRChan) == BASS_ACTIVE_PLAYING;
+    return FState == rsRecording && BASS_ChannelIsActive(FChannel.Get()) == BASS_ACTIVE_PLAYING;
 }
 
 QString TRecorder::WriteError() const {
     if (const int Errno = FWavErrno.load(std::memory_order_acquire); Errno != 0)
         return WriteFailure(FCurrentPath, Errno);
     const bool EncoderFailed =
-        FEncodeFailed || (FEncoder != 0 && BASS_Encode_IsActive(FEncoder) == BASS_ACTIVE_STOPPED);
+        FEncodeFailed || (FEncoder && BASS_Encode_IsActive(FEncoder.Get()) == BASS_ACTIVE_STOPPED);
     return EncoderFailed ? QStringLiteral("Kan niet schrijven naar bestand %1").arg(FCurrentPath)
                          : QString();
 }
 
 double TRecorder::DroppedSeconds() const {
     const uint64_t Bytes =
-        FState == rsRecording ? soundlib::ChannelDroppedBytes(FRChan) : FDroppedBytes;
+        FState == rsRecording ? soundlib::ChannelDroppedBytes(FChannel.Get()) : FDroppedBytes;
     return FBytesPerSecond > 0 ? static_cast<double>(Bytes) / FBytesPerSecond : 0.0;
 }
 

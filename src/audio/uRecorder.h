@@ -1,8 +1,8 @@
 #pragma once
 
+#include "audio/SoundHandle.h"
 #include "base/uClock.h"
 #include "base/uTypes.h"
-#include "soundlib/bass.h"
 
 #include <QDateTime>
 #include <QString>
@@ -70,15 +70,14 @@ private:
     void WriteWavHeader(int32_t Channels, int32_t SampleRate);
     // Writes the final sizes and closes the file; a failure is kept for WriteError.
     void FinishWavFile();
-    bool StartEncoder(const TPreset& P, const QString& FullPath);
+    // The encoder of P's format on the channel, writing FullPath; empty when it did not start.
+    TEncoderHandle StartEncoder(const TPreset& P, const QString& FullPath);
     // Capture thread: appends one block to the WAV file.
     void AppendWav(const void* Buffer, DWORD Length);
 
     bool FInited = false;
     bool FRecInited = false;
     int32_t FDevice = -1;
-    HRECORD FRChan = 0;
-    HENCODE FEncoder = 0;
     std::unique_ptr<soundlib::TOutputFile> FWavFile;
     int64_t FWavBytes = 0; // written by the capture thread while the channel runs
     TAudioFormat FFormat = afWAV;
@@ -100,6 +99,9 @@ private:
     bool FLeftEmptyFile = false;
     // What the capture of the last recording dropped, counted when it stopped.
     uint64_t FDroppedBytes = 0;
+    // Declared after everything the callback touches, so that they outlive the channel.
+    TEncoderHandle FEncoder;
+    TRecordChannel FChannel;
 };
 
 BOOL RecordCallback(HRECORD Handle, const void* Buffer, DWORD Length, void* User);
