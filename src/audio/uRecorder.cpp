@@ -64,8 +64,11 @@ bool TRecorder::Start(const TPreset& P, const QString& FullPath) {
         Stop();
     FNameTaken = false;
     FLeftEmptyFile = false;
-    if (!FRecInited && !InitDevice(FDevice))
+    FStartError = 0;
+    if (!FRecInited && !InitDevice(FDevice)) {
+        FStartError = BASS_ErrorGetCode();
         return false;
+    }
     QDir().mkpath(QFileInfo(FullPath).path()); // a failure shows when the file is created
 
     FFormat = P.Format;
@@ -96,6 +99,7 @@ bool TRecorder::Start(const TPreset& P, const QString& FullPath) {
     FChannel = TRecordChannel(BASS_RecordStart(
         static_cast<DWORD>(P.SampleRate), static_cast<DWORD>(P.Channels), 0, RecordCallback, this));
     if (!FChannel) {
+        FStartError = BASS_ErrorGetCode();
         if (FWavFile) {
             FWavFile->Close();
             FWavFile.reset();
@@ -105,6 +109,7 @@ bool TRecorder::Start(const TPreset& P, const QString& FullPath) {
     if (IsEncodedFormat(FFormat)) {
         FEncoder = StartEncoder(P, FullPath);
         if (!FEncoder) {
+            FStartError = BASS_ErrorGetCode();
             FNameTaken = soundlib::LastEncodeFileErrno() == EEXIST;
             FChannel.Close();
             return false;

@@ -38,7 +38,7 @@ public:
     void FreeDevice();
     // True when the recording runs. False when a file named FullPath exists already
     // (NameTaken; that file is left as it is) or the capture or the encoder does not start
-    // (BASS_ErrorGetCode). Throws EFileError when the WAV file cannot be created or written.
+    // (StartError). Throws EFileError when the WAV file cannot be created or written.
     bool Start(const TPreset& P, const QString& FullPath);
     void Stop();
     bool GetLevels(float& L, float& R) const;
@@ -51,6 +51,9 @@ public:
     bool NameTaken() const { return FNameTaken; }
     // After a failed Start: it created the WAV file itself and left it without audio.
     bool LeftEmptyFile() const { return FLeftEmptyFile; }
+    // The sound library's error code (BASS_ERROR_*) of why the last Start failed; 0 after a
+    // start that runs, and after one that failed on the WAV file itself.
+    int StartError() const { return FStartError; }
     // While recording: false once the capture died (sound server or device lost); the recording
     // then gets no more audio until it is stopped and started again.
     bool CaptureAlive() const;
@@ -97,6 +100,7 @@ private:
     bool FEncodeFailed = false;
     bool FNameTaken = false;
     bool FLeftEmptyFile = false;
+    int FStartError = 0;
     // What the capture of the last recording dropped, counted when it stopped.
     uint64_t FDroppedBytes = 0;
     // Declared after everything the callback touches, so that they outlive the channel.

@@ -374,7 +374,7 @@ void TRecordingController::StartRecording(const TPreset& P, const QDateTime& Sta
     if (!BeginRecording(P, StartedAt, Source, FullPath))
         SetStatus(
             FullPath,
-            QStringLiteral("Kon opname niet starten (BASS fout %1).").arg(BASS_ErrorGetCode()),
+            QStringLiteral("Kon opname niet starten (BASS fout %1).").arg(FRecorder->StartError()),
             Source);
 }
 

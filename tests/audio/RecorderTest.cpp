@@ -208,6 +208,7 @@ TEST_F(Recorder, StartWithAnUnusableDeviceCreatesNothing) {
     TRecorder R;
     EXPECT_FALSE(R.Start(Preset(afWAV, 44100, 2), PathOf("2026/03/05/x.wav")));
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_DRIVER);
+    EXPECT_EQ(R.StartError(), BASS_ERROR_DRIVER);
     EXPECT_EQ(R.State(), rsIdle);
     EXPECT_FALSE(QFileInfo::exists(PathOf("2026")));
 }
@@ -217,6 +218,8 @@ TEST_F(Recorder, AFailingCaptureStartLeavesAnEmptyWavFile) {
     TRecorder R;
     EXPECT_FALSE(R.Start(Preset(afWAV, 44100, 2), PathOf("empty.wav")));
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_NOTAVAIL);
+    BASS_ChannelIsActive(12345);
+    EXPECT_EQ(R.StartError(), BASS_ERROR_NOTAVAIL) << "later calls leave it as it is";
     EXPECT_EQ(R.State(), rsIdle);
     EXPECT_EQ(SizeOf(PathOf("empty.wav")), 44);
     ExpectCompleteWav(PathOf("empty.wav"));
@@ -232,8 +235,10 @@ TEST_F(Recorder, AFailingEncoderStartStopsTheCapture) {
     TRecorder R;
     EXPECT_FALSE(R.Start(Preset(afMP3, 44100, 2, 128), PathOf("2026/03/x.mp3")));
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_CREATE) << "the encoder's code, not the stop's";
+    EXPECT_EQ(R.StartError(), BASS_ERROR_CREATE);
     EXPECT_EQ(R.State(), rsIdle);
     EXPECT_TRUE(R.Start(Preset(afMP3, 44100, 2, 128), PathOf("x.mp3")));
+    EXPECT_EQ(R.StartError(), BASS_OK);
 }
 
 TEST_F(Recorder, AFailingDeviceKeepsThePreviousDevice) {
@@ -417,3 +422,4 @@ TEST_F(Recorder, AudioDroppedBehindAStalledDiskIsCountedExactly) {
     R.Stop();
     EXPECT_EQ(R.DroppedSeconds(), 0.0);
 }
+
