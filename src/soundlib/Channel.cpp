@@ -56,6 +56,12 @@ uint64_t TChannel::DroppedBytes() const {
     return FStream ? FStream->DroppedBytes() - FDroppedBefore : 0;
 }
 
+std::chrono::steady_clock::duration TChannel::SinceAudio(TSteadyTime Now) const {
+    if (!FStream)
+        return {};
+    return Now - FStream->LastAudio().value_or(FStarted);
+}
+
 bool TChannel::HasEncoder() const {
     std::lock_guard Lock(FMutex);
     return FEncoder != nullptr;

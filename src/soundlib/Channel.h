@@ -12,8 +12,6 @@
 
 namespace soundlib {
 
-using TSteadyTime = std::chrono::steady_clock::time_point;
-
 // The library delivers captured audio in blocks of at most this length; the sound server is
 // asked for fragments of it.
 inline constexpr std::chrono::milliseconds DeliveryPeriod{50};
@@ -43,6 +41,9 @@ public:
     // What the capture dropped since this channel took it over (a stream that lingered may
     // have dropped audio of the channel before).
     uint64_t DroppedBytes() const;
+    // How long before Now the capture last delivered audio (the channel's start when nothing
+    // came yet); zero once stopped. The caller makes sure Stop is not running at the same time.
+    std::chrono::steady_clock::duration SinceAudio(TSteadyTime Now) const;
 
     bool HasEncoder() const;
     // Any thread, without waiting: whether a write of the attached encoder failed. (Its lock

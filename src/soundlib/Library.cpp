@@ -235,6 +235,16 @@ uint64_t TLibrary::DroppedBytes(DWORD Handle) {
     return It == FChannels.end() ? 0 : It->second->DroppedBytes();
 }
 
+uint64_t TLibrary::MsSinceAudio(DWORD Handle) {
+    const TSteadyTime Now = std::chrono::steady_clock::now();
+    std::lock_guard Lock(FMutex);
+    auto It = FChannels.find(Handle);
+    if (It == FChannels.end())
+        return 0;
+    const auto Since = It->second->SinceAudio(Now);
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Since).count();
+}
+
 int TLibrary::EncodeStart(TEncoderKind Kind, DWORD Handle, const char* Options, DWORD Flags,
                           const char* Path, HENCODE& Encoder, int& FileErrno) {
     if (OnRecordingThread())
