@@ -182,6 +182,18 @@ double TRecorder::DroppedSeconds() const {
     return FBytesPerSecond > 0 ? static_cast<double>(Bytes) / FBytesPerSecond : 0.0;
 }
 
+TRecorderSnapshot TRecorder::Snapshot() const {
+    TRecorderSnapshot Now;
+    Now.Recording = FState == rsRecording;
+    Now.CaptureAlive = CaptureAlive();
+    Now.WriteError = WriteError();
+    Now.DroppedSeconds = DroppedSeconds();
+    GetLevels(Now.LevelL, Now.LevelR);
+    if (Now.Recording)
+        Now.SecondsWithoutAudio = soundlib::ChannelMsSinceAudio(FChannel.Get()) / 1000.0;
+    return Now;
+}
+
 void TRecorder::WriteWavHeader(int32_t Channels, int32_t SampleRate) {
     const TWavHeader Header =
         MakeWavHeader({static_cast<uint16_t>(Channels), static_cast<uint32_t>(SampleRate)}, 0);

@@ -23,6 +23,20 @@ public:
 
 enum TRecorderState { rsIdle = 0, rsRecording = 1 };
 
+// What the recorder tells about its recording at one moment, as the accessors of the same
+// names do.
+struct TRecorderSnapshot {
+    bool Recording = false;
+    bool CaptureAlive = false;
+    QString WriteError;
+    double DroppedSeconds = 0;
+    float LevelL = 0;
+    float LevelR = 0;
+    // While recording: how long the capture has delivered nothing (since the start when nothing
+    // came yet). A sound server that hangs keeps its capture alive but lets this grow.
+    double SecondsWithoutAudio = 0;
+};
+
 // Opens the capture device, records one preset into a WAV file of its own or through an
 // encoder, and measures peak levels. Every method is called on the user-interface thread;
 // RecordCallback runs on the sound library's recording thread.
@@ -65,6 +79,8 @@ public:
     // capture had to drop them while the recording thread was held up longer than its
     // buffer lasts (a disk that stalled).
     double DroppedSeconds() const;
+    // The recording's state, levels and troubles at this moment, in one call.
+    TRecorderSnapshot Snapshot() const;
 
 private:
     friend BOOL RecordCallback(HRECORD Handle, const void* Buffer, DWORD Length, void* User);
