@@ -4,6 +4,7 @@
 // WAV file versus `parecord`. Needs the tests' PulseAudio server (PULSE_SERVER); bench/run.sh
 // starts it.
 
+#include "audio/DeviceList.h"
 #include "audio/uRecorder.h"
 #include "soundlib/CaptureBackend.h"
 #include "soundlib/ScriptedBackend.h"

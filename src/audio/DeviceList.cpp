@@ -1,4 +1,6 @@
-#include "audio/uRecorder.h"
+#include "audio/DeviceList.h"
+
+#include "soundlib/bass.h"
 
 void ListRecordDevices(TDeviceList& List) {
     List.clear();

@@ -1,11 +1,13 @@
 #include "audio/FileRepair.h"
 
+#include "audio/WavFormat.h"
+
 #include <QFile>
 #include <QtEndian>
 
-namespace {
+#include <algorithm>
 
-constexpr qint64 WavHeaderSize = 44;
+namespace {
 
 uint32_t Le32(const char* P) {
     return qFromLittleEndian<uint32_t>(P);
@@ -15,10 +17,14 @@ uint16_t Le16(const char* P) {
     return qFromLittleEndian<uint16_t>(P);
 }
 
-bool WriteLe32At(QFile& File, qint64 Offset, uint32_t Value) {
-    char Bytes[4];
-    qToLittleEndian(Value, Bytes);
-    return File.seek(Offset) && File.write(Bytes, 4) == 4;
+bool FieldHolds(const TWavHeader& Header, const TWavSizeField& Field) {
+    return std::equal(Field.Bytes.begin(), Field.Bytes.end(), Header.begin() + Field.Offset);
+}
+
+bool WriteField(QFile& File, const TWavSizeField& Field) {
+    const auto* Bytes = reinterpret_cast<const char*>(Field.Bytes.data());
+    const auto Size = static_cast<qint64>(Field.Bytes.size());
+    return File.seek(Field.Offset) && File.write(Bytes, Size) == Size;
 }
 
 // --- Ogg (Vorbis and Opus): the last page's granule position is the stream's length in samples.
@@ -117,22 +123,25 @@ std::optional<TWavRepair> RepairWavHeader(const QString& Path) {
     QFile File(Path);
     if (!File.open(QIODevice::ReadWrite))
         return std::nullopt;
-    const QByteArray H = File.read(WavHeaderSize);
-    if (H.size() != WavHeaderSize || !H.startsWith("RIFF") || H.mid(8, 8) != "WAVEfmt " ||
-        H.mid(36, 4) != "data")
+    TWavHeader Header;
+    if (File.read(reinterpret_cast<char*>(Header.data()), WavHeaderBytes) != WavHeaderBytes)
         return std::nullopt;
-    const uint16_t BlockAlign = Le16(H.constData() + 32);
-    const uint32_t ByteRate = Le32(H.constData() + 28);
-    if (BlockAlign == 0 || ByteRate == 0)
+    const std::optional<TWavFormat> Format = ParseWavHeader(Header);
+    if (!Format)
         return std::nullopt;
     TWavRepair Result;
-    const int64_t Available = File.size() - WavHeaderSize;
-    Result.DataBytes = std::min<int64_t>(Available - Available % BlockAlign, UINT32_MAX - 36);
-    Result.DurationSec = Result.DataBytes / ByteRate;
-    const auto DataSize = static_cast<uint32_t>(Result.DataBytes);
-    if (Le32(H.constData() + 4) == DataSize + 36 && Le32(H.constData() + 40) == DataSize)
+    const int64_t Available = File.size() - WavHeaderBytes;
+    Result.DataBytes =
+        std::min<int64_t>(Available - Available % Format->FrameBytes(), WavMaxDataBytes);
+    Result.DurationSec = Result.DataBytes / Format->BytesPerSecond();
+    const auto Fields = WavSizeFields(Result.DataBytes);
+    if (std::all_of(Fields.begin(), Fields.end(),
+                    [&](const TWavSizeField& Field) { return FieldHolds(Header, Field); }))
         return Result;
-    if (!WriteLe32At(File, 4, DataSize + 36) || !WriteLe32At(File, 40, DataSize) || !File.flush())
+    for (const TWavSizeField& Field : Fields)
+        if (!WriteField(File, Field))
+            return std::nullopt;
+    if (!File.flush())
         return std::nullopt;
     Result.Rewritten = true;
     return Result;

@@ -1,5 +1,6 @@
 #include "audio/uRecorder.h"
 
+#include "audio/WavFormat.h"
 #include "base/SystemReason.h"
 #include "soundlib/CaptureBackend.h"
 #include "soundlib/Encoder.h"
@@ -13,18 +14,6 @@
 #include <cstdlib>
 
 namespace {
-
-constexpr int64_t WavHeaderBytes = 44;
-
-void PutLe16(uint8_t* To, uint16_t Value) {
-    To[0] = static_cast<uint8_t>(Value);
-    To[1] = static_cast<uint8_t>(Value >> 8);
-}
-
-void PutLe32(uint8_t* To, uint32_t Value) {
-    PutLe16(To, static_cast<uint16_t>(Value));
-    PutLe16(To + 2, static_cast<uint16_t>(Value >> 16));
-}
 
 QString WriteFailure(const QString& Path, int Errno) {
     return QStringLiteral("Kan niet schrijven naar bestand %1: %2")
@@ -75,8 +64,11 @@ bool TRecorder::Start(const TPreset& P, const QString& FullPath) {
         Stop();
     FNameTaken = false;
     FLeftEmptyFile = false;
-    if (!FRecInited && !InitDevice(FDevice))
+    FStartError = 0;
+    if (!FRecInited && !InitDevice(FDevice)) {
+        FStartError = BASS_ErrorGetCode();
         return false;
+    }
     QDir().mkpath(QFileInfo(FullPath).path()); // a failure shows when the file is created
 
     FFormat = P.Format;
@@ -85,7 +77,6 @@ bool TRecorder::Start(const TPreset& P, const QString& FullPath) {
     FDroppedBytes = 0;
     FCurrentPath = FullPath;
     FWavBytes = 0;
-    FEncoder = 0;
     FLevelL.store(0.0f, std::memory_order_relaxed);
     FLevelR.store(0.0f, std::memory_order_relaxed);
     FWavErrno.store(0, std::memory_order_relaxed);
@@ -105,20 +96,24 @@ bool TRecorder::Start(const TPreset& P, const QString& FullPath) {
         WriteWavHeader(P.Channels, P.SampleRate);
     }
 
-    FRChan = BASS_RecordStart(static_cast<DWORD>(P.SampleRate), static_cast<DWORD>(P.Channels), 0,
-                              RecordCallback, this);
-    if (FRChan == 0) {
+    FChannel = TRecordChannel(BASS_RecordStart(
+        static_cast<DWORD>(P.SampleRate), static_cast<DWORD>(P.Channels), 0, RecordCallback, this));
+    if (!FChannel) {
+        FStartError = BASS_ErrorGetCode();
         if (FWavFile) {
             FWavFile->Close();
             FWavFile.reset();
         }
         return false;
     }
-    if (IsEncodedFormat(FFormat) && !StartEncoder(P, FullPath)) {
-        FNameTaken = soundlib::LastEncodeFileErrno() == EEXIST;
-        BASS_ChannelStop(FRChan);
-        FRChan = 0;
-        return false;
+    if (IsEncodedFormat(FFormat)) {
+        FEncoder = StartEncoder(P, FullPath);
+        if (!FEncoder) {
+            FStartError = BASS_ErrorGetCode();
+            FNameTaken = soundlib::LastEncodeFileErrno() == EEXIST;
+            FChannel.Close();
+            return false;
+        }
     }
     FLeftEmptyFile = false;
     FStartedAt = FClock();
@@ -126,45 +121,31 @@ bool TRecorder::Start(const TPreset& P, const QString& FullPath) {
     return true;
 }
 
-bool TRecorder::StartEncoder(const TPreset& P, const QString& FullPath) {
-    QString Options;
-    if (P.Format == afMP3 || P.Format == afOGG)
-        Options = QStringLiteral("-b %1").arg(P.Bitrate);
-    else if (P.Format == afOPUS)
-        Options = QStringLiteral("--bitrate %1").arg(P.Bitrate);
-    const QByteArray Text = Options.toLocal8Bit();
+TEncoderHandle TRecorder::StartEncoder(const TPreset& P, const QString& FullPath) {
     const QByteArray Path = FullPath.toUtf8();
+    const auto StartWith = [&](auto* StartFile, const QString& Options) {
+        return TEncoderHandle(StartFile(FChannel.Get(), Options.toLocal8Bit().constData(),
+                                        BASS_UNICODE, Path.constData()));
+    };
     switch (P.Format) {
     case afMP3:
-        FEncoder =
-            BASS_Encode_MP3_StartFile(FRChan, Text.constData(), BASS_UNICODE, Path.constData());
-        break;
+        return StartWith(BASS_Encode_MP3_StartFile, QStringLiteral("-b %1").arg(P.Bitrate));
     case afOGG:
-        FEncoder =
-            BASS_Encode_OGG_StartFile(FRChan, Text.constData(), BASS_UNICODE, Path.constData());
-        break;
+        return StartWith(BASS_Encode_OGG_StartFile, QStringLiteral("-b %1").arg(P.Bitrate));
     case afOPUS:
-        FEncoder =
-            BASS_Encode_OPUS_StartFile(FRChan, Text.constData(), BASS_UNICODE, Path.constData());
+        return StartWith(BASS_Encode_OPUS_StartFile, QStringLiteral("--bitrate %1").arg(P.Bitrate));
+    case afWAV:
         break;
-    default:
-        FEncoder = 0;
     }
-    return FEncoder != 0;
+    return TEncoderHandle();
 }
 
 void TRecorder::Stop() {
     if (FState != rsRecording)
         return;
-    if (FRChan != 0) {
-        FDroppedBytes = soundlib::ChannelDroppedBytes(FRChan); // unknown once stopped
-        BASS_ChannelStop(FRChan);
-        FRChan = 0;
-    }
-    if (FEncoder != 0) {
-        FEncodeFailed = !BASS_Encode_Stop(FEncoder);
-        FEncoder = 0;
-    }
+    FDroppedBytes = soundlib::ChannelDroppedBytes(FChannel.Get()); // unknown once stopped
+    FChannel.Close();
+    FEncodeFailed = !FEncoder.Close();
     if (FFormat == afWAV)
         FinishWavFile();
     FLevelL.store(0.0f, std::memory_order_relaxed);
@@ -183,39 +164,40 @@ bool TRecorder::GetLevels(float& L, float& R) const {
 }
 
 bool TRecorder::CaptureAlive() const {
-    return FState == rsRecording && BASS_ChannelIsActive(FRChan) == BASS_ACTIVE_PLAYING;
+    return FState == rsRecording && BASS_ChannelIsActive(FChannel.Get()) == BASS_ACTIVE_PLAYING;
 }
 
 QString TRecorder::WriteError() const {
     if (const int Errno = FWavErrno.load(std::memory_order_acquire); Errno != 0)
         return WriteFailure(FCurrentPath, Errno);
     const bool EncoderFailed =
-        FEncodeFailed || (FEncoder != 0 && BASS_Encode_IsActive(FEncoder) == BASS_ACTIVE_STOPPED);
+        FEncodeFailed || (FEncoder && BASS_Encode_IsActive(FEncoder.Get()) == BASS_ACTIVE_STOPPED);
     return EncoderFailed ? QStringLiteral("Kan niet schrijven naar bestand %1").arg(FCurrentPath)
                          : QString();
 }
 
 double TRecorder::DroppedSeconds() const {
     const uint64_t Bytes =
-        FState == rsRecording ? soundlib::ChannelDroppedBytes(FRChan) : FDroppedBytes;
+        FState == rsRecording ? soundlib::ChannelDroppedBytes(FChannel.Get()) : FDroppedBytes;
     return FBytesPerSecond > 0 ? static_cast<double>(Bytes) / FBytesPerSecond : 0.0;
 }
 
+TRecorderSnapshot TRecorder::Snapshot() const {
+    TRecorderSnapshot Now;
+    Now.Recording = FState == rsRecording;
+    Now.CaptureAlive = CaptureAlive();
+    Now.WriteError = WriteError();
+    Now.DroppedSeconds = DroppedSeconds();
+    GetLevels(Now.LevelL, Now.LevelR);
+    if (Now.Recording)
+        Now.SecondsWithoutAudio = soundlib::ChannelMsSinceAudio(FChannel.Get()) / 1000.0;
+    return Now;
+}
+
 void TRecorder::WriteWavHeader(int32_t Channels, int32_t SampleRate) {
-    const auto BlockAlign = static_cast<uint16_t>(Channels * 2);
-    uint8_t Header[WavHeaderBytes] = {};
-    std::copy_n("RIFF", 4, Header);
-    PutLe32(Header + 4, 36);
-    std::copy_n("WAVEfmt ", 8, Header + 8);
-    PutLe32(Header + 16, 16);
-    PutLe16(Header + 20, 1);
-    PutLe16(Header + 22, static_cast<uint16_t>(Channels));
-    PutLe32(Header + 24, static_cast<uint32_t>(SampleRate));
-    PutLe32(Header + 28, static_cast<uint32_t>(SampleRate) * BlockAlign);
-    PutLe16(Header + 32, BlockAlign);
-    PutLe16(Header + 34, 16);
-    std::copy_n("data", 4, Header + 36);
-    if (FWavFile->Write(Header, sizeof Header) != sizeof Header) {
+    const TWavHeader Header =
+        MakeWavHeader({static_cast<uint16_t>(Channels), static_cast<uint32_t>(SampleRate)}, 0);
+    if (FWavFile->Write(Header.data(), Header.size()) != Header.size()) {
         const int Errno = FWavFile->Errno();
         FWavFile.reset();
         throw EFileError(WriteFailure(FCurrentPath, Errno).toStdString());
@@ -241,11 +223,8 @@ void TRecorder::AppendWav(const void* Buffer, DWORD Length) {
 void TRecorder::FinishWavFile() {
     if (!FWavFile)
         return;
-    uint8_t Size[4];
-    PutLe32(Size, static_cast<uint32_t>(FWavBytes) + 36);
-    FWavFile->WriteAt(4, Size, sizeof Size);
-    PutLe32(Size, static_cast<uint32_t>(FWavBytes));
-    FWavFile->WriteAt(40, Size, sizeof Size);
+    for (const TWavSizeField& Field : WavSizeFields(FWavBytes))
+        FWavFile->WriteAt(Field.Offset, Field.Bytes.data(), Field.Bytes.size());
     const bool Closed = FWavFile->Close();
     if (!Closed && FWavErrno.load(std::memory_order_relaxed) == 0)
         FWavErrno.store(FWavFile->Errno(), std::memory_order_release);

@@ -1,12 +1,11 @@
 #pragma once
 
+#include "audio/SoundHandle.h"
 #include "base/uClock.h"
 #include "base/uTypes.h"
-#include "soundlib/bass.h"
 
 #include <QDateTime>
 #include <QString>
-#include <QVector>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -24,6 +23,20 @@ public:
 
 enum TRecorderState { rsIdle = 0, rsRecording = 1 };
 
+// What the recorder tells about its recording at one moment, as the accessors of the same
+// names do.
+struct TRecorderSnapshot {
+    bool Recording = false;
+    bool CaptureAlive = false;
+    QString WriteError;
+    double DroppedSeconds = 0;
+    float LevelL = 0;
+    float LevelR = 0;
+    // While recording: how long the capture has delivered nothing (since the start when nothing
+    // came yet). A sound server that hangs keeps its capture alive but lets this grow.
+    double SecondsWithoutAudio = 0;
+};
+
 // Opens the capture device, records one preset into a WAV file of its own or through an
 // encoder, and measures peak levels. Every method is called on the user-interface thread;
 // RecordCallback runs on the sound library's recording thread.
@@ -39,7 +52,7 @@ public:
     void FreeDevice();
     // True when the recording runs. False when a file named FullPath exists already
     // (NameTaken; that file is left as it is) or the capture or the encoder does not start
-    // (BASS_ErrorGetCode). Throws EFileError when the WAV file cannot be created or written.
+    // (StartError). Throws EFileError when the WAV file cannot be created or written.
     bool Start(const TPreset& P, const QString& FullPath);
     void Stop();
     bool GetLevels(float& L, float& R) const;
@@ -52,6 +65,9 @@ public:
     bool NameTaken() const { return FNameTaken; }
     // After a failed Start: it created the WAV file itself and left it without audio.
     bool LeftEmptyFile() const { return FLeftEmptyFile; }
+    // The sound library's error code (BASS_ERROR_*) of why the last Start failed; 0 after a
+    // start that runs, and after one that failed on the WAV file itself.
+    int StartError() const { return FStartError; }
     // While recording: false once the capture died (sound server or device lost); the recording
     // then gets no more audio until it is stopped and started again.
     bool CaptureAlive() const;
@@ -63,6 +79,8 @@ public:
     // capture had to drop them while the recording thread was held up longer than its
     // buffer lasts (a disk that stalled).
     double DroppedSeconds() const;
+    // The recording's state, levels and troubles at this moment, in one call.
+    TRecorderSnapshot Snapshot() const;
 
 private:
     friend BOOL RecordCallback(HRECORD Handle, const void* Buffer, DWORD Length, void* User);
@@ -71,15 +89,14 @@ private:
     void WriteWavHeader(int32_t Channels, int32_t SampleRate);
     // Writes the final sizes and closes the file; a failure is kept for WriteError.
     void FinishWavFile();
-    bool StartEncoder(const TPreset& P, const QString& FullPath);
+    // The encoder of P's format on the channel, writing FullPath; empty when it did not start.
+    TEncoderHandle StartEncoder(const TPreset& P, const QString& FullPath);
     // Capture thread: appends one block to the WAV file.
     void AppendWav(const void* Buffer, DWORD Length);
 
     bool FInited = false;
     bool FRecInited = false;
     int32_t FDevice = -1;
-    HRECORD FRChan = 0;
-    HENCODE FEncoder = 0;
     std::unique_ptr<soundlib::TOutputFile> FWavFile;
     int64_t FWavBytes = 0; // written by the capture thread while the channel runs
     TAudioFormat FFormat = afWAV;
@@ -99,17 +116,12 @@ private:
     bool FEncodeFailed = false;
     bool FNameTaken = false;
     bool FLeftEmptyFile = false;
+    int FStartError = 0;
     // What the capture of the last recording dropped, counted when it stopped.
     uint64_t FDroppedBytes = 0;
+    // Declared after everything the callback touches, so that they outlive the channel.
+    TEncoderHandle FEncoder;
+    TRecordChannel FChannel;
 };
 
 BOOL RecordCallback(HRECORD Handle, const void* Buffer, DWORD Length, void* User);
-
-struct TDeviceEntry {
-    QString Text;
-    int32_t Value = 0;
-};
-using TDeviceList = QVector<TDeviceEntry>;
-
-// Clears List and fills it with every recording device, in device-number order.
-void ListRecordDevices(TDeviceList& List);

@@ -7,7 +7,6 @@
 #include "control/RecordingNames.h"
 #include "control/RecordingRepair.h"
 #include "data/uData.h"
-#include "soundlib/bass.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -319,7 +318,7 @@ void TRecordingController::StartRecording(const TPreset& P, const QDateTime& Sta
         return;
     QString FullPath;
     if (!BeginRecording(P, StartedAt, Source, FullPath))
-        SetStatus(FullPath, ControlText::StartFailed(BASS_ErrorGetCode()), Source);
+        SetStatus(FullPath, ControlText::StartFailed(FRecorder->StartError()), Source);
 }
 
 bool TRecordingController::BeginRecording(const TPreset& P, const QDateTime& StartedAt,

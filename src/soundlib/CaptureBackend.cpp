@@ -12,7 +12,17 @@ constexpr size_t RingSeconds = 32;
 TCaptureStream::TCaptureStream(const TCaptureFormat& Format)
     : FFormat(Format), FRing(size_t{Format.Rate} * Format.FrameBytes() * RingSeconds) {}
 
+std::optional<TSteadyTime> TCaptureStream::LastAudio() const {
+    const TSteadyTime Last = FLastAudio.load(std::memory_order_relaxed);
+    return Last == TSteadyTime::min() ? std::nullopt : std::optional(Last);
+}
+
+void TCaptureStream::NoteDelivery() {
+    FLastAudio.store(std::chrono::steady_clock::now(), std::memory_order_relaxed);
+}
+
 void TCaptureStream::Deliver(const void* Data, size_t Bytes) {
+    NoteDelivery();
     if (FRing.Write(Data, Bytes))
         RecordingWakeup().Post();
     else
@@ -20,6 +30,7 @@ void TCaptureStream::Deliver(const void* Data, size_t Bytes) {
 }
 
 void TCaptureStream::DeliverSilence(size_t Bytes) {
+    NoteDelivery();
     if (FRing.WriteZeros(Bytes))
         RecordingWakeup().Post();
     else

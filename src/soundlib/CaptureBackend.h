@@ -3,14 +3,18 @@
 #include "soundlib/RingBuffer.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 // Where the library's audio comes from: the sound server in the program, a script in tests.
 
 namespace soundlib {
+
+using TSteadyTime = std::chrono::steady_clock::time_point;
 
 // 16-bit signed interleaved samples at Rate frames per second.
 struct TCaptureFormat {
@@ -42,6 +46,9 @@ public:
     bool Alive() const { return !FDead.load(std::memory_order_acquire); }
     // Bytes the producer had to throw away because the ring was full.
     uint64_t DroppedBytes() const { return FDropped.load(std::memory_order_relaxed); }
+    // When the producer last delivered audio, kept or dropped; empty before the first block.
+    // A server that hangs delivers nothing while the capture stays alive.
+    std::optional<TSteadyTime> LastAudio() const;
 
 protected:
     // Producer side: never blocks, never allocates. A block that does not fit is dropped whole
@@ -51,10 +58,15 @@ protected:
     void MarkDead() { FDead.store(true, std::memory_order_release); }
 
 private:
+    void NoteDelivery();
+
     TCaptureFormat FFormat;
     TRingBuffer FRing;
     std::atomic<bool> FDead{false};
     std::atomic<uint64_t> FDropped{0};
+    // Only the time itself is shared, nothing it would publish: relaxed ordering is enough.
+    std::atomic<TSteadyTime> FLastAudio{TSteadyTime::min()};
+    static_assert(std::atomic<TSteadyTime>::is_always_lock_free, "the producer never locks");
 };
 
 // An opened recording device. Called on the caller's (user-interface) thread.
@@ -83,5 +95,10 @@ void InstallCaptureBackend(std::unique_ptr<TCaptureBackend> Backend);
 // Bytes of the channel's capture thrown away since the channel started, because the recording
 // thread fell 30 s behind; 0 once the channel is stopped.
 uint64_t ChannelDroppedBytes(uint32_t Handle);
+
+// Milliseconds since the channel's capture last delivered audio, or since the channel started
+// when nothing came yet; 0 once the channel is stopped. Grows while the sound server hangs,
+// which a capture that is still alive does not show otherwise.
+uint64_t ChannelMsSinceAudio(uint32_t Handle);
 
 } // namespace soundlib

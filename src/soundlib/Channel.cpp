@@ -29,7 +29,7 @@ void TChannel::DeliverPending() {
         if (FProc && !FProc(FHandle, FBlock.data(), static_cast<DWORD>(Bytes), FUser))
             FStopped.store(true, std::memory_order_relaxed);
         if (FEncoder) {
-            FEncoder->Write(FBlock.data(), Bytes / FrameBytes);
+            Encode(FBlock.data(), Bytes / FrameBytes);
         } else if (FPrerolling) {
             if (std::chrono::steady_clock::now() - FStarted <= PrerollTime) {
                 FPreroll.insert(FPreroll.end(), FBlock.begin(),
@@ -56,6 +56,12 @@ uint64_t TChannel::DroppedBytes() const {
     return FStream ? FStream->DroppedBytes() - FDroppedBefore : 0;
 }
 
+std::chrono::steady_clock::duration TChannel::SinceAudio(TSteadyTime Now) const {
+    if (!FStream)
+        return {};
+    return Now - FStream->LastAudio().value_or(FStarted);
+}
+
 bool TChannel::HasEncoder() const {
     std::lock_guard Lock(FMutex);
     return FEncoder != nullptr;
@@ -63,15 +69,22 @@ bool TChannel::HasEncoder() const {
 
 void TChannel::AttachEncoder(std::unique_ptr<TEncoder> Encoder) {
     std::lock_guard Lock(FMutex);
+    FEncoder = std::move(Encoder);
+    FEncoderFailed.store(false, std::memory_order_relaxed);
     // In blocks, as the audio came: a backend faster than real time can preroll far more
     // than an encoder library takes in one call.
     for (size_t At = 0; FPrerolling && At < FPreroll.size(); At += FBlock.size()) {
         const size_t Samples = std::min(FBlock.size(), FPreroll.size() - At);
-        Encoder->Write(FPreroll.data() + At, Samples / FFormat.Channels);
+        Encode(FPreroll.data() + At, Samples / FFormat.Channels);
     }
     FPrerolling = false;
     std::vector<int16_t>().swap(FPreroll);
-    FEncoder = std::move(Encoder);
+}
+
+void TChannel::Encode(const int16_t* Samples, size_t Frames) {
+    FEncoder->Write(Samples, Frames);
+    if (FEncoder->Failed())
+        FEncoderFailed.store(true, std::memory_order_relaxed);
 }
 
 std::unique_ptr<TEncoder> TChannel::DetachEncoder() {

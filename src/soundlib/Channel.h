@@ -12,8 +12,6 @@
 
 namespace soundlib {
 
-using TSteadyTime = std::chrono::steady_clock::time_point;
-
 // The library delivers captured audio in blocks of at most this length; the sound server is
 // asked for fragments of it.
 inline constexpr std::chrono::milliseconds DeliveryPeriod{50};
@@ -43,14 +41,23 @@ public:
     // What the capture dropped since this channel took it over (a stream that lingered may
     // have dropped audio of the channel before).
     uint64_t DroppedBytes() const;
+    // How long before Now the capture last delivered audio (the channel's start when nothing
+    // came yet); zero once stopped. The caller makes sure Stop is not running at the same time.
+    std::chrono::steady_clock::duration SinceAudio(TSteadyTime Now) const;
 
     bool HasEncoder() const;
+    // Any thread, without waiting: whether a write of the attached encoder failed. (Its lock
+    // may be held by a write that hangs on a stalled disk.)
+    bool EncoderFailed() const { return FEncoderFailed.load(std::memory_order_relaxed); }
     // Attaches the channel's one encoder. An encoder attached within PrerollTime of the start
     // begins with everything the channel delivered so far.
     void AttachEncoder(std::unique_ptr<TEncoder> Encoder);
     std::unique_ptr<TEncoder> DetachEncoder();
 
 private:
+    // With the lock held.
+    void Encode(const int16_t* Samples, size_t Frames);
+
     const HRECORD FHandle;
     const TCaptureFormat FFormat;
     RECORDPROC* const FProc;
@@ -62,6 +69,7 @@ private:
     std::unique_ptr<TCaptureStream> FStream;
     const uint64_t FDroppedBefore;
     std::unique_ptr<TEncoder> FEncoder;
+    std::atomic<bool> FEncoderFailed{false};
     std::atomic<bool> FStopped{false};
     // What was delivered before the first encoder came, during the first PrerollTime.
     const TSteadyTime FStarted;

@@ -64,7 +64,7 @@ int TLibrary::Free() {
 // recording thread. Holds the control lock (or runs at exit).
 void TLibrary::ReleaseAll() {
     std::map<DWORD, std::shared_ptr<TChannel>> Channels;
-    std::map<DWORD, TEncoderEntry> Encoders;
+    std::map<DWORD, std::shared_ptr<TChannel>> Encoders;
     std::unique_ptr<TCaptureStream> Lingering;
     {
         std::lock_guard Lock(FMutex);
@@ -74,8 +74,8 @@ void TLibrary::ReleaseAll() {
     }
     for (auto& [Handle, Channel] : Channels)
         Channel->Stop();
-    for (auto& [Handle, Entry] : Encoders)
-        if (auto Encoder = Entry.Channel->DetachEncoder())
+    for (auto& [Handle, Channel] : Encoders)
+        if (auto Encoder = Channel->DetachEncoder())
             Encoder->Finish();
     Channels.clear();
     Encoders.clear();
@@ -235,6 +235,16 @@ uint64_t TLibrary::DroppedBytes(DWORD Handle) {
     return It == FChannels.end() ? 0 : It->second->DroppedBytes();
 }
 
+uint64_t TLibrary::MsSinceAudio(DWORD Handle) {
+    const TSteadyTime Now = std::chrono::steady_clock::now();
+    std::lock_guard Lock(FMutex);
+    auto It = FChannels.find(Handle);
+    if (It == FChannels.end())
+        return 0;
+    const auto Since = It->second->SinceAudio(Now);
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Since).count();
+}
+
 int TLibrary::EncodeStart(TEncoderKind Kind, DWORD Handle, const char* Options, DWORD Flags,
                           const char* Path, HENCODE& Encoder, int& FileErrno) {
     if (OnRecordingThread())
@@ -257,11 +267,10 @@ int TLibrary::EncodeStart(TEncoderKind Kind, DWORD Handle, const char* Options, 
         CreateEncoder(Kind, Options, Channel->Format(), Path, Error, FileErrno);
     if (!Created)
         return Error;
-    const TEncoder* Raw = Created.get();
     Channel->AttachEncoder(std::move(Created));
     Encoder = ++FNextHandle;
     std::lock_guard Lock(FMutex);
-    FEncoders.emplace(Encoder, TEncoderEntry{std::move(Channel), Raw});
+    FEncoders.emplace(Encoder, std::move(Channel));
     return BASS_OK;
 }
 
@@ -275,7 +284,7 @@ int TLibrary::EncodeStop(DWORD Handle) {
         auto It = FEncoders.find(Handle);
         if (It == FEncoders.end())
             return BASS_ERROR_HANDLE;
-        Channel = std::move(It->second.Channel);
+        Channel = std::move(It->second);
         FEncoders.erase(It);
     }
     std::unique_ptr<TEncoder> Encoder = Channel->DetachEncoder();
@@ -285,8 +294,8 @@ int TLibrary::EncodeStop(DWORD Handle) {
 int TLibrary::EncodeIsActive(DWORD Handle, DWORD& State) {
     std::lock_guard Lock(FMutex);
     auto It = FEncoders.find(Handle);
-    State = It != FEncoders.end() && !It->second.Encoder->Failed() ? BASS_ACTIVE_PLAYING
-                                                                   : BASS_ACTIVE_STOPPED;
+    State = It != FEncoders.end() && !It->second->EncoderFailed() ? BASS_ACTIVE_PLAYING
+                                                                  : BASS_ACTIVE_STOPPED;
     return It == FEncoders.end() ? BASS_ERROR_HANDLE : BASS_OK;
 }
 

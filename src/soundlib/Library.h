@@ -16,11 +16,12 @@ namespace soundlib {
 
 // The state behind the BASS_* calls. Each operation returns BASS_OK or a BASS error code.
 //
-// Threads: the control operations (everything but ChannelIsActive, EncodeIsActive and
-// DroppedBytes) may be called from any thread but the recording thread, one at a time; they
-// may block for up to the backend's connection timeout. The recording thread is the library's
-// own: woken when captured audio waits, it feeds callbacks and encoders and closes a stream
-// that lingered too long.
+// Threads: the control operations (everything but ChannelIsActive, EncodeIsActive,
+// DroppedBytes and MsSinceAudio) may be called from any thread but the recording thread, one
+// at a time. Opening, listing and starting may block for up to the backend's connection
+// timeout; stopping and releasing never wait for the sound server, even one that hangs. The
+// recording thread is the library's own: woken when captured audio waits, it feeds callbacks
+// and encoders and closes a stream that lingered too long.
 class TLibrary {
 public:
     static TLibrary& Instance();
@@ -43,6 +44,7 @@ public:
 
     void InstallBackend(std::unique_ptr<TCaptureBackend> Backend);
     uint64_t DroppedBytes(DWORD Handle);
+    uint64_t MsSinceAudio(DWORD Handle);
 
 private:
     TLibrary() = default;
@@ -55,10 +57,6 @@ private:
         std::unique_ptr<TCaptureStream> Stream;
         uint64_t DeviceGeneration = 0;
         TSteadyTime Until;
-    };
-    struct TEncoderEntry {
-        std::shared_ptr<TChannel> Channel;
-        const TEncoder* Encoder;
     };
 
     static bool OnRecordingThread();
@@ -80,7 +78,7 @@ private:
     // Shared with the recording thread; never held while a channel's lock is taken.
     std::mutex FMutex;
     std::map<DWORD, std::shared_ptr<TChannel>> FChannels;
-    std::map<DWORD, TEncoderEntry> FEncoders;
+    std::map<DWORD, std::shared_ptr<TChannel>> FEncoders; // each encoder's channel
     TLinger FLinger;
     bool FQuit = false;
     std::thread FThread;

@@ -34,32 +34,52 @@ int NearestBitrate(const TCaptureFormat& Format, int Kbps) {
     return 0;
 }
 
-// The libvorbis and libogg state of one file; each part is cleared in reverse order of setup.
-struct TVorbisState {
-    vorbis_info Info;
-    vorbis_comment Comment;
-    vorbis_dsp_state Dsp;
-    vorbis_block Block;
-    ogg_stream_state Stream;
-    int Ready = 0; // how many of the five parts are set up
-
-    TVorbisState() {
+// The libvorbis and libogg state of one file, set up for Format at Kbps (a bitrate libvorbis
+// supports there) by the constructor; Error tells whether that worked. The destructor clears
+// whatever was set up.
+class TVorbisState {
+public:
+    TVorbisState(const TCaptureFormat& Format, int Kbps) {
         vorbis_info_init(&Info);
         vorbis_comment_init(&Comment);
-        Ready = 2;
+        if (!SetUpBitrate(Info, Format, Kbps) || vorbis_encode_setup_init(&Info) != 0) {
+            FError = BASS_ERROR_FORMAT;
+            return;
+        }
+        if (vorbis_analysis_init(&Dsp, &Info) != 0) {
+            FError = BASS_ERROR_MEM;
+            return;
+        }
+        FAnalysing = true;
+        vorbis_block_init(&Dsp, &Block);
+        std::random_device Random;
+        if (ogg_stream_init(&Stream, static_cast<int>(Random())) != 0)
+            FError = BASS_ERROR_MEM;
     }
     ~TVorbisState() {
-        if (Ready >= 5)
+        if (FAnalysing) {
             ogg_stream_clear(&Stream);
-        if (Ready >= 4)
             vorbis_block_clear(&Block);
-        if (Ready >= 3)
             vorbis_dsp_clear(&Dsp);
+        }
         vorbis_comment_clear(&Comment);
         vorbis_info_clear(&Info);
     }
     TVorbisState(const TVorbisState&) = delete;
     TVorbisState& operator=(const TVorbisState&) = delete;
+
+    // BASS_OK, or the error code of the setup step that failed.
+    int Error() const { return FError; }
+
+    vorbis_info Info;
+    vorbis_comment Comment;
+    vorbis_dsp_state Dsp;
+    vorbis_block Block;
+    ogg_stream_state Stream;
+
+private:
+    int FError = BASS_OK;
+    bool FAnalysing = false; // Dsp, Block and Stream are set up
 };
 
 class TOggEncoder : public TEncoder {
@@ -135,22 +155,15 @@ private:
 std::unique_ptr<TEncoder> CreateOggEncoder(int Kbps, const TCaptureFormat& Format,
                                            const std::string& Path, int& Error, int& FileErrno) {
     const int Supported = NearestBitrate(Format, Kbps);
-    auto State = std::make_unique<TVorbisState>();
-    if (Supported == 0 || !SetUpBitrate(State->Info, Format, Supported) ||
-        vorbis_encode_setup_init(&State->Info) != 0) {
+    if (Supported == 0) {
         Error = BASS_ERROR_FORMAT;
         return nullptr;
     }
-    if (vorbis_analysis_init(&State->Dsp, &State->Info) != 0) {
-        Error = BASS_ERROR_MEM;
+    auto State = std::make_unique<TVorbisState>(Format, Supported);
+    if (State->Error() != BASS_OK) {
+        Error = State->Error();
         return nullptr;
     }
-    State->Ready = 3;
-    vorbis_block_init(&State->Dsp, &State->Block);
-    State->Ready = 4;
-    std::random_device Random;
-    ogg_stream_init(&State->Stream, static_cast<int>(Random()));
-    State->Ready = 5;
     auto File = TOutputFile::Create(Path, FileErrno);
     if (!File) {
         Error = BASS_ERROR_CREATE;

@@ -98,6 +98,7 @@ std::shared_ptr<TPulseConnection> TPulseConnection::Connect(int& Error) {
     return Connection;
 }
 
+// Closes the connection without a word to the server, which may hang.
 TPulseConnection::~TPulseConnection() {
     if (FContext) {
         TLoopLock Lock(Loop());
@@ -224,6 +225,8 @@ int TPulseStream::Connect(const std::string& Source) {
                                                                        : BASS_ERROR_NOTAVAIL;
 }
 
+// Asks the server to end the stream and goes: waiting for its answer would let a server that
+// hangs hold up a stop.
 TPulseStream::~TPulseStream() {
     if (!FStream)
         return;

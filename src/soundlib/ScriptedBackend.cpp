@@ -28,6 +28,7 @@ struct TWorld {
     std::mutex Mutex;
     TScript Script;
     bool Up = true;
+    bool Hung = false;
     std::vector<TScriptedStream*> Streams;
     bool Started = false;
     uint64_t StoppedAt = 0; // signal position when the last capture ended, at StoppedRate
@@ -49,11 +50,18 @@ struct TWorld {
 std::mutex CurrentMutex;
 std::weak_ptr<TWorld> Current;
 
+std::shared_ptr<TWorld> CurrentWorld() {
+    std::lock_guard Lock(CurrentMutex);
+    return Current.lock();
+}
+
 class TScriptedStream : public TCaptureStream {
 public:
+    // With the world's lock held.
     TScriptedStream(const TCaptureFormat& Format, std::shared_ptr<TWorld> World, uint64_t Pos)
         : TCaptureStream(Format), FWorld(std::move(World)), FSignal(FWorld->Script.Signal),
-          FSpeed(FWorld->Script.Speed), FBlock(FWorld->Script.Block), FPos(Pos) {
+          FSpeed(FWorld->Script.Speed), FBlock(FWorld->Script.Block), FPos(Pos),
+          FHung(FWorld->Hung) {
         FThread = std::thread(&TScriptedStream::Produce, this);
     }
 
@@ -80,6 +88,14 @@ public:
         FWake.notify_all();
     }
 
+    void SetHung(bool Hung) {
+        {
+            std::lock_guard Lock(FMutex);
+            FHung = Hung;
+        }
+        FWake.notify_all();
+    }
+
 private:
     // The backend's thread: one block of the signal per step, paced by the speed.
     void Produce() {
@@ -92,6 +108,10 @@ private:
         std::unique_lock Lock(FMutex);
         auto Stopping = [this] { return FStop || !Alive(); };
         while (!Stopping()) {
+            // The pace stays: a server that goes on delivers what it missed meanwhile at once.
+            FWake.wait(Lock, [&] { return Stopping() || !FHung; });
+            if (Stopping())
+                break;
             const uint32_t Got = FSignal(FPos, Buffer.data(), Frames, Rate, Channels);
             const size_t Bytes = size_t{Got} * Format().FrameBytes();
             if (FSpeed == 0)
@@ -121,6 +141,7 @@ private:
     std::mutex FMutex;
     std::condition_variable FWake;
     bool FStop = false;
+    bool FHung;
     std::thread FThread;
 };
 
@@ -265,11 +286,7 @@ void InstallScriptedBackend(TScript Script) {
 }
 
 void SetScriptedServerUp(bool Up) {
-    std::shared_ptr<TWorld> World;
-    {
-        std::lock_guard Lock(CurrentMutex);
-        World = Current.lock();
-    }
+    std::shared_ptr<TWorld> World = CurrentWorld();
     if (!World)
         return;
     std::lock_guard Lock(World->Mutex);
@@ -277,6 +294,16 @@ void SetScriptedServerUp(bool Up) {
     if (!Up)
         for (TScriptedStream* Stream : World->Streams)
             Stream->Kill();
+}
+
+void SetScriptedServerHung(bool Hung) {
+    std::shared_ptr<TWorld> World = CurrentWorld();
+    if (!World)
+        return;
+    std::lock_guard Lock(World->Mutex);
+    World->Hung = Hung;
+    for (TScriptedStream* Stream : World->Streams)
+        Stream->SetHung(Hung);
 }
 
 } // namespace soundlib

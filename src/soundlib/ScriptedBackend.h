@@ -54,5 +54,10 @@ void InstallScriptedBackend(TScript Script);
 // Up = false simulates losing the sound server: running captures die, and devices can be
 // neither listed, opened nor started until it is back (Up = true).
 void SetScriptedServerUp(bool Up);
+// Hung = true simulates a sound server that stops answering without going away (a stopped
+// process): captures, running or started meanwhile, deliver nothing but stay alive. Once it
+// goes on (Hung = false) they deliver again, first what they missed, at once, as a server
+// that continues does.
+void SetScriptedServerHung(bool Hung);
 
 } // namespace soundlib

@@ -121,4 +121,8 @@ uint64_t ChannelDroppedBytes(uint32_t Handle) {
     return Library().DroppedBytes(Handle);
 }
 
+uint64_t ChannelMsSinceAudio(uint32_t Handle) {
+    return Library().MsSinceAudio(Handle);
+}
+
 } // namespace soundlib

@@ -1,6 +1,6 @@
 #include "ui/uDevice.h"
 
-#include "audio/uRecorder.h"
+#include "audio/DeviceList.h"
 #include "base/uConfig.h"
 #include "ui/FormControls.h"
 #include "ui/UiFont.h"

@@ -1,4 +1,4 @@
-#include "audio/uRecorder.h"
+#include "audio/DeviceList.h"
 #include "soundlib/ScriptedBackend.h"
 
 #include <gtest/gtest.h>

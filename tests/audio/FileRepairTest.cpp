@@ -78,8 +78,12 @@ TEST(FileRepair, CrashedWavGetsSizesOfItsWholeFramesAndNothingElseChanges) {
 
 TEST(FileRepair, LeavesFilesThatAreNotOurWavAlone) {
     QTemporaryDir Dir;
-    const QByteArray Cases[] = {QByteArray(), QByteArray("RIFF"), QByteArray(100, 'x'),
-                                CrashedWav(8000, 1, 0.1, 0).replace(36, 4, "LIST")};
+    const QByteArray Cases[] = {QByteArray(),
+                                QByteArray("RIFF"),
+                                QByteArray(100, 'x'),
+                                CrashedWav(8000, 1, 0.1, 0).replace(36, 4, "LIST"),
+                                CrashedWav(8000, 1, 0.1, 0).replace(34, 1, "\x08"), // 8-bit
+                                CrashedWav(8000, 0, 0.1, 0)};
     for (const QByteArray& Bytes : Cases) {
         const QString Path = Dir.filePath("other.wav");
         WriteFile(Path, Bytes);

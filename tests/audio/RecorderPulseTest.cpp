@@ -1,3 +1,4 @@
+#include "audio/DeviceList.h"
 #include "audio/uRecorder.h"
 #include "support/AudioCheck.h"
 #include "support/PulseTestServer.h"

@@ -88,10 +88,17 @@ TEST_F(Recorder, LevelsArePeaksOfTheLatestBlock) {
         ASSERT_TRUE(R.GetLevels(L, Right));
         EXPECT_EQ(L, Case.L) << Case.Name;
         EXPECT_EQ(Right, Case.R) << Case.Name;
+        const TRecorderSnapshot Recording = R.Snapshot();
+        EXPECT_EQ(Recording.LevelL, Case.L) << Case.Name;
+        EXPECT_EQ(Recording.LevelR, Case.R) << Case.Name;
         R.Stop();
         EXPECT_FALSE(R.GetLevels(L, Right));
         EXPECT_EQ(L, 0.0f);
         EXPECT_EQ(Right, 0.0f);
+        const TRecorderSnapshot Stopped = R.Snapshot();
+        EXPECT_FALSE(Stopped.Recording);
+        EXPECT_EQ(Stopped.LevelL, 0.0f);
+        EXPECT_EQ(Stopped.LevelR, 0.0f);
     }
     EXPECT_NE(RecordCallback(0, nullptr, 0, nullptr), 0) << "no recorder: nothing happens";
 }
@@ -180,10 +187,14 @@ TEST_F(Recorder, ALostServerShowsAsADeadCaptureUntilTheNextStart) {
     EXPECT_FALSE(R.CaptureAlive());
     ASSERT_TRUE(R.Start(Preset(afMP3, 44100, 2, 128), PathOf("lost.mp3")));
     EXPECT_TRUE(R.CaptureAlive());
+    EXPECT_TRUE(R.Snapshot().CaptureAlive);
     std::this_thread::sleep_for(200ms);
     soundlib::SetScriptedServerUp(false);
     EXPECT_FALSE(R.CaptureAlive());
     EXPECT_EQ(R.State(), rsRecording);
+    const TRecorderSnapshot WithoutServer = R.Snapshot();
+    EXPECT_TRUE(WithoutServer.Recording);
+    EXPECT_FALSE(WithoutServer.CaptureAlive);
     soundlib::SetScriptedServerUp(true);
     ASSERT_TRUE(R.Start(Preset(afMP3, 44100, 2, 128), PathOf("back.mp3")));
     EXPECT_TRUE(R.CaptureAlive());
@@ -208,6 +219,7 @@ TEST_F(Recorder, StartWithAnUnusableDeviceCreatesNothing) {
     TRecorder R;
     EXPECT_FALSE(R.Start(Preset(afWAV, 44100, 2), PathOf("2026/03/05/x.wav")));
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_DRIVER);
+    EXPECT_EQ(R.StartError(), BASS_ERROR_DRIVER);
     EXPECT_EQ(R.State(), rsIdle);
     EXPECT_FALSE(QFileInfo::exists(PathOf("2026")));
 }
@@ -217,6 +229,8 @@ TEST_F(Recorder, AFailingCaptureStartLeavesAnEmptyWavFile) {
     TRecorder R;
     EXPECT_FALSE(R.Start(Preset(afWAV, 44100, 2), PathOf("empty.wav")));
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_NOTAVAIL);
+    BASS_ChannelIsActive(12345);
+    EXPECT_EQ(R.StartError(), BASS_ERROR_NOTAVAIL) << "later calls leave it as it is";
     EXPECT_EQ(R.State(), rsIdle);
     EXPECT_EQ(SizeOf(PathOf("empty.wav")), 44);
     ExpectCompleteWav(PathOf("empty.wav"));
@@ -232,8 +246,10 @@ TEST_F(Recorder, AFailingEncoderStartStopsTheCapture) {
     TRecorder R;
     EXPECT_FALSE(R.Start(Preset(afMP3, 44100, 2, 128), PathOf("2026/03/x.mp3")));
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_CREATE) << "the encoder's code, not the stop's";
+    EXPECT_EQ(R.StartError(), BASS_ERROR_CREATE);
     EXPECT_EQ(R.State(), rsIdle);
     EXPECT_TRUE(R.Start(Preset(afMP3, 44100, 2, 128), PathOf("x.mp3")));
+    EXPECT_EQ(R.StartError(), BASS_OK);
 }
 
 TEST_F(Recorder, AFailingDeviceKeepsThePreviousDevice) {
@@ -330,6 +346,7 @@ TEST_F(Recorder, AFailingAppendLeavesAFileWhoseHeaderIsTrue) {
     EXPECT_EQ(std::memcmp(Bytes.data() + 44, Samples.data(), 10000), 0);
     EXPECT_EQ(R.WriteError(),
               QStringLiteral("Kan niet schrijven naar bestand %1: File too large").arg(Path));
+    EXPECT_EQ(R.Snapshot().WriteError, R.WriteError());
     EXPECT_TRUE(R.Start(Preset(afWAV, 44100, 2), PathOf("next.wav")));
     EXPECT_TRUE(R.WriteError().isEmpty()) << "a new recording starts clean";
 }
@@ -411,6 +428,7 @@ TEST_F(Recorder, AudioDroppedBehindAStalledDiskIsCountedExactly) {
     const uint64_t Missing = CounterAt(Frames - 1) - CounterAt(0) + 1 - Frames;
     EXPECT_GT(Missing, 0u);
     EXPECT_DOUBLE_EQ(R.DroppedSeconds(), double(Missing) / Rate);
+    EXPECT_DOUBLE_EQ(R.Snapshot().DroppedSeconds, double(Missing) / Rate);
 
     const QString Next = PathOf("next.wav");
     ASSERT_TRUE(R.Start(Preset(afWAV, Rate, 2), Next));
@@ -418,4 +436,31 @@ TEST_F(Recorder, AudioDroppedBehindAStalledDiskIsCountedExactly) {
     EXPECT_EQ(R.DroppedSeconds(), 0.0) << "the capture's earlier loss is not this recording's";
     R.Stop();
     EXPECT_EQ(R.DroppedSeconds(), 0.0);
+}
+
+// A sound server that hangs (a stopped process) keeps the capture alive but delivers nothing:
+// the time without audio grows, from the start when nothing came yet, and falls back once the
+// server goes on.
+TEST_F(Recorder, AHungServerShowsAsTimeWithoutAudio) {
+    for (const bool HungAtStart : {false, true}) {
+        SCOPED_TRACE(HungAtStart ? "hung before the start" : "hung while recording");
+        soundlib::InstallScriptedBackend({.Signal = soundlib::ToneSignal(1000, 0.5)});
+        const QString Path = PathOf(HungAtStart ? "hung_start.wav" : "hung_later.wav");
+        TRecorder R;
+        EXPECT_EQ(R.Snapshot().SecondsWithoutAudio, 0.0);
+        soundlib::SetScriptedServerHung(HungAtStart);
+        ASSERT_TRUE(R.Start(Preset(afWAV, 44100, 2), Path));
+        if (!HungAtStart) {
+            ASSERT_TRUE(WaitUntil([&] { return SizeOf(Path) > 44; }, 5s));
+            soundlib::SetScriptedServerHung(true);
+        }
+        EXPECT_TRUE(WaitUntil([&] { return R.Snapshot().SecondsWithoutAudio > 1; }, 5s));
+        const TRecorderSnapshot Hung = R.Snapshot();
+        EXPECT_TRUE(Hung.Recording);
+        EXPECT_TRUE(Hung.CaptureAlive) << "a hung server is not a lost one";
+        soundlib::SetScriptedServerHung(false);
+        EXPECT_TRUE(WaitUntil([&] { return R.Snapshot().SecondsWithoutAudio < 0.5; }, 5s));
+        R.Stop();
+        EXPECT_EQ(R.Snapshot().SecondsWithoutAudio, 0.0);
+    }
 }

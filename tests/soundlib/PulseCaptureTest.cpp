@@ -2,6 +2,7 @@
 #include "support/AudioCheck.h"
 #include "support/PulseTestServer.h"
 
+#include "soundlib/CaptureBackend.h"
 #include "soundlib/bass.h"
 
 #include <QProcess>
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <future>
 #include <numbers>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -260,4 +262,79 @@ TEST_F(PulseCapture, AVanishedSourceEndsTheCaptureInsteadOfMovingIt) {
     ASSERT_NE(Next, 0u);
     EXPECT_TRUE(WaitUntil([&] { return Again.Bytes > 0; }, 5s));
     EXPECT_TRUE(BASS_ChannelStop(Next));
+}
+
+// The server hangs (its process stopped, not gone): the capture stays active but shows how long
+// no audio came; stopping the channel and the encoder and releasing the device and the library
+// never wait for the server. Once it goes on, a new capture starts and delivers.
+TEST_F(PulseCapture, AHungServerShowsAsTimeWithoutAudioAndNeverHoldsUpAStop) {
+    QTemporaryDir Dir;
+    const std::string Path = (Dir.path() + "/hung.mp3").toStdString();
+    ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
+    ASSERT_TRUE(BASS_RecordInit(DeviceNamed("vantor_null.monitor")));
+    TCollected Got;
+    const HRECORD Channel = BASS_RecordStart(44100, 2, 0, TCollected::Proc, &Got);
+    ASSERT_NE(Channel, 0u);
+    const HENCODE Encoder =
+        BASS_Encode_MP3_StartFile(Channel, "-b 128", BASS_UNICODE, Path.c_str());
+    ASSERT_NE(Encoder, 0u);
+    ASSERT_TRUE(WaitUntil([&] { return Got.Bytes > 0; }, 5s));
+    EXPECT_LT(soundlib::ChannelMsSinceAudio(Channel), 1000u);
+    {
+        THungPulseServer Hung;
+        ASSERT_TRUE(Hung.Hung());
+        EXPECT_TRUE(WaitUntil([&] { return soundlib::ChannelMsSinceAudio(Channel) > 3000; }, 4s));
+        EXPECT_EQ(BASS_ChannelIsActive(Channel), BASS_ACTIVE_PLAYING) << "hung is not gone";
+        // Each call runs on a thread of its own: should it wait for the server, the server goes
+        // on after a second, so that the test ends.
+        const auto ExpectPrompt = [&Hung](const char* Call, const std::function<BOOL()>& Run) {
+            auto Result = std::async(std::launch::async, Run);
+            const bool InTime = Result.wait_for(1s) == std::future_status::ready;
+            if (!InTime)
+                Hung.Continue();
+            EXPECT_TRUE(InTime) << Call << " waits for the hung server";
+            EXPECT_TRUE(Result.get()) << Call;
+        };
+        ExpectPrompt("BASS_ChannelStop", [&] { return BASS_ChannelStop(Channel); });
+        ExpectPrompt("BASS_Encode_Stop", [&] { return BASS_Encode_Stop(Encoder); });
+        ExpectPrompt("BASS_RecordFree", [] { return BASS_RecordFree(); });
+        ExpectPrompt("BASS_Free", [] { return BASS_Free(); });
+    }
+    const auto Audio = DecodeAudioFile(Path);
+    ASSERT_TRUE(Audio) << "the file is complete";
+    EXPECT_NEAR(Audio->Seconds(), Got.Bytes / 4.0 / 44100, 0.1);
+
+    ASSERT_TRUE(BASS_RecordInit(DeviceNamed("vantor_null.monitor")));
+    TCollected Again;
+    const HRECORD Next = BASS_RecordStart(44100, 2, 0, TCollected::Proc, &Again);
+    ASSERT_NE(Next, 0u);
+    EXPECT_TRUE(WaitUntil([&] { return Again.Bytes > 0; }, 5s));
+    EXPECT_LT(soundlib::ChannelMsSinceAudio(Next), 1000u);
+    EXPECT_TRUE(BASS_ChannelStop(Next));
+}
+
+// After a short hang the server delivers what it owed at once: the capture holds the whole
+// time, without a drop. (The sink's monitor is paced by the sink's clock; the sine source would
+// deliver in 2-second pieces.)
+TEST_F(PulseCapture, AfterAShortHangTheMissedAudioArrivesWhole) {
+    ASSERT_TRUE(BASS_RecordInit(DeviceNamed("vantor_null.monitor")));
+    TCollected Got;
+    const auto BeforeStart = std::chrono::steady_clock::now();
+    const HRECORD Channel = BASS_RecordStart(44100, 2, 0, TCollected::Proc, &Got);
+    ASSERT_NE(Channel, 0u);
+    const auto Started = std::chrono::steady_clock::now();
+    ASSERT_TRUE(WaitUntil([&] { return Got.Bytes > 0; }, 5s));
+    {
+        THungPulseServer Hung;
+        ASSERT_TRUE(Hung.Hung());
+        std::this_thread::sleep_for(2s);
+    }
+    std::this_thread::sleep_for(2s);
+    EXPECT_EQ(soundlib::ChannelDroppedBytes(Channel), 0u);
+    const auto Stopping = std::chrono::steady_clock::now();
+    ASSERT_TRUE(BASS_ChannelStop(Channel));
+    const auto Stopped = std::chrono::steady_clock::now();
+    const double Captured = Got.Bytes / 4.0 / 44100;
+    EXPECT_GT(Captured, Seconds(Stopping - Started) - 0.3);
+    EXPECT_LT(Captured, Seconds(Stopped - BeforeStart) + 0.2);
 }

@@ -1,6 +1,6 @@
 #include "support/PulseTestServer.h"
 
-#include "audio/uRecorder.h"
+#include "audio/DeviceList.h"
 
 #include <gtest/gtest.h>
 
@@ -17,11 +17,16 @@ bool StartPulseServer() {
     return std::system(Command.c_str()) == 0;
 }
 
-void KillPulseServer() {
+pid_t PulseServerPid() {
     QFile PidFile(QStringLiteral(VANTOR_TEST_PULSE_DIR "/runtime/pid"));
     if (!PidFile.open(QIODevice::ReadOnly))
-        return;
+        return 0;
     const pid_t Pid = PidFile.readAll().trimmed().toInt();
+    return Pid > 0 && ::kill(Pid, 0) == 0 ? Pid : 0;
+}
+
+void KillPulseServer() {
+    const pid_t Pid = PulseServerPid();
     if (Pid <= 0 || ::kill(Pid, SIGKILL) != 0)
         return;
     for (int I = 0; I < 100 && ::kill(Pid, 0) == 0; ++I)
@@ -58,4 +63,15 @@ TPacedTone::~TPacedTone() {
     if (FPlayer.processId() > 0)
         ::kill(-static_cast<pid_t>(FPlayer.processId()), SIGTERM);
     FPlayer.waitForFinished(3000);
+}
+
+THungPulseServer::THungPulseServer() : FPid(PulseServerPid()) {
+    if (FPid > 0 && ::kill(FPid, SIGSTOP) != 0)
+        FPid = 0;
+}
+
+void THungPulseServer::Continue() {
+    if (FPid > 0)
+        ::kill(FPid, SIGCONT);
+    FPid = 0;
 }

@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <string>
+#include <sys/types.h>
 
 // The tests' private PulseAudio server (the PulseServer fixture). Tests that stop or restart
 // it hold RESOURCE_LOCK PulseServer.
@@ -10,6 +11,8 @@
 bool StartPulseServer();
 // Ends the server at once (SIGKILL), as a crash would.
 void KillPulseServer();
+// The server's process id; 0 when it does not run.
+pid_t PulseServerPid();
 // The server's socket address for PULSE_SERVER.
 std::string PulseServerAddress();
 // The recording device number of the server's 1 kHz sine source; -1 (and a test failure)
@@ -28,4 +31,21 @@ public:
 
 private:
     QProcess FPlayer;
+};
+
+// Stops the server's process (SIGSTOP) while the object lives, as a server that hangs: its
+// clients stay connected and get neither audio nor answers. Continues it (SIGCONT) at the
+// latest on destruction, so that a failing test never leaves it stopped.
+class THungPulseServer {
+public:
+    THungPulseServer();
+    ~THungPulseServer() { Continue(); }
+    THungPulseServer(const THungPulseServer&) = delete;
+    THungPulseServer& operator=(const THungPulseServer&) = delete;
+
+    bool Hung() const { return FPid > 0; }
+    void Continue();
+
+private:
+    pid_t FPid;
 };
