@@ -103,25 +103,33 @@ void TRecordingController::TimerClockTimer() {
     const int64_t FreeBytes = FreeSpaceBytes();
     FStatus.FreeText = ControlText::FreeSpace(FreeBytes);
     emit ClockChanged();
-    ShowWriteError();
     CheckHourTrigger(T, FreeBytes);
-    CheckCapture(T);
-    CheckVolumeFull(T, FreeBytes);
+    // What the recorder tells is read once a tick; the steps below look at IsRecording()
+    // afresh, since one of them may have stopped the recording.
+    const TRecorderSnapshot Recorded = IsRecording() ? FRecorder->Snapshot() : TRecorderSnapshot{};
+    ShowWriteError(Recorded);
+    CheckCapture(T, Recorded);
+    CheckVolumeFull(T, FreeBytes, Recorded);
     RetryRecording(T, FreeBytes);
     CheckFreeSpace(FreeBytes);
-    UpdateTrouble(T);
+    UpdateTrouble(T, Recorded);
 }
 
-void TRecordingController::CheckCapture(const QDateTime& Moment) {
-    if (!IsRecording() || FRecorder->CaptureAlive())
+void TRecordingController::CheckCapture(const QDateTime& Moment,
+                                        const TRecorderSnapshot& Recorded) {
+    // A capture whose sound server hangs stays open but brings nothing: after a while it
+    // counts as lost, like one whose server went away.
+    if (!IsRecording() ||
+        (Recorded.CaptureAlive && Recorded.SecondsWithoutAudio < SilenceLostSeconds))
         return;
     StopForRetry(Moment, 0, ControlText::CaptureLost(Moment, RetrySeconds));
 }
 
-void TRecordingController::CheckVolumeFull(const QDateTime& Moment, int64_t FreeBytes) {
+void TRecordingController::CheckVolumeFull(const QDateTime& Moment, int64_t FreeBytes,
+                                           const TRecorderSnapshot& Recorded) {
     // A write that failed with plenty of room left has another cause; that recording is kept
     // as it is until the hour ends, instead of being restarted into the same failure.
-    if (!IsRecording() || FRecorder->WriteError().isEmpty() ||
+    if (!IsRecording() || Recorded.WriteError.isEmpty() ||
         !FreeSpace::Low(FreeBytes, FreeSpaceNeeded()))
         return;
     const int64_t Awaited = FreeBytes + FreeSpace::ResumeBytes;
@@ -210,10 +218,13 @@ void TRecordingController::CheckFreeSpace(int64_t FreeBytes) {
     }
 }
 
-void TRecordingController::UpdateTrouble(const QDateTime& Moment) {
+void TRecordingController::UpdateTrouble(const QDateTime& Moment,
+                                         const TRecorderSnapshot& Recorded) {
+    const bool Recording = IsRecording();
     const bool Waiting = FRetry.has_value();
-    const bool WritesFail = IsRecording() && !FRecorder->WriteError().isEmpty();
-    const double LostSeconds = IsRecording() ? FRecorder->DroppedSeconds() : 0;
+    const bool WritesFail = Recording && !Recorded.WriteError.isEmpty();
+    const double LostSeconds = Recording ? Recorded.DroppedSeconds : 0;
+    const bool Silent = Recording && Recorded.SecondsWithoutAudio >= SilenceTroubleSeconds;
     if (LostSeconds <= 0)
         FAudioLostAt = QDateTime();
     else if (!FAudioLostAt.isValid())
@@ -223,8 +234,8 @@ void TRecordingController::UpdateTrouble(const QDateTime& Moment) {
     } else if (FTroubleTicks++ == 0) {
         FTroubleSince = Moment;
     }
-    // A stop or a failing write counts from the second tick on; lost audio at once, and for
-    // the rest of the recording: the gap stays in its file.
+    // A stop or a failing write counts from the second tick on; silence once it lasted; lost
+    // audio at once, and for the rest of the recording: the gap stays in its file.
     std::optional<TTrouble> Now;
     if (FTroubleTicks > 1) {
         if (WritesFail)
@@ -236,6 +247,14 @@ void TRecordingController::UpdateTrouble(const QDateTime& Moment) {
         else
             Now = TTrouble{TTroubleKind::CaptureLost, FTroubleSince,
                            ControlText::NoRecordingSince(FTroubleSince, false)};
+    } else if (Silent) {
+        const QDateTime Since =
+            Moment.addMSecs(-static_cast<int64_t>(Recorded.SecondsWithoutAudio * 1000));
+        Now =
+            TTrouble{TTroubleKind::NoAudio,
+                     FTrouble && FTrouble->Kind == TTroubleKind::NoAudio ? FTrouble->Since : Since,
+                     QString()};
+        Now->Text = ControlText::NoAudioSince(Now->Since);
     } else if (FAudioLostAt.isValid()) {
         Now = TTrouble{TTroubleKind::AudioDropped, FAudioLostAt,
                        ControlText::AudioLost(FAudioLostAt, LostSeconds)};
@@ -257,10 +276,10 @@ void TRecordingController::RaiseTrouble(const std::optional<TTrouble>& Now) {
         emit TroubleBegan(*Now);
 }
 
-void TRecordingController::ShowWriteError() {
+void TRecordingController::ShowWriteError(const TRecorderSnapshot& Recorded) {
     if (!IsRecording())
         return;
-    const QString Error = FRecorder->WriteError();
+    const QString& Error = Recorded.WriteError;
     if (Error.isEmpty() || Error == FShownWriteError)
         return;
     FShownWriteError = Error;

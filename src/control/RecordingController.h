@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 
+struct TRecorderSnapshot;
 class TConfig;
 class TLogData;
 class TRecorder;
@@ -96,6 +97,10 @@ public:
     // never less than 1 GiB.
     int64_t FreeSpaceNeeded() const;
     static constexpr int RetrySeconds = TRetryPolicy::RetrySeconds;
+    // A capture that brings no audio for this long is trouble of its own; for the longer
+    // time it counts as lost: stopped, logged and retried.
+    static constexpr double SilenceTroubleSeconds = 3;
+    static constexpr double SilenceLostSeconds = 10;
 
     void StartRecording(const TPreset& P, const QDateTime& StartedAt, const QString& Source);
     void StopRecording();
@@ -161,7 +166,7 @@ private:
     // is set to the file it records into (or tried to).
     bool BeginRecording(const TPreset& P, const QDateTime& StartedAt, const QString& Source,
                         QString& FullPath);
-    void ShowWriteError();
+    void ShowWriteError(const TRecorderSnapshot& Recorded);
     // StopRecording for the automatic paths: an error of logging the duration is handed back
     // instead of thrown, so that what follows the stop (the next start, the retry) still
     // happens; the caller throws it afterwards.
@@ -173,10 +178,11 @@ private:
     // Whole seconds since the running recording started.
     int64_t ElapsedSeconds() const;
     // Stops and logs a recording whose capture died, and schedules its retry.
-    void CheckCapture(const QDateTime& Moment);
+    void CheckCapture(const QDateTime& Moment, const TRecorderSnapshot& Recorded);
     // Stops and logs a recording whose writes failed on a volume that is (nearly) full, and
     // schedules its retry for when room is made again.
-    void CheckVolumeFull(const QDateTime& Moment, int64_t FreeBytes);
+    void CheckVolumeFull(const QDateTime& Moment, int64_t FreeBytes,
+                         const TRecorderSnapshot& Recorded);
     void RetryRecording(const QDateTime& Moment, int64_t FreeBytes);
     // Stops and logs the running recording, plans its retry and shows InfoText in its place;
     // an error of logging the duration is thrown last.
@@ -186,7 +192,7 @@ private:
     void PlanRetry(const TPreset& P, const QString& Source, const QDateTime& Moment,
                    int64_t AwaitFreeBytes);
     void CheckFreeSpace(int64_t FreeBytes);
-    void UpdateTrouble(const QDateTime& Moment);
+    void UpdateTrouble(const QDateTime& Moment, const TRecorderSnapshot& Recorded);
     // Makes Now the trouble in force: raises the events of a kind that began or ended and
     // updates the status.
     void RaiseTrouble(const std::optional<TTrouble>& Now);

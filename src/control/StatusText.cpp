@@ -67,6 +67,10 @@ QString AudioLost(const QDateTime& At, double Seconds) {
         .arg(static_cast<int64_t>(std::ceil(Seconds)));
 }
 
+QString NoAudioSince(const QDateTime& Since) {
+    return QStringLiteral("Geen geluid ontvangen sinds %1").arg(ClockTime(Since));
+}
+
 QString Repaired(const QStringList& FileNames) {
     if (FileNames.size() == 1)
         return QStringLiteral("Onderbroken opname hersteld: %1").arg(FileNames.first());

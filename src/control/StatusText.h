@@ -41,6 +41,7 @@ QString LowSpace(int64_t NeededBytes);
 QString WritesFailingSince(const QDateTime& Since);
 QString NoRecordingSince(const QDateTime& Since, bool VolumeFull);
 QString AudioLost(const QDateTime& At, double Seconds);
+QString NoAudioSince(const QDateTime& Since);
 // The information line after the start-up repair: empty when nothing was repaired.
 QString Repaired(const QStringList& FileNames);
 QString RepairFailed(const QString& Reason);

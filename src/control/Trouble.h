@@ -9,6 +9,7 @@ enum class TTroubleKind {
     VolumeFull,    // the writes failed on a full volume; retried once room is made
     WritesFailing, // the file does not grow for another reason (an I/O error)
     AudioDropped,  // the disk stalled longer than the capture buffer lasts
+    NoAudio,       // the capture is open but brings nothing (a sound server that hangs)
 };
 
 // One trouble as the controller raises it: its kind, since when, and its Dutch text.

@@ -6,6 +6,7 @@
 
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QThread>
 
 using namespace std::chrono_literals;
 
@@ -266,5 +267,76 @@ INSTANTIATE_TEST_SUITE_P(Start, ScheduledFileError, testing::Values(true, false)
                          [](const auto& Info) {
                              return Info.param ? "AtStartup" : "AtTheBoundary";
                          });
+
+} // namespace
+
+namespace {
+
+// A sound server that hangs (stopped, not gone) keeps the capture open but brings nothing:
+// after 3 s that is trouble of its own, after 10 s the capture counts as lost (stopped,
+// logged, retried), and once the server answers again the hour goes on under the next
+// number. Times without audio are real seconds, so this test takes about 11 of them.
+TEST_F(CaptureLoss, AHungServerIsTroubleAfterThreeSecondsAndALostCaptureAfterTen) {
+    ScheduleAll(Wav.Id);
+    Now = Amsterdam("2026-03-05T12:20:00Z");
+    TRecordingController Controller(Clock());
+    QStringList Events;
+    QObject::connect(&Controller, &TRecordingController::TroubleBegan,
+                     [&](const TTrouble& T) { Events << T.Text; });
+    Controller.Startup();
+    ASSERT_TRUE(Controller.IsRecording());
+    const auto Silent = [&] { return Controller.Recorder()->Snapshot().SecondsWithoutAudio; };
+    ASSERT_TRUE(WaitUntil([&] { return Silent() < 1; }, 2s));
+
+    soundlib::SetScriptedServerHung(true);
+    ASSERT_TRUE(WaitUntil([&] { return Silent() >= 3.2; }, 5s));
+    Now = Amsterdam("2026-03-05T12:20:10Z");
+    Controller.TimerClockTimer();
+    EXPECT_TRUE(Controller.IsRecording());
+    EXPECT_TRUE(Controller.Status().TroubleText.startsWith("Geen geluid ontvangen sinds 13:20:0"))
+        << Controller.Status().TroubleText.toStdString();
+
+    ASSERT_TRUE(WaitUntil([&] { return Silent() >= 10.2; }, 9s));
+    Now = Amsterdam("2026-03-05T12:20:17Z");
+    Controller.TimerClockTimer();
+    Controller.TimerClockTimer();
+    EXPECT_FALSE(Controller.IsRecording());
+    EXPECT_TRUE(Controller.RetryPending());
+    EXPECT_EQ(Controller.Status().TroubleText, "Geen opname sinds 13:20:17: geen geluid");
+    ASSERT_EQ(LogRows().size(), 1);
+    EXPECT_NE(LogRows()[0][3], "0") << "the stopped recording is logged";
+
+    soundlib::SetScriptedServerHung(false);
+    TickUntil(Controller, Amsterdam("2026-03-05T12:20:23Z"));
+    EXPECT_TRUE(Controller.IsRecording());
+    EXPECT_EQ(Controller.Status().TroubleText, "");
+    ASSERT_EQ(LogRows().size(), 2);
+    EXPECT_EQ(LogRows()[1][2], "05032026132.wav");
+    ASSERT_EQ(Events.size(), 2);
+    EXPECT_TRUE(Events[0].startsWith("Geen geluid ontvangen sinds"));
+    EXPECT_EQ(Events[1], "Geen opname sinds 13:20:17: geen geluid");
+    Controller.Shutdown();
+}
+
+// A hang shorter than the trouble threshold leaves one unbroken recording.
+TEST_F(CaptureLoss, AShortHangLeavesOneUnbrokenRecording) {
+    ScheduleAll(Wav.Id);
+    Now = Amsterdam("2026-03-05T12:20:00Z");
+    TRecordingController Controller(Clock());
+    Controller.Startup();
+    ASSERT_TRUE(Controller.IsRecording());
+    soundlib::SetScriptedServerHung(true);
+    for (int I = 0; I < 8; ++I) {
+        QThread::msleep(250);
+        Now = Now.addMSecs(250);
+        Controller.TimerClockTimer();
+    }
+    soundlib::SetScriptedServerHung(false);
+    TickUntil(Controller, Amsterdam("2026-03-05T12:20:05Z"));
+    EXPECT_TRUE(Controller.IsRecording());
+    EXPECT_EQ(Controller.Status().TroubleText, "");
+    EXPECT_EQ(LogRows().size(), 1);
+    Controller.Shutdown();
+}
 
 } // namespace
