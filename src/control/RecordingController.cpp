@@ -10,8 +10,10 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <chrono>
 #include <cmath>
 #include <exception>
+#include <future>
 #include <optional>
 #include <utility>
 
@@ -24,6 +26,35 @@ QDate LocalDate(const QDateTime& Moment) {
 
 int LocalHour(const QDateTime& Moment) {
     return Moment.toLocalTime().time().hour();
+}
+
+// A file that appears after its name was found free is left alone: the next name is tried.
+// Only a failed start's own empty file is removed, so that a retry can use its name. Runs on
+// the user-interface thread, or on a thread of its own for a retry while that thread leaves
+// the recorder alone.
+TStartAttempt AttemptStart(TRecorder& Recorder, bool DeviceOK, int32_t Device, const TPreset& P,
+                           const QString& Folder, const QString& Wanted) {
+    TStartAttempt Attempt;
+    Attempt.DeviceOK = DeviceOK || Recorder.InitDevice(Device);
+    if (!Attempt.DeviceOK)
+        return Attempt;
+    for (int Suffix = 1;; ++Suffix) {
+        Attempt.FileName = FreeFileName(Folder, Wanted, Suffix);
+        Attempt.FullPath = Folder + Attempt.FileName;
+        try {
+            Attempt.Started = Recorder.Start(P, Attempt.FullPath);
+        } catch (const EFileError&) {
+            Attempt.FileError = std::current_exception();
+        }
+        if (Attempt.Started)
+            return Attempt;
+        if (!Attempt.FileError && Recorder.NameTaken())
+            continue;
+        if (Recorder.LeftEmptyFile())
+            QFile::remove(Attempt.FullPath);
+        Attempt.StartError = Recorder.StartError();
+        return Attempt;
+    }
 }
 
 } // namespace
@@ -86,6 +117,7 @@ QString TRecordingController::RepairInterrupted() {
 }
 
 void TRecordingController::Shutdown() {
+    WaitForPendingStart();
     if (!FRecorder)
         return;
     StopRecording();
@@ -96,6 +128,7 @@ void TRecordingController::Shutdown() {
 void TRecordingController::TimerClockTimer() {
     if (!FRecorder)
         return;
+    FinishPendingStart(std::chrono::milliseconds(0));
     const QDateTime T = FClock();
     const QDateTime Local = T.toLocalTime();
     FStatus.DateText = DateDisplayText(Local.date());
@@ -174,7 +207,7 @@ void TRecordingController::PlanRetry(const TPreset& P, const QString& Source,
 }
 
 void TRecordingController::RetryRecording(const QDateTime& Moment, int64_t FreeBytes) {
-    if (!FRetry || IsRecording())
+    if (!FRetry || IsRecording() || FPendingStart)
         return;
     if (FRetry->Expired(Moment)) {
         FRetry.reset();
@@ -183,21 +216,20 @@ void TRecordingController::RetryRecording(const QDateTime& Moment, int64_t FreeB
     if (!FRetry->Due(Moment, FreeBytes))
         return;
     FRetry->Tried(Moment);
-    // A device that was lost is opened afresh; the texts of the loss stay up meanwhile.
-    if (!FDeviceOK)
-        FDeviceOK = FRecorder->InitDevice(FSettings.RecordDevice());
-    if (!FDeviceOK)
-        return;
-    const TRetryPolicy Wanted = *FRetry;
-    try {
-        QString FullPath;
-        BeginRecording(Wanted.Preset(), Moment, Wanted.Source(), FullPath);
-    } catch (const std::exception& E) {
-        // A file error here would otherwise come back as an error box every few seconds.
-        const QString Text = QString::fromUtf8(E.what());
-        if (Text != FStatus.InfoText)
-            SetStatus(FStatus.FileText, Text, Wanted.Source());
-    }
+    // A sound server that hangs would hold this thread up to its time limit: the device is
+    // opened (when it was lost) and the capture started on a thread of its own, and the
+    // ticks take the result up once it is there. The texts of the loss stay up meanwhile.
+    const TWantedStart Wanted{FRetry->Preset(), Moment, FRetry->Source(), NextRecNumber(Moment)};
+    FShownWriteError.clear();
+    FPendingStart.emplace(TPendingStart{
+        Wanted, std::async(std::launch::async,
+                           [Recorder = FRecorder.get(), DeviceOK = FDeviceOK,
+                            Device = FSettings.RecordDevice(), P = Wanted.Preset,
+                            Folder = RecordingFolder(FSettings.RootFolder(), Moment),
+                            Name = RecordingFileName(Moment, Wanted.Number, Wanted.Preset.Format)] {
+                               return AttemptStart(*Recorder, DeviceOK, Device, P, Folder, Name);
+                           })});
+    FinishPendingStart(StartWait);
 }
 
 void TRecordingController::CheckFreeSpace(int64_t FreeBytes) {
@@ -329,6 +361,7 @@ int64_t TRecordingController::FreeSpaceNeeded() const {
 
 void TRecordingController::StartRecording(const TPreset& P, const QDateTime& StartedAt,
                                           const QString& Source) {
+    WaitForPendingStart();
     if (!FRecorder)
         return;
     if (!FDeviceOK)
@@ -344,44 +377,52 @@ bool TRecordingController::BeginRecording(const TPreset& P, const QDateTime& Sta
                                           const QString& Source, QString& FullPath) {
     StopRecording();
     const int32_t Number = NextRecNumber(StartedAt);
-    const QString Folder = RecordingFolder(FSettings.RootFolder(), StartedAt);
-    const QString Wanted = RecordingFileName(StartedAt, Number, P.Format);
     FShownWriteError.clear();
-    // Only a failed start's own empty file is removed, so that the retry can use its name.
-    const auto RemoveEmptyFile = [this, &FullPath] {
-        if (FRecorder->LeftEmptyFile())
-            QFile::remove(FullPath);
-    };
-    // A file that appears after its name was found free is left alone: the next name is tried.
-    QString FileName;
-    bool Started = false;
-    for (int Suffix = 1; !Started; ++Suffix) {
-        FileName = FreeFileName(Folder, Wanted, Suffix);
-        FullPath = Folder + FileName;
-        try {
-            Started = FRecorder->Start(P, FullPath);
-        } catch (const EFileError&) {
-            RemoveEmptyFile();
-            throw;
-        }
-        if (!Started && !FRecorder->NameTaken()) {
-            RemoveEmptyFile();
-            return false;
-        }
-    }
+    const TStartAttempt Attempt = AttemptStart(*FRecorder, FDeviceOK, FSettings.RecordDevice(), P,
+                                               RecordingFolder(FSettings.RootFolder(), StartedAt),
+                                               RecordingFileName(StartedAt, Number, P.Format));
+    FullPath = Attempt.FullPath;
+    return CompleteStart(Attempt, {P, StartedAt, Source, Number});
+}
+
+bool TRecordingController::CompleteStart(const TStartAttempt& Attempt, const TWantedStart& Wanted) {
+    FDeviceOK = Attempt.DeviceOK;
+    if (Attempt.FileError)
+        std::rethrow_exception(Attempt.FileError);
+    if (!Attempt.Started)
+        return false;
     FRetry.reset();
     FFreeSpaceWarned = false;
-    FCurrentPreset = P;
-    FCurrentSource = Source;
+    FCurrentPreset = Wanted.Preset;
+    FCurrentSource = Wanted.Source;
     if (FData)
-        FCurrentRecId = FData->LogRecording(P, StartedAt, Number, FileName, FullPath);
-    SetStatus(FullPath, ControlText::FormatLine(P), Source);
+        FCurrentRecId = FData->LogRecording(Wanted.Preset, Wanted.StartedAt, Wanted.Number,
+                                            Attempt.FileName, Attempt.FullPath);
+    SetStatus(Attempt.FullPath, ControlText::FormatLine(Wanted.Preset), Wanted.Source);
     UpdateRecordingState();
-    emit RecordingStarted({FullPath, P.Name, Source, StartedAt, 0});
+    emit RecordingStarted(
+        {Attempt.FullPath, Wanted.Preset.Name, Wanted.Source, Wanted.StartedAt, 0});
     return true;
 }
 
+void TRecordingController::FinishPendingStart(std::chrono::milliseconds Wait) {
+    if (!FPendingStart || FPendingStart->Result.wait_for(Wait) != std::future_status::ready)
+        return;
+    const TWantedStart Wanted = FPendingStart->Wanted;
+    const TStartAttempt Attempt = FPendingStart->Result.get();
+    FPendingStart.reset();
+    try {
+        CompleteStart(Attempt, Wanted);
+    } catch (const std::exception& E) {
+        // A file error here would otherwise come back as an error box every few seconds.
+        const QString Text = QString::fromUtf8(E.what());
+        if (Text != FStatus.InfoText)
+            SetStatus(FStatus.FileText, Text, Wanted.Source);
+    }
+}
+
 void TRecordingController::StopRecording() {
+    WaitForPendingStart();
     if (!IsRecording())
         return;
     int64_t Seconds = ElapsedSeconds();
@@ -409,17 +450,8 @@ int32_t TRecordingController::NextRecNumber(const QDateTime& Moment) {
     return ::NextRecNumber(FData ? FData->CountRecordingsInHour(Moment) : 0);
 }
 
-QString TRecordingController::FreeFileName(const QString& Folder, const QString& FileName,
-                                           int& Suffix) {
-    for (;; ++Suffix) {
-        const QString Candidate = NumberedFileName(FileName, Suffix);
-        const QFileInfo Info(Folder + Candidate);
-        if (!Info.exists() && !Info.isSymLink())
-            return Candidate;
-    }
-}
-
 void TRecordingController::CheckDevice() {
+    WaitForPendingStart();
     if (!FRecorder)
         return;
     FDeviceOK = FRecorder->InitDevice(FSettings.RecordDevice());
@@ -470,8 +502,13 @@ void TRecordingController::ManualStop() {
     SetStatus(QString(), ControlText::Stopped, ControlText::WaitClock);
 }
 
+void TRecordingController::WaitForPendingStart() {
+    if (FPendingStart)
+        FinishPendingStart(std::chrono::hours(1));
+}
+
 bool TRecordingController::IsRecording() const {
-    return FRecorder && FRecorder->State() == rsRecording;
+    return FRecorder && !FPendingStart && FRecorder->State() == rsRecording;
 }
 
 void RunSettingsChange(const TSettingsChange& Change) {
@@ -519,7 +556,7 @@ void TRecordingController::RestartRecording(const TSettingsChange& Change) {
 }
 
 bool TRecordingController::GetLevels(float& L, float& R) const {
-    if (!FRecorder) {
+    if (!FRecorder || FPendingStart) {
         L = R = 0.0f;
         return false;
     }

@@ -10,9 +10,11 @@
 #include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 
@@ -20,6 +22,16 @@ struct TRecorderSnapshot;
 class TConfig;
 class TLogData;
 class TRecorder;
+
+// What one try to open the device and start a recording came to.
+struct TStartAttempt {
+    bool DeviceOK = false;
+    bool Started = false;
+    QString FileName; // the file it records into, or tried to
+    QString FullPath;
+    int StartError = 0;           // the sound library's code when the capture did not start
+    std::exception_ptr FileError; // the file could not be made
+};
 
 // What the main window (or the windowless mode) shows of the controller.
 struct TControlStatus {
@@ -158,10 +170,6 @@ signals:
     void RecordingStopped(const TRecordingEvent& Recording);
 
 private:
-    // A free file name in Folder: FileName itself (Suffix 1), or with "_2", "_3", ... before
-    // the extension when a file of that name is already there. Starts at Suffix and sets it
-    // to the one taken.
-    static QString FreeFileName(const QString& Folder, const QString& FileName, int& Suffix);
     // StartRecording without the status of a failure: true when the recording runs. FullPath
     // is set to the file it records into (or tried to).
     bool BeginRecording(const TPreset& P, const QDateTime& StartedAt, const QString& Source,
@@ -196,6 +204,27 @@ private:
     // Makes Now the trouble in force: raises the events of a kind that began or ended and
     // updates the status.
     void RaiseTrouble(const std::optional<TTrouble>& Now);
+
+    // A start wanted: what it records, from when, why, and under which number.
+    struct TWantedStart {
+        TPreset Preset;
+        QDateTime StartedAt;
+        QString Source;
+        int32_t Number = 0;
+    };
+    // A retry's start running on a thread of its own.
+    struct TPendingStart {
+        TWantedStart Wanted;
+        std::future<TStartAttempt> Result;
+    };
+    // How long a tick waits for a retry's start before it takes the result up later.
+    static constexpr std::chrono::milliseconds StartWait{200};
+    // Logs and shows a start that ran; throws its file error; false when it did not start.
+    bool CompleteStart(const TStartAttempt& Attempt, const TWantedStart& Wanted);
+    // Takes up the pending start once it is done, waiting up to Wait for it.
+    void FinishPendingStart(std::chrono::milliseconds Wait);
+    // Everything else that uses the recorder waits for a pending start first.
+    void WaitForPendingStart();
     // Repairs what an earlier run left cut short and returns the information line's text.
     QString RepairInterrupted();
 
@@ -211,6 +240,7 @@ private:
     int32_t FLastTriggerHour = -1;
     QString FShownWriteError;
     std::optional<TRetryPolicy> FRetry;
+    std::optional<TPendingStart> FPendingStart;
     // Consecutive ticks with a dead capture or failing writes, and when they began.
     int FTroubleTicks = 0;
     QDateTime FTroubleSince;

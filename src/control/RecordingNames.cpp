@@ -2,6 +2,7 @@
 
 #include "base/uConfig.h"
 
+#include <QFileInfo>
 #include <algorithm>
 
 QString RecordingFolder(const QString& Root, const QDateTime& Moment) {
@@ -23,6 +24,15 @@ QString NumberedFileName(const QString& FileName, int Suffix) {
         return FileName;
     const qsizetype Dot = FileName.lastIndexOf(u'.');
     return QStringLiteral("%1_%2%3").arg(FileName.left(Dot)).arg(Suffix).arg(FileName.mid(Dot));
+}
+
+QString FreeFileName(const QString& Folder, const QString& FileName, int& Suffix) {
+    for (;; ++Suffix) {
+        const QString Candidate = NumberedFileName(FileName, Suffix);
+        const QFileInfo Info(Folder + Candidate);
+        if (!Info.exists() && !Info.isSymLink())
+            return Candidate;
+    }
 }
 
 int32_t NextRecNumber(int32_t Logged) {

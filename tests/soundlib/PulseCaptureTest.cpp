@@ -28,15 +28,6 @@ protected:
     void TearDown() override { BASS_Free(); }
 };
 
-// The device number of the source the server calls Name, or -2.
-int DeviceNamed(const std::string& Name) {
-    BASS_DEVICEINFO Info{};
-    for (DWORD I = 0; BASS_RecordGetDeviceInfo(I, &Info); ++I)
-        if (Info.driver == Name)
-            return int(I);
-    return -2;
-}
-
 double Seconds(std::chrono::steady_clock::duration Duration) {
     return std::chrono::duration<double>(Duration).count();
 }
@@ -317,6 +308,10 @@ TEST_F(PulseCapture, AHungServerShowsAsTimeWithoutAudioAndNeverHoldsUpAStop) {
 // time, without a drop. (The sink's monitor is paced by the sink's clock; the sine source would
 // deliver in 2-second pieces.)
 TEST_F(PulseCapture, AfterAShortHangTheMissedAudioArrivesWhole) {
+    // A paced tone makes the monitor deliver small fragments in real time.
+    TPacedTone Tone;
+    ASSERT_TRUE(Tone.Running());
+    std::this_thread::sleep_for(2s);
     ASSERT_TRUE(BASS_RecordInit(DeviceNamed("vantor_null.monitor")));
     TCollected Got;
     const auto BeforeStart = std::chrono::steady_clock::now();
@@ -335,6 +330,7 @@ TEST_F(PulseCapture, AfterAShortHangTheMissedAudioArrivesWhole) {
     ASSERT_TRUE(BASS_ChannelStop(Channel));
     const auto Stopped = std::chrono::steady_clock::now();
     const double Captured = Got.Bytes / 4.0 / 44100;
-    EXPECT_GT(Captured, Seconds(Stopping - Started) - 0.3);
+    // Losing the hang would lack 2 s; a loaded machine may still hold back a fragment or two.
+    EXPECT_GT(Captured, Seconds(Stopping - Started) - 1.0);
     EXPECT_LT(Captured, Seconds(Stopped - BeforeStart) + 0.2);
 }

@@ -1,5 +1,7 @@
 #include "support/PulseTestServer.h"
 
+#include "soundlib/bass.h"
+
 #include "audio/DeviceList.h"
 
 #include <gtest/gtest.h>
@@ -45,6 +47,14 @@ int SineDevice() {
             return D.Value;
     ADD_FAILURE() << "no sine source among " << Devices.size() << " devices";
     return -1;
+}
+
+int DeviceNamed(const std::string& Name) {
+    BASS_DEVICEINFO Info{};
+    for (DWORD I = 0; BASS_RecordGetDeviceInfo(I, &Info); ++I)
+        if (Info.driver == Name)
+            return int(I);
+    return -2;
 }
 
 TPacedTone::TPacedTone() {

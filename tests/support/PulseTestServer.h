@@ -18,6 +18,9 @@ std::string PulseServerAddress();
 // The recording device number of the server's 1 kHz sine source; -1 (and a test failure)
 // when it is not listed.
 int SineDevice();
+// The device number of the source the server calls Name (for example
+// "vantor_null.monitor"), or -2. Needs an initialised sound library.
+int DeviceNamed(const std::string& Name);
 
 // A 1 kHz tone played into the null sink by a low-latency client, so that the sink's monitor
 // source delivers small fragments in real time, as a sound card does. Stops on destruction.

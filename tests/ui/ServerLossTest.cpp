@@ -1,6 +1,7 @@
 #include "base/uConfig.h"
 #include "control/RecordingController.h"
 #include "data/uData.h"
+#include "soundlib/bass.h"
 #include "support/AudioCheck.h"
 #include "support/PulseTestServer.h"
 #include "support/SqlHelpers.h"
@@ -88,6 +89,87 @@ TEST(ServerLoss, TheWindowRecordsOnUnderTheNextNumberWhenTheServerIsBack) {
         // The logged length runs to the tick that saw the end, a moment after the audio.
         EXPECT_NEAR(Row[2].toInt(), Audio->Seconds(), 2) << Row[1].toStdString();
     }
+    Config.reset();
+}
+
+} // namespace
+
+namespace {
+
+// The real sound server hangs (SIGSTOP) during a recording. Within 4 s the trouble shows,
+// within 11 s the recording is stopped and logged, the clock ticks on meanwhile without a
+// tick held up by the hung server, and after SIGCONT the hour goes on under the next number.
+TEST(ServerLoss, AHungServerIsTroubleThenALostCaptureAndTheTickNeverWaitsForIt) {
+    QTemporaryDir Dir;
+    Config = std::make_unique<TConfig>(Dir.path());
+    Config->SetRootFolder(Dir.path() + "/Opnames");
+    Config->SetDatabasePath(Dir.path() + "/Vantor2026.sqlite");
+    TPacedTone Tone;
+    ASSERT_TRUE(Tone.Running());
+    QTest::qWait(2000);
+    ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
+    const int Monitor = DeviceNamed("vantor_null.monitor");
+    BASS_Free();
+    ASSERT_GE(Monitor, 0);
+    Config->SetRecordDevice(Monitor);
+    {
+        TLogData Data(Config->DatabasePath());
+        for (int Day = 1; Day <= 7; ++Day)
+            for (int Hour = 0; Hour < 24; ++Hour)
+                Data.SetSchedulePreset(Day, Hour, 2); // "WAV 44 kHz Stereo"
+    }
+    QElapsedTimer Running;
+    Running.start();
+    const QDateTime Base(QDate(2026, 3, 5), QTime(13, 20));
+    TClock Clock = [&] { return Base.addMSecs(Running.elapsed()); };
+    auto Form = std::make_unique<TfrmMain>(Clock);
+    TRecordingController& Controller = Form->Controller();
+    ASSERT_TRUE(Controller.IsRecording());
+    QElapsedTimer SinceTick;
+    qint64 LongestGap = 0;
+    QObject::connect(&Controller, &TRecordingController::ClockChanged,
+                     [&] { LongestGap = std::max(LongestGap, SinceTick.restart()); });
+    QTest::qWait(2000);
+
+    {
+        THungPulseServer Hung;
+        ASSERT_TRUE(Hung.Hung());
+        SinceTick.start();
+        LongestGap = 0;
+        QElapsedTimer Stalled;
+        Stalled.start();
+        qint64 TroubleAt = -1;
+        qint64 StoppedAt = -1;
+        while (Stalled.elapsed() < 20000) {
+            QTest::qWait(20);
+            if (TroubleAt < 0 && !Controller.Status().TroubleText.isEmpty())
+                TroubleAt = Stalled.elapsed();
+            if (StoppedAt < 0 && !Controller.IsRecording())
+                StoppedAt = Stalled.elapsed();
+        }
+        EXPECT_GE(TroubleAt, 0);
+        EXPECT_LT(TroubleAt, 4000);
+        EXPECT_GE(StoppedAt, 0);
+        EXPECT_LT(StoppedAt, 11000);
+        // The tick comes every 250 ms; none was held up more than 300 ms on top.
+        EXPECT_LT(LongestGap, 550);
+        EXPECT_TRUE(Controller.RetryPending());
+    }
+    QElapsedTimer Back;
+    Back.start();
+    while (!Controller.IsRecording() && Back.elapsed() < 6000)
+        QTest::qWait(50);
+    EXPECT_TRUE(Controller.IsRecording());
+    QTest::qWait(1000);
+    Form.reset();
+
+    TLogData Data(Config->DatabasePath());
+    const QList<QStringList> Rows =
+        SqlRows(Data.Connection(), "SELECT rec_number, duration_sec FROM recordings ORDER BY id");
+    ASSERT_EQ(Rows.size(), 2);
+    EXPECT_EQ(Rows[0][0], "1");
+    EXPECT_NE(Rows[0][1], "0");
+    EXPECT_EQ(Rows[1][0], "2");
     Config.reset();
 }
 
