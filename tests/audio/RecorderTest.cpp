@@ -2,6 +2,7 @@
 #include "soundlib/ScriptedBackend.h"
 #include "support/AudioCheck.h"
 #include "support/FileSizeLimit.h"
+#include "support/Presets.h"
 #include "support/RecordingThreadStall.h"
 #include "support/WaitUntil.h"
 
@@ -18,15 +19,6 @@ using namespace std::chrono_literals;
 using soundlib::TScript;
 
 namespace {
-
-TPreset Preset(TAudioFormat Format, int32_t Rate, int32_t Channels, int32_t Bitrate = 0) {
-    TPreset P;
-    P.Format = Format;
-    P.SampleRate = Rate;
-    P.Channels = Channels;
-    P.Bitrate = Bitrate;
-    return P;
-}
 
 std::vector<int16_t> Noise(size_t Count) {
     std::mt19937 Random(11);

@@ -17,14 +17,6 @@ namespace {
 // next number at the first 5-second retry after the server is back.
 class CaptureLoss : public testing::Test, public TRecordingFixture {
 protected:
-    // Ticks every 250 ms of the test's clock until Until (inclusive).
-    void TickUntil(TRecordingController& Controller, const QDateTime& Until) {
-        while (Now < Until) {
-            Now = std::min(Now.addMSecs(250), Until);
-            Controller.TimerClockTimer();
-        }
-    }
-
     static void ExpectCompleteWav(const QString& Path) {
         const auto Wav = RepairWavHeader(Path);
         ASSERT_TRUE(Wav) << Path.toStdString();

@@ -16,12 +16,6 @@ constexpr int64_t GiB = FreeSpace::OneGiB;
 // is made, while a write failing with room to spare keeps its recording.
 class FreeSpaceRules : public testing::Test, public TRecordingFixture {
 protected:
-    void TickUntil(TRecordingController& Controller, const QDateTime& Until) {
-        while (Now < Until) {
-            Now = std::min(Now.addMSecs(250), Until);
-            Controller.TimerClockTimer();
-        }
-    }
     int64_t Free = 0;
 };
 

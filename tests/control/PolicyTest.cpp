@@ -1,5 +1,6 @@
 #include "control/FreeSpacePolicy.h"
 #include "control/RetryPolicy.h"
+#include "support/Presets.h"
 
 #include <QTimeZone>
 #include <gtest/gtest.h>
@@ -8,15 +9,6 @@ namespace {
 
 QDateTime At(const char* Local) {
     return QDateTime::fromString(QString::fromLatin1(Local), Qt::ISODate);
-}
-
-TPreset Preset(TAudioFormat Format, int Rate, int Channels, int Kbps) {
-    TPreset P;
-    P.Format = Format;
-    P.SampleRate = Rate;
-    P.Channels = Channels;
-    P.Bitrate = Kbps;
-    return P;
 }
 
 constexpr int64_t MiB = FreeSpace::OneMiB;

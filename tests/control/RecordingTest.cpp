@@ -1,6 +1,7 @@
 #include "audio/uRecorder.h"
 #include "control/RecordingNames.h"
 #include "control/RecordingSession.h"
+#include "support/Presets.h"
 #include "support/RecordingFixture.h"
 #include "support/SqlHelpers.h"
 #include "support/WaitUntil.h"
@@ -62,14 +63,6 @@ TEST_F(Recording, FolderAndFileNameOfTheStartMoment) {
 }
 
 TEST_F(Recording, FormatLines) {
-    const auto Preset = [](TAudioFormat Format, int Rate, int Channels, int Bitrate) {
-        TPreset P;
-        P.Format = Format;
-        P.SampleRate = Rate;
-        P.Channels = Channels;
-        P.Bitrate = Bitrate;
-        return P;
-    };
     const std::pair<TPreset, const char*> Cases[] = {
         {Preset(afMP3, 44100, 2, 128), "MP3 128 Kbps, 44100 Hz, Stereo"},
         {Preset(afOPUS, 48000, 1, 64), "OPUS 64 Kbps, 48000 Hz, Mono"},

@@ -72,6 +72,14 @@ public:
         return Rows;
     }
 
+    // Ticks Controller every 250 ms of the test's clock until Until (inclusive).
+    void TickUntil(TRecordingController& Controller, const QDateTime& Until) {
+        while (Now < Until) {
+            Now = std::min(Now.addMSecs(250), Until);
+            Controller.TimerClockTimer();
+        }
+    }
+
     QString DayFolder(const char* YearMonthDay) const {
         return Config->RootFolder() + u'/' + QString::fromLatin1(YearMonthDay) + u'/';
     }
