@@ -15,26 +15,33 @@
 
 namespace {
 
+// Settings and a database in Dir that record every hour with PresetId from Device.
+void SetUpProgram(const QTemporaryDir& Dir, int Device, int32_t PresetId) {
+    Config = std::make_unique<TConfig>(Dir.path());
+    Config->SetRootFolder(Dir.path() + "/Opnames");
+    Config->SetDatabasePath(Dir.path() + "/Vantor2026.sqlite");
+    Config->SetRecordDevice(Device);
+    TLogData Data(Config->DatabasePath());
+    for (int Day = 1; Day <= 7; ++Day)
+        for (int Hour = 0; Hour < 24; ++Hour)
+            Data.SetSchedulePreset(Day, Hour, PresetId);
+}
+
+// Real time, but from 13:20 local, so that no hour boundary falls in the test.
+TClock RealTimeFrom1320(const QElapsedTimer& Running) {
+    const QDateTime Base(QDate(2026, 3, 5), QTime(13, 20));
+    return [&Running, Base] { return Base.addMSecs(Running.elapsed()); };
+}
+
 // The real sound server dies during a recording and comes back ten seconds later. The window
 // completes and logs the first file, keeps its clock running meanwhile, and starts the next
 // number in the same hour once the server answers; both files hold the 1 kHz tone.
 TEST(ServerLoss, TheWindowRecordsOnUnderTheNextNumberWhenTheServerIsBack) {
     QTemporaryDir Dir;
-    Config = std::make_unique<TConfig>(Dir.path());
-    Config->SetRootFolder(Dir.path() + "/Opnames");
-    Config->SetDatabasePath(Dir.path() + "/Vantor2026.sqlite");
-    Config->SetRecordDevice(SineDevice());
-    {
-        TLogData Data(Config->DatabasePath());
-        for (int Day = 1; Day <= 7; ++Day)
-            for (int Hour = 0; Hour < 24; ++Hour)
-                Data.SetSchedulePreset(Day, Hour, 1); // "MP3 128 Kbit Stereo"
-    }
-    // Real time, but from 13:20 local, so that no hour boundary falls in the test.
+    SetUpProgram(Dir, SineDevice(), 1); // "MP3 128 Kbit Stereo"
     QElapsedTimer Running;
     Running.start();
-    const QDateTime Base(QDate(2026, 3, 5), QTime(13, 20));
-    TClock Clock = [&] { return Base.addMSecs(Running.elapsed()); };
+    const TClock Clock = RealTimeFrom1320(Running);
 
     auto Form = std::make_unique<TfrmMain>(Clock);
     TRecordingController& Controller = Form->Controller();
@@ -92,18 +99,10 @@ TEST(ServerLoss, TheWindowRecordsOnUnderTheNextNumberWhenTheServerIsBack) {
     Config.reset();
 }
 
-} // namespace
-
-namespace {
-
 // The real sound server hangs (SIGSTOP) during a recording. Within 4 s the trouble shows,
 // within 11 s the recording is stopped and logged, the clock ticks on meanwhile without a
 // tick held up by the hung server, and after SIGCONT the hour goes on under the next number.
 TEST(ServerLoss, AHungServerIsTroubleThenALostCaptureAndTheTickNeverWaitsForIt) {
-    QTemporaryDir Dir;
-    Config = std::make_unique<TConfig>(Dir.path());
-    Config->SetRootFolder(Dir.path() + "/Opnames");
-    Config->SetDatabasePath(Dir.path() + "/Vantor2026.sqlite");
     TPacedTone Tone;
     ASSERT_TRUE(Tone.Running());
     QTest::qWait(2000);
@@ -111,17 +110,11 @@ TEST(ServerLoss, AHungServerIsTroubleThenALostCaptureAndTheTickNeverWaitsForIt) 
     const int Monitor = DeviceNamed("vantor_null.monitor");
     BASS_Free();
     ASSERT_GE(Monitor, 0);
-    Config->SetRecordDevice(Monitor);
-    {
-        TLogData Data(Config->DatabasePath());
-        for (int Day = 1; Day <= 7; ++Day)
-            for (int Hour = 0; Hour < 24; ++Hour)
-                Data.SetSchedulePreset(Day, Hour, 2); // "WAV 44 kHz Stereo"
-    }
+    QTemporaryDir Dir;
+    SetUpProgram(Dir, Monitor, 2); // "WAV 44 kHz Stereo"
     QElapsedTimer Running;
     Running.start();
-    const QDateTime Base(QDate(2026, 3, 5), QTime(13, 20));
-    TClock Clock = [&] { return Base.addMSecs(Running.elapsed()); };
+    const TClock Clock = RealTimeFrom1320(Running);
     auto Form = std::make_unique<TfrmMain>(Clock);
     TRecordingController& Controller = Form->Controller();
     ASSERT_TRUE(Controller.IsRecording());
