@@ -77,27 +77,53 @@ void TRecordingController::Startup() {
     FRecorder = std::make_unique<TRecorder>(FClock);
     // Before anything of this run is recorded, so that its own file is never touched.
     const QString Repaired = RepairInterrupted();
-    CheckDevice();
-    // Without a device the check's own texts stay up: they tell the operator what to do.
-    if (FDeviceOK)
-        SetStatus(QString(), FData ? ControlText::Ready : ControlText::NoDatabase,
-                  ControlText::WaitClock);
     UpdateRecordingState();
     const QDateTime Now = FClock();
     FLastTriggerHour = LocalHour(Now);
     TPreset P;
-    std::exception_ptr StartError;
-    if (FSettings.AutoRecord() && FindScheduledPreset(Now, P)) {
-        if (FDeviceOK)
-            StartError = StartRecordingKeepingFileError(P, Now, ControlText::ByClock);
-        if (!IsRecording())
-            PlanRetry(P, ControlText::ByClock, Now, 0);
-    }
-    if (!Repaired.isEmpty())
-        SetStatus(FStatus.FileText, Repaired, FStatus.SourceText);
+    const bool Scheduled = FSettings.AutoRecord() && FindScheduledPreset(Now, P);
+    // The device is opened, and the scheduled recording started, on a thread of its own: a
+    // sound server that hangs must hold up neither the window nor the clock.
+    const TWantedStart Wanted{P, Now, ControlText::ByClock, Scheduled ? NextRecNumber(Now) : 0};
+    FPendingStart.emplace(TPendingStart{
+        Wanted,
+        std::async(std::launch::async,
+                   [Recorder = FRecorder.get(), Device = FSettings.RecordDevice(), Scheduled, P,
+                    Folder = RecordingFolder(FSettings.RootFolder(), Now),
+                    Name = RecordingFileName(Now, Wanted.Number, P.Format)] {
+                       if (Scheduled)
+                           return AttemptStart(*Recorder, false, Device, P, Folder, Name);
+                       TStartAttempt DeviceOnly;
+                       DeviceOnly.DeviceOK = Recorder->InitDevice(Device);
+                       return DeviceOnly;
+                   }),
+        TStartupStart{Scheduled, Repaired}});
+    FinishPendingStart(StartWait);
     TimerClockTimer();
-    if (StartError)
-        std::rethrow_exception(StartError);
+}
+
+void TRecordingController::FinishStartup(const TStartAttempt& Attempt, const TWantedStart& Wanted,
+                                         const TStartupStart& Startup) {
+    FDeviceOK = Attempt.DeviceOK;
+    // Without a device the check's own texts stay up: they tell the operator what to do.
+    if (FDeviceOK)
+        SetStatus(QString(), FData ? ControlText::Ready : ControlText::NoDatabase,
+                  ControlText::WaitClock);
+    else
+        SetStatus(QString(), ControlText::NoDevice, ControlText::ChooseDevice);
+    if (Startup.Scheduled) {
+        try {
+            if (FDeviceOK && !CompleteStart(Attempt, Wanted))
+                SetStatus(Attempt.FullPath, ControlText::StartFailed(Attempt.StartError),
+                          Wanted.Source);
+        } catch (const EFileError&) {
+            FStartupError = std::current_exception();
+        }
+        if (!IsRecording())
+            PlanRetry(Wanted.Preset, Wanted.Source, Wanted.StartedAt, 0);
+    }
+    if (!Startup.Repaired.isEmpty())
+        SetStatus(FStatus.FileText, Startup.Repaired, FStatus.SourceText);
 }
 
 QString TRecordingController::RepairInterrupted() {
@@ -146,6 +172,9 @@ void TRecordingController::TimerClockTimer() {
     RetryRecording(T, FreeBytes);
     CheckFreeSpace(FreeBytes);
     UpdateTrouble(T, Recorded);
+    // The start-up's file error reaches the operator once, after its retry was planned.
+    if (FStartupError)
+        std::rethrow_exception(std::exchange(FStartupError, nullptr));
 }
 
 void TRecordingController::CheckCapture(const QDateTime& Moment,
@@ -409,8 +438,13 @@ void TRecordingController::FinishPendingStart(std::chrono::milliseconds Wait) {
     if (!FPendingStart || FPendingStart->Result.wait_for(Wait) != std::future_status::ready)
         return;
     const TWantedStart Wanted = FPendingStart->Wanted;
+    const std::optional<TStartupStart> Startup = FPendingStart->Startup;
     const TStartAttempt Attempt = FPendingStart->Result.get();
     FPendingStart.reset();
+    if (Startup) {
+        FinishStartup(Attempt, Wanted, *Startup);
+        return;
+    }
     try {
         CompleteStart(Attempt, Wanted);
     } catch (const std::exception& E) {

@@ -85,10 +85,12 @@ public:
     ~TRecordingController() override;
 
     // The start-up sequence after the database was opened: creates the recorder, repairs the
-    // recordings an earlier run left cut short, checks the device, shows the first texts,
-    // takes the current hour as handled, starts the scheduled recording of that hour when
-    // there is one and automatic recording is on (retrying it while the device does not
-    // answer), then ticks once.
+    // recordings an earlier run left cut short, takes the current hour as handled, and checks
+    // the device and starts the scheduled recording of that hour (when there is one and
+    // automatic recording is on) on a thread of its own, retrying it while the device does
+    // not answer; then ticks once. When the device answers at once, its texts and recording
+    // are there on return, else a later tick takes them up. A file error of that start is
+    // thrown by the tick that takes it up.
     void Startup();
     // The end of the run: stops a running recording (its duration is logged) and releases the
     // recorder, the capture device and the sound library. Ticks do nothing afterwards.
@@ -213,14 +215,26 @@ private:
         int32_t Number = 0;
     };
     // A retry's start running on a thread of its own.
+    // What the start-up adds to its start: whether a recording is scheduled (else only the
+    // device is opened), and the repair's text.
+    struct TStartupStart {
+        bool Scheduled = false;
+        QString Repaired;
+    };
+    // A start running on a thread of its own: a retry's, or the start-up's.
     struct TPendingStart {
         TWantedStart Wanted;
         std::future<TStartAttempt> Result;
+        std::optional<TStartupStart> Startup;
     };
-    // How long a tick waits for a retry's start before it takes the result up later.
+    // How long a tick (or the start-up) waits for a start before it takes the result up later.
     static constexpr std::chrono::milliseconds StartWait{200};
     // Logs and shows a start that ran; throws its file error; false when it did not start.
     bool CompleteStart(const TStartAttempt& Attempt, const TWantedStart& Wanted);
+    // The start-up's texts, its recording (or the retry of it) and the repair's text, once
+    // its device check and start came back; a file error is kept for the tick to throw.
+    void FinishStartup(const TStartAttempt& Attempt, const TWantedStart& Wanted,
+                       const TStartupStart& Startup);
     // Takes up the pending start once it is done, waiting up to Wait for it.
     void FinishPendingStart(std::chrono::milliseconds Wait);
     // Everything else that uses the recorder waits for a pending start first.
@@ -241,6 +255,8 @@ private:
     QString FShownWriteError;
     std::optional<TRetryPolicy> FRetry;
     std::optional<TPendingStart> FPendingStart;
+    // A file error of the start-up's start, thrown by the tick that took it up.
+    std::exception_ptr FStartupError;
     // Consecutive ticks with a dead capture or failing writes, and when they began.
     int FTroubleTicks = 0;
     QDateTime FTroubleSince;

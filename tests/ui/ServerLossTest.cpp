@@ -166,4 +166,32 @@ TEST(ServerLoss, AHungServerIsTroubleThenALostCaptureAndTheTickNeverWaitsForIt) 
     Config.reset();
 }
 
+// Started while the sound server hangs, the window comes up at once, without waiting for the
+// device, and records as soon as the server answers again.
+TEST(ServerLoss, AStartWhileTheServerHangsDoesNotHoldUpTheWindow) {
+    QTemporaryDir Dir;
+    SetUpProgram(Dir, SineDevice(), 1); // "MP3 128 Kbit Stereo"
+    QElapsedTimer Running;
+    Running.start();
+    const TClock Clock = RealTimeFrom1320(Running);
+    std::unique_ptr<TfrmMain> Form;
+    {
+        THungPulseServer Hung;
+        ASSERT_TRUE(Hung.Hung());
+        QElapsedTimer Built;
+        Built.start();
+        Form = std::make_unique<TfrmMain>(Clock);
+        EXPECT_LT(Built.elapsed(), 1000);
+        EXPECT_FALSE(Form->Controller().IsRecording());
+        QTest::qWait(1000);
+    }
+    QElapsedTimer Back;
+    Back.start();
+    while (!Form->Controller().IsRecording() && Back.elapsed() < 12000)
+        QTest::qWait(50);
+    EXPECT_TRUE(Form->Controller().IsRecording());
+    Form.reset();
+    Config.reset();
+}
+
 } // namespace
