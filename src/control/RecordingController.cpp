@@ -6,9 +6,9 @@
 #include "base/uConfig.h"
 #include "control/RecordingNames.h"
 #include "control/RecordingRepair.h"
+#include "control/StartAttempt.h"
 #include "data/uData.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <chrono>
 #include <cmath>
@@ -26,35 +26,6 @@ QDate LocalDate(const QDateTime& Moment) {
 
 int LocalHour(const QDateTime& Moment) {
     return Moment.toLocalTime().time().hour();
-}
-
-// A file that appears after its name was found free is left alone: the next name is tried.
-// Only a failed start's own empty file is removed, so that a retry can use its name. Runs on
-// the user-interface thread, or on a thread of its own for a retry while that thread leaves
-// the recorder alone.
-TStartAttempt AttemptStart(TRecorder& Recorder, bool DeviceOK, int32_t Device, const TPreset& P,
-                           const QString& Folder, const QString& Wanted) {
-    TStartAttempt Attempt;
-    Attempt.DeviceOK = DeviceOK || Recorder.InitDevice(Device);
-    if (!Attempt.DeviceOK)
-        return Attempt;
-    for (int Suffix = 1;; ++Suffix) {
-        Attempt.FileName = FreeFileName(Folder, Wanted, Suffix);
-        Attempt.FullPath = Folder + Attempt.FileName;
-        try {
-            Attempt.Started = Recorder.Start(P, Attempt.FullPath);
-        } catch (const EFileError&) {
-            Attempt.FileError = std::current_exception();
-        }
-        if (Attempt.Started)
-            return Attempt;
-        if (!Attempt.FileError && Recorder.NameTaken())
-            continue;
-        if (Recorder.LeftEmptyFile())
-            QFile::remove(Attempt.FullPath);
-        Attempt.StartError = Recorder.StartError();
-        return Attempt;
-    }
 }
 
 } // namespace
@@ -251,13 +222,15 @@ void TRecordingController::RetryRecording(const QDateTime& Moment, int64_t FreeB
     const TWantedStart Wanted{FRetry->Preset(), Moment, FRetry->Source(), NextRecNumber(Moment)};
     FShownWriteError.clear();
     FPendingStart.emplace(TPendingStart{
-        Wanted, std::async(std::launch::async,
-                           [Recorder = FRecorder.get(), DeviceOK = FDeviceOK,
-                            Device = FSettings.RecordDevice(), P = Wanted.Preset,
-                            Folder = RecordingFolder(FSettings.RootFolder(), Moment),
-                            Name = RecordingFileName(Moment, Wanted.Number, Wanted.Preset.Format)] {
-                               return AttemptStart(*Recorder, DeviceOK, Device, P, Folder, Name);
-                           })});
+        Wanted,
+        std::async(std::launch::async,
+                   [Recorder = FRecorder.get(), DeviceOK = FDeviceOK,
+                    Device = FSettings.RecordDevice(), P = Wanted.Preset,
+                    Folder = RecordingFolder(FSettings.RootFolder(), Moment),
+                    Name = RecordingFileName(Moment, Wanted.Number, Wanted.Preset.Format)] {
+                       return AttemptStart(*Recorder, DeviceOK, Device, P, Folder, Name);
+                   }),
+        std::nullopt});
     FinishPendingStart(StartWait);
 }
 
@@ -282,59 +255,23 @@ void TRecordingController::CheckFreeSpace(int64_t FreeBytes) {
 void TRecordingController::UpdateTrouble(const QDateTime& Moment,
                                          const TRecorderSnapshot& Recorded) {
     const bool Recording = IsRecording();
-    const bool Waiting = FRetry.has_value();
-    const bool WritesFail = Recording && !Recorded.WriteError.isEmpty();
-    const double LostSeconds = Recording ? Recorded.DroppedSeconds : 0;
-    const bool Silent = Recording && Recorded.SecondsWithoutAudio >= SilenceTroubleSeconds;
-    if (LostSeconds <= 0)
-        FAudioLostAt = QDateTime();
-    else if (!FAudioLostAt.isValid())
-        FAudioLostAt = Moment;
-    if (!Waiting && !WritesFail) {
-        FTroubleTicks = 0;
-    } else if (FTroubleTicks++ == 0) {
-        FTroubleSince = Moment;
-    }
-    // A stop or a failing write counts from the second tick on; silence once it lasted; lost
-    // audio at once, and for the rest of the recording: the gap stays in its file.
-    std::optional<TTrouble> Now;
-    if (FTroubleTicks > 1) {
-        if (WritesFail)
-            Now = TTrouble{TTroubleKind::WritesFailing, FTroubleSince,
-                           ControlText::WritesFailingSince(FTroubleSince)};
-        else if (FRetry->WaitsForRoom())
-            Now = TTrouble{TTroubleKind::VolumeFull, FTroubleSince,
-                           ControlText::NoRecordingSince(FTroubleSince, true)};
-        else
-            Now = TTrouble{TTroubleKind::CaptureLost, FTroubleSince,
-                           ControlText::NoRecordingSince(FTroubleSince, false)};
-    } else if (Silent) {
-        const QDateTime Since =
-            Moment.addMSecs(-static_cast<int64_t>(Recorded.SecondsWithoutAudio * 1000));
-        Now =
-            TTrouble{TTroubleKind::NoAudio,
-                     FTrouble && FTrouble->Kind == TTroubleKind::NoAudio ? FTrouble->Since : Since,
-                     QString()};
-        Now->Text = ControlText::NoAudioSince(Now->Since);
-    } else if (FAudioLostAt.isValid()) {
-        Now = TTrouble{TTroubleKind::AudioDropped, FAudioLostAt,
-                       ControlText::AudioLost(FAudioLostAt, LostSeconds)};
-    }
-    RaiseTrouble(Now);
-}
-
-void TRecordingController::RaiseTrouble(const std::optional<TTrouble>& Now) {
-    const std::optional<TTrouble> Before = std::exchange(FTrouble, Now);
-    const bool SameKind = Now && Before && Now->Kind == Before->Kind;
-    const QString Text = Now ? Now->Text : QString();
+    TTroubleSigns Signs;
+    Signs.Recording = Recording;
+    Signs.RetryPending = FRetry.has_value();
+    Signs.WaitsForRoom = FRetry && FRetry->WaitsForRoom();
+    Signs.WritesFail = Recording && !Recorded.WriteError.isEmpty();
+    Signs.DroppedSeconds = Recorded.DroppedSeconds;
+    Signs.SecondsWithoutAudio = Recorded.SecondsWithoutAudio;
+    const TTroubleTracker::TChange Change = FTroubles.Update(Moment, Signs);
+    const QString Text = FTroubles.Text();
     if (Text != FStatus.TroubleText) {
         FStatus.TroubleText = Text;
         emit TroubleChanged();
     }
-    if (Before && !SameKind)
-        emit TroubleEnded(*Before);
-    if (Now && !SameKind)
-        emit TroubleBegan(*Now);
+    for (const TTrouble& T : Change.Ended)
+        emit TroubleEnded(T);
+    for (const TTrouble& T : Change.Began)
+        emit TroubleBegan(T);
 }
 
 void TRecordingController::ShowWriteError(const TRecorderSnapshot& Recorded) {

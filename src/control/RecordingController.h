@@ -4,8 +4,10 @@
 #include "base/uTypes.h"
 #include "control/FreeSpacePolicy.h"
 #include "control/RetryPolicy.h"
+#include "control/StartAttempt.h"
 #include "control/StatusText.h"
 #include "control/Trouble.h"
+#include "control/TroubleTracker.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -22,16 +24,6 @@ struct TRecorderSnapshot;
 class TConfig;
 class TLogData;
 class TRecorder;
-
-// What one try to open the device and start a recording came to.
-struct TStartAttempt {
-    bool DeviceOK = false;
-    bool Started = false;
-    QString FileName; // the file it records into, or tried to
-    QString FullPath;
-    int StartError = 0;           // the sound library's code when the capture did not start
-    std::exception_ptr FileError; // the file could not be made
-};
 
 // What the main window (or the windowless mode) shows of the controller.
 struct TControlStatus {
@@ -111,9 +103,8 @@ public:
     // never less than 1 GiB.
     int64_t FreeSpaceNeeded() const;
     static constexpr int RetrySeconds = TRetryPolicy::RetrySeconds;
-    // A capture that brings no audio for this long is trouble of its own; for the longer
-    // time it counts as lost: stopped, logged and retried.
-    static constexpr double SilenceTroubleSeconds = 3;
+    // A capture that brings no audio for this long counts as lost: stopped, logged and
+    // retried. Shorter times without audio are trouble of their own.
     static constexpr double SilenceLostSeconds = 10;
 
     void StartRecording(const TPreset& P, const QDateTime& StartedAt, const QString& Source);
@@ -202,10 +193,9 @@ private:
     void PlanRetry(const TPreset& P, const QString& Source, const QDateTime& Moment,
                    int64_t AwaitFreeBytes);
     void CheckFreeSpace(int64_t FreeBytes);
+    // Works out the trouble in force, updates the status and raises the events of the kinds
+    // that ended or began.
     void UpdateTrouble(const QDateTime& Moment, const TRecorderSnapshot& Recorded);
-    // Makes Now the trouble in force: raises the events of a kind that began or ended and
-    // updates the status.
-    void RaiseTrouble(const std::optional<TTrouble>& Now);
 
     // A start wanted: what it records, from when, why, and under which number.
     struct TWantedStart {
@@ -214,7 +204,6 @@ private:
         QString Source;
         int32_t Number = 0;
     };
-    // A retry's start running on a thread of its own.
     // What the start-up adds to its start: whether a recording is scheduled (else only the
     // device is opened), and the repair's text.
     struct TStartupStart {
@@ -257,12 +246,7 @@ private:
     std::optional<TPendingStart> FPendingStart;
     // A file error of the start-up's start, thrown by the tick that took it up.
     std::exception_ptr FStartupError;
-    // Consecutive ticks with a dead capture or failing writes, and when they began.
-    int FTroubleTicks = 0;
-    QDateTime FTroubleSince;
-    // The tick that first saw audio of the running recording lost; invalid while none is.
-    QDateTime FAudioLostAt;
-    std::optional<TTrouble> FTrouble;
+    TTroubleTracker FTroubles;
     bool FFreeSpaceWarned = false;
     TControlStatus FStatus;
 };

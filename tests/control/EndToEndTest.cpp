@@ -177,6 +177,12 @@ uint32_t Le32At(const QByteArray& Bytes, int Offset) {
     return Value;
 }
 
+// The WAV header's two sizes say DataBytes of audio.
+void ExpectHeaderSizes(const QByteArray& Header, int64_t DataBytes) {
+    EXPECT_EQ(Le32At(Header, 4), static_cast<uint32_t>(DataBytes + 36));
+    EXPECT_EQ(Le32At(Header, 40), static_cast<uint32_t>(DataBytes));
+}
+
 // The program killed outright during a WAV recording leaves a header that says "no data"
 // and a row without duration. The next start repairs both and says so; the start after
 // that finds nothing more to repair.
@@ -217,8 +223,7 @@ TEST_F(Unattended, AWavCutShortByAKillIsRepairedAtTheNextStartOnce) {
         << Repairing.toStdString();
     const QByteArray Header = ReadHeader();
     const int64_t DataBytes = (Length - 44) / 4 * 4;
-    EXPECT_EQ(Le32At(Header, 4), static_cast<uint32_t>(DataBytes + 36));
-    EXPECT_EQ(Le32At(Header, 40), static_cast<uint32_t>(DataBytes));
+    ExpectHeaderSizes(Header, DataBytes);
     const QList<QStringList> Logged =
         Rows("SELECT filename, duration_sec FROM recordings ORDER BY id");
     ASSERT_EQ(Logged.size(), 2);
@@ -274,8 +279,7 @@ TEST_F(Unattended, ASecondCopyLeavesTheFileTheFirstWritesAlone) {
     StopCleanly(First);
     const QByteArray Header = ReadHeader();
     const int64_t DataBytes = QFileInfo(Running).size() - 44;
-    EXPECT_EQ(Le32At(Header, 4), static_cast<uint32_t>(DataBytes + 36));
-    EXPECT_EQ(Le32At(Header, 40), static_cast<uint32_t>(DataBytes));
+    ExpectHeaderSizes(Header, DataBytes);
     const QList<QStringList> Logged =
         Rows("SELECT filename, duration_sec FROM recordings ORDER BY id");
     ASSERT_EQ(Logged.size(), 2);

@@ -53,16 +53,18 @@ TEST_F(FreeSpaceRules, LowSpaceWarnsAndAFullVolumeEndsTheRecordingUntilRoomIsMad
             Limit.emplace(512 * 1024); // above the database's size, below a few seconds of audio
         Controller.StartRecording(Big, Now, ControlText::ByHand);
         ASSERT_TRUE(Controller.IsRecording());
-        if (C.WritesFail)
+        if (C.WritesFail) {
             ASSERT_TRUE(
                 WaitUntil([&] { return !Controller.Recorder()->WriteError().isEmpty(); }, 5s));
+        }
         Controller.TimerClockTimer();
         Controller.TimerClockTimer();
         EXPECT_EQ(Controller.Status().FreeSpaceLow, C.Low);
         EXPECT_EQ(Controller.IsRecording(), C.Recording);
-        if (C.Info)
+        if (C.Info) {
             EXPECT_TRUE(Controller.Status().InfoText.startsWith(C.Info))
                 << Controller.Status().InfoText.toStdString();
+        }
         EXPECT_EQ(Controller.Status().TroubleText, C.Trouble);
         Limit.reset();
         if (!C.Recording) {

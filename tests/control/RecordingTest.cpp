@@ -210,12 +210,8 @@ TEST_F(Recording, AFileAppearingAfterTheNameCheckIsLeftAndTheNextNameTaken) {
             F.write(Earlier);
     };
     soundlib::InstallScriptedBackend(Script);
-    TPreset Mp3;
+    TPreset Mp3 = Preset(afMP3, 44100, 2, 128);
     Mp3.Name = QStringLiteral("MP3 128 Kbit Stereo");
-    Mp3.Format = afMP3;
-    Mp3.SampleRate = 44100;
-    Mp3.Channels = 2;
-    Mp3.Bitrate = 128;
     Mp3.Id = LogData->AddPreset(Mp3);
     Now = Amsterdam("2026-03-05T13:20:00Z");
     TRecordingController Controller(Clock());
@@ -320,6 +316,14 @@ TEST_F(Recording, OpenDatabaseReportsTheEnginesMessage) {
     EXPECT_NE(LogData, nullptr);
 }
 
+// A change that moves the log to the database at Path and keeps the one in use in Old.
+std::function<void()> MoveLogTo(std::unique_ptr<TLogData>& Old, const QString& Path) {
+    return [&Old, Path] {
+        Old = std::move(LogData);
+        LogData = std::make_unique<TLogData>(Path);
+    };
+}
+
 // The restart after a change under a running recording (another database here): the old
 // row gets its duration in the old database, the same preset and source start at once in
 // the new one.
@@ -332,11 +336,7 @@ TEST_F(Recording, RestartLogsOldRowAndStartsTheSamePresetAgain) {
     Now = Amsterdam("2026-03-05T12:40:00Z");
     const QString OtherPath = Dir.path() + "/Ander.sqlite";
     std::unique_ptr<TLogData> Old;
-    Controller.RestartRecording({[&] {
-                                     Old = std::move(LogData);
-                                     LogData = std::make_unique<TLogData>(OtherPath);
-                                 },
-                                 [] {}, [] {}});
+    Controller.RestartRecording({MoveLogTo(Old, OtherPath), [] {}, [] {}});
     EXPECT_EQ(SqlRows(Old->Connection(), "SELECT filename, duration_sec FROM recordings"),
               (QList<QStringList>{{"05032026131.wav", "600"}}));
     ASSERT_TRUE(Controller.IsRecording());
@@ -363,10 +363,7 @@ TEST_F(Recording, AFailedChangeIsRevertedAndTheRecordingStartsAgain) {
     ASSERT_TRUE(Controller.IsRecording());
     Now = Amsterdam("2026-03-05T12:40:00Z");
     std::unique_ptr<TLogData> Old;
-    const TSettingsChange Change{[&] {
-                                     Old = std::move(LogData);
-                                     LogData = std::make_unique<TLogData>(Dir.path() + "/A.sqlite");
-                                 },
+    const TSettingsChange Change{MoveLogTo(Old, Dir.path() + "/A.sqlite"),
                                  [] { throw std::runtime_error("opslaan mislukt"); },
                                  [&] { LogData = std::move(Old); }};
     EXPECT_THROW(Controller.RestartRecording(Change), std::runtime_error);

@@ -28,6 +28,22 @@ protected:
     void TearDown() override { BASS_Free(); }
 };
 
+// A 44.1 kHz stereo capture into Got with an MP3 encoder writing Path; a handle is 0 when it
+// did not start.
+struct TMp3Capture {
+    HRECORD Channel = 0;
+    HENCODE Encoder = 0;
+};
+
+TMp3Capture StartMp3Capture(TCollected& Got, const std::string& Path) {
+    TMp3Capture Capture;
+    Capture.Channel = BASS_RecordStart(44100, 2, 0, TCollected::Proc, &Got);
+    if (Capture.Channel)
+        Capture.Encoder =
+            BASS_Encode_MP3_StartFile(Capture.Channel, "-b 128", BASS_UNICODE, Path.c_str());
+    return Capture;
+}
+
 double Seconds(std::chrono::steady_clock::duration Duration) {
     return std::chrono::duration<double>(Duration).count();
 }
@@ -199,10 +215,7 @@ TEST_F(PulseCapture, SurvivesTheServerDying) {
     const std::string Path = (Dir.path() + "/cut.mp3").toStdString();
     ASSERT_TRUE(BASS_RecordInit(-1)); // the sine source
     TCollected Got;
-    const HRECORD Channel = BASS_RecordStart(44100, 2, 0, TCollected::Proc, &Got);
-    ASSERT_NE(Channel, 0u);
-    const HENCODE Encoder =
-        BASS_Encode_MP3_StartFile(Channel, "-b 128", BASS_UNICODE, Path.c_str());
+    const auto [Channel, Encoder] = StartMp3Capture(Got, Path);
     ASSERT_NE(Encoder, 0u);
     ASSERT_TRUE(WaitUntil([&] { return Got.Bytes > 0; }, 5s));
     std::this_thread::sleep_for(500ms);
@@ -264,10 +277,7 @@ TEST_F(PulseCapture, AHungServerShowsAsTimeWithoutAudioAndNeverHoldsUpAStop) {
     ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
     ASSERT_TRUE(BASS_RecordInit(DeviceNamed("vantor_null.monitor")));
     TCollected Got;
-    const HRECORD Channel = BASS_RecordStart(44100, 2, 0, TCollected::Proc, &Got);
-    ASSERT_NE(Channel, 0u);
-    const HENCODE Encoder =
-        BASS_Encode_MP3_StartFile(Channel, "-b 128", BASS_UNICODE, Path.c_str());
+    const auto [Channel, Encoder] = StartMp3Capture(Got, Path);
     ASSERT_NE(Encoder, 0u);
     ASSERT_TRUE(WaitUntil([&] { return Got.Bytes > 0; }, 5s));
     EXPECT_LT(soundlib::ChannelMsSinceAudio(Channel), 1000u);

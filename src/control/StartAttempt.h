@@ -1,0 +1,27 @@
+#pragma once
+
+#include "base/uTypes.h"
+
+#include <QString>
+#include <cstdint>
+#include <exception>
+
+class TRecorder;
+
+// What one try to open the device and start a recording came to.
+struct TStartAttempt {
+    bool DeviceOK = false;
+    bool Started = false;
+    QString FileName; // the file it records into, or tried to
+    QString FullPath;
+    int StartError = 0;           // the sound library's code when the capture did not start
+    std::exception_ptr FileError; // the file could not be made
+};
+
+// Opens Device unless DeviceOK, then starts P into Folder under the name Wanted, or the first
+// free numbered form of it. A file that appears after its name was found free is left alone:
+// the next name is tried. Only a failed start's own empty file is removed, so that a retry can
+// use its name. Runs on the user-interface thread, or on a thread of its own while that thread
+// leaves the recorder alone.
+TStartAttempt AttemptStart(TRecorder& Recorder, bool DeviceOK, int32_t Device, const TPreset& P,
+                           const QString& Folder, const QString& Wanted);

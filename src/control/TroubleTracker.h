@@ -1,0 +1,47 @@
+#pragma once
+
+#include "control/Trouble.h"
+
+#include <QDateTime>
+#include <vector>
+
+// What one tick saw of the wanted recording.
+struct TTroubleSigns {
+    bool Recording = false;
+    // The recording is not running and waits for its retry; WaitsForRoom: for free space.
+    bool RetryPending = false;
+    bool WaitsForRoom = false;
+    bool WritesFail = false;
+    // Audio the running recording lost, and how long its capture has brought nothing.
+    double DroppedSeconds = 0;
+    double SecondsWithoutAudio = 0;
+};
+
+// Decides, tick by tick, which trouble is in force, since when, and with which text. Each kind
+// begins and ends on its own; the first in force is the one the status shows.
+class TTroubleTracker {
+public:
+    // A capture that brings no audio for this long is trouble of its own.
+    static constexpr double NoAudioSeconds = 3;
+
+    struct TChange {
+        std::vector<TTrouble> Ended;
+        std::vector<TTrouble> Began;
+    };
+
+    // Takes in what the tick at Moment saw and tells which kinds ended and which began.
+    TChange Update(const QDateTime& Moment, const TTroubleSigns& Signs);
+    // The trouble in force, the most serious first.
+    const std::vector<TTrouble>& Current() const { return FCurrent; }
+    // The text the status shows: the most serious trouble's, empty without trouble.
+    QString Text() const;
+
+private:
+    // Moment's trouble of Kind; one that lasts keeps the moment it began.
+    QDateTime SinceFor(TTroubleKind Kind, const QDateTime& Moment) const;
+
+    // Consecutive ticks with a stopped recording or failing writes, and when they began.
+    int FStoppedTicks = 0;
+    QDateTime FStoppedSince;
+    std::vector<TTrouble> FCurrent;
+};
