@@ -72,14 +72,20 @@ int RunHeadless(int& Argc, char** Argv) {
     });
     QObject::connect(&Controller, &TRecordingController::WarningRaised,
                      [](const QString& Text) { WriteLine(stderr, Text); });
-    // Trouble goes to the error stream when it begins, its end to the normal one.
+    // Trouble goes to the error stream when it begins, its end (with how long it lasted) to
+    // the normal one. Low space is told by the information line already.
     QObject::connect(&Controller, &TRecordingController::TroubleBegan, [](const TTrouble& T) {
-        WriteLine(stderr, QStringLiteral("Let op: ") + T.Text);
+        if (T.Kind != TTroubleKind::LowSpace)
+            WriteLine(stderr, QStringLiteral("Let op: ") + T.Text);
     });
-    QObject::connect(&Controller, &TRecordingController::TroubleEnded, [&Controller] {
-        if (Controller.Status().TroubleText.isEmpty())
-            WriteLine(stdout, QStringLiteral("Storing opgeheven."));
-    });
+    QObject::connect(&Controller, &TRecordingController::TroubleEnded,
+                     [&Controller](const TTrouble& T) {
+                         if (T.Kind == TTroubleKind::LowSpace)
+                             return;
+                         WriteLine(stdout, TroubleEndText(T));
+                         if (Controller.Status().TroubleText.isEmpty())
+                             WriteLine(stdout, QStringLiteral("Storing opgeheven."));
+                     });
     QObject::connect(&Signals, &TSignalWatcher::Received, [&Session](int Signal) {
         WriteLine(stdout,
                   QStringLiteral("Signaal %1 ontvangen: afsluiten.").arg(SignalName(Signal)));

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 
 namespace {
@@ -73,6 +74,8 @@ bool TRecorder::Start(const TPreset& P, const QString& FullPath) {
 
     FFormat = P.Format;
     FChannels = P.Channels;
+    FSampleRate = P.SampleRate;
+    FSilentFrames.store(0, std::memory_order_relaxed);
     FBytesPerSecond = int64_t{P.SampleRate} * P.Channels * 2;
     FDroppedBytes = 0;
     FCurrentPath = FullPath;
@@ -163,6 +166,12 @@ bool TRecorder::GetLevels(float& L, float& R) const {
     return true;
 }
 
+void TRecorder::SetSilenceLevel(std::optional<int32_t> DbFs) {
+    const int32_t Threshold =
+        DbFs ? static_cast<int32_t>(std::ceil(32768.0 * std::pow(10.0, *DbFs / 20.0))) : 0;
+    FSilenceThreshold.store(Threshold, std::memory_order_relaxed);
+}
+
 bool TRecorder::CaptureAlive() const {
     return FState == rsRecording && BASS_ChannelIsActive(FChannel.Get()) == BASS_ACTIVE_PLAYING;
 }
@@ -189,8 +198,11 @@ TRecorderSnapshot TRecorder::Snapshot() const {
     Now.WriteError = WriteError();
     Now.DroppedSeconds = DroppedSeconds();
     GetLevels(Now.LevelL, Now.LevelR);
-    if (Now.Recording)
+    if (Now.Recording) {
         Now.SecondsWithoutAudio = soundlib::ChannelMsSinceAudio(FChannel.Get()) / 1000.0;
+        Now.SilentSeconds =
+            static_cast<double>(FSilentFrames.load(std::memory_order_relaxed)) / FSampleRate;
+    }
     return Now;
 }
 
@@ -251,6 +263,14 @@ BOOL RecordCallback(HRECORD, const void* Buffer, DWORD Length, void* User) {
     }
     Self->FLevelL.store(static_cast<float>(Left / 32768.0), std::memory_order_relaxed);
     Self->FLevelR.store(static_cast<float>(Right / 32768.0), std::memory_order_relaxed);
+    // Silent while every channel stays below the level: one live channel is sound.
+    if (std::max(Left, Right) < Self->FSilenceThreshold.load(std::memory_order_relaxed)) {
+        const uint64_t Frames = Count / static_cast<DWORD>(std::max(1, Self->FChannels));
+        Self->FSilentFrames.store(Self->FSilentFrames.load(std::memory_order_relaxed) + Frames,
+                                  std::memory_order_relaxed);
+    } else {
+        Self->FSilentFrames.store(0, std::memory_order_relaxed);
+    }
     if (Self->FFormat == afWAV && Self->FWavFile)
         Self->AppendWav(Buffer, Length);
     return GoOn;

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 namespace soundlib {
@@ -35,6 +36,9 @@ struct TRecorderSnapshot {
     // While recording: how long the capture has delivered nothing (since the start when nothing
     // came yet). A sound server that hangs keeps its capture alive but lets this grow.
     double SecondsWithoutAudio = 0;
+    // While recording: seconds of audio, up to the latest received, in which every channel
+    // stayed below the silence level; 0 while that level is off.
+    double SilentSeconds = 0;
 };
 
 // Opens the capture device, records one preset into a WAV file of its own or through an
@@ -56,6 +60,9 @@ public:
     bool Start(const TPreset& P, const QString& FullPath);
     void Stop();
     bool GetLevels(float& L, float& R) const;
+    // The peak level in dBFS below which the input counts as silent, from the next block of
+    // audio on; none: silence is not measured. May be called at any time.
+    void SetSilenceLevel(std::optional<int32_t> DbFs);
 
     TRecorderState State() const { return FState; }
     const QString& CurrentPath() const { return FCurrentPath; }
@@ -108,6 +115,13 @@ private:
     // Written by the capture thread, read by the user-interface thread at any moment.
     std::atomic<float> FLevelL{0.0f};
     std::atomic<float> FLevelR{0.0f};
+    // The sample value every channel's peak must reach to count as sound; 0: not measured.
+    // Set by the user-interface thread; read by the capture thread.
+    std::atomic<int32_t> FSilenceThreshold{0};
+    // Frames in a row below that value, up to the latest block; written by the capture thread
+    // only, reset by Start before the channel runs.
+    std::atomic<uint64_t> FSilentFrames{0};
+    int32_t FSampleRate = 0;
 
     TClock FClock;
     // errno of the first failed WAV write (capture thread) or completion; 0 when none.

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <optional>
 #include <stdexcept>
 
 std::unique_ptr<TConfig> Config;
@@ -18,6 +19,32 @@ QString AppDir() {
     const QString Exe = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
     return WithTrailingDelimiter(QFileInfo(Exe).absolutePath());
 }
+
+QString SilenceSettingsError(int32_t SilenceSeconds, int32_t SilenceLevel) {
+    if (SilenceSeconds < 0 || SilenceSeconds > TAlarmSettings::MaxSilenceSeconds)
+        return QStringLiteral("De stilteduur moet tussen 0 en %1 seconden liggen (0 zet de "
+                              "stiltedetectie uit).")
+            .arg(TAlarmSettings::MaxSilenceSeconds);
+    if (SilenceLevel < TAlarmSettings::MinSilenceLevel ||
+        SilenceLevel > TAlarmSettings::MaxSilenceLevel)
+        return QStringLiteral("Het stilteniveau moet tussen %1 en %2 dBFS liggen.")
+            .arg(TAlarmSettings::MinSilenceLevel)
+            .arg(TAlarmSettings::MaxSilenceLevel);
+    return {};
+}
+
+namespace {
+
+const QString AlarmSection = QStringLiteral("Alarm");
+
+// A whole decimal number, blanks around it allowed; nothing else.
+std::optional<int32_t> ParseWholeNumber(const QString& Text) {
+    bool Ok = false;
+    const int32_t Value = Text.trimmed().toInt(&Ok, 10);
+    return Ok ? std::optional<int32_t>(Value) : std::nullopt;
+}
+
+} // namespace
 
 TConfig::TConfig() : TConfig(AppDir()) {}
 
@@ -56,6 +83,36 @@ void TConfig::Load() {
         FRecordInput = ParseIniInteger(*V, FRecordInput);
     if (const auto V = Ini.Value(QStringLiteral("Schedule"), QStringLiteral("AutoRecord")))
         FAutoRecord = ParseIniInteger(*V, FAutoRecord ? 1 : 0) != 0;
+    LoadAlarm(Ini);
+}
+
+void TConfig::LoadAlarm(const TIniFile& Ini) {
+    const TAlarmSettings Defaults;
+    QStringList Wrong;
+    // A value out of its range keeps the default, and the operator is told which one.
+    const auto ReadNumber = [&](const QString& Key, int32_t& Field, int32_t Default,
+                                const auto& Valid) {
+        const auto Text = Ini.Value(AlarmSection, Key);
+        if (!Text)
+            return;
+        const std::optional<int32_t> Value = ParseWholeNumber(*Text);
+        if (Value && Valid(*Value))
+            Field = *Value;
+        else
+            Wrong << QStringLiteral("%1=%2 (standaard %3 gebruikt)").arg(Key, *Text).arg(Default);
+    };
+    ReadNumber(
+        QStringLiteral("SilenceSeconds"), FAlarm.SilenceSeconds, Defaults.SilenceSeconds,
+        [](int32_t V) { return SilenceSettingsError(V, TAlarmSettings().SilenceLevel).isEmpty(); });
+    ReadNumber(QStringLiteral("SilenceLevel"), FAlarm.SilenceLevel, Defaults.SilenceLevel,
+               [](int32_t V) { return SilenceSettingsError(0, V).isEmpty(); });
+    FAlarm.Command =
+        Ini.Value(AlarmSection, QStringLiteral("Command")).value_or(QString()).trimmed();
+    if (const auto V = Ini.Value(AlarmSection, QStringLiteral("MinimizeToTray")))
+        FAlarm.MinimizeToTray = ParseIniInteger(*V, 0) != 0;
+    if (!Wrong.isEmpty())
+        FWarning = QStringLiteral("Ongeldige waarden in [Alarm] van %1: %2.")
+                       .arg(FIniPath, Wrong.join(QStringLiteral(", ")));
 }
 
 void TConfig::Save() {
@@ -72,6 +129,20 @@ void TConfig::Save() {
     Ini.SetValue(QStringLiteral("Audio"), QStringLiteral("Input"), QString::number(FRecordInput));
     Ini.SetValue(QStringLiteral("Schedule"), QStringLiteral("AutoRecord"),
                  FAutoRecord ? QStringLiteral("1") : QStringLiteral("0"));
+    // A file of the five keys stays one until an alarm setting is chosen.
+    const TAlarmSettings Defaults;
+    const auto SetAlarmValue = [&](const QString& Key, const QString& Value, bool IsDefault) {
+        if (!IsDefault || Ini.Value(AlarmSection, Key))
+            Ini.SetValue(AlarmSection, Key, Value);
+    };
+    SetAlarmValue(QStringLiteral("SilenceSeconds"), QString::number(FAlarm.SilenceSeconds),
+                  FAlarm.SilenceSeconds == Defaults.SilenceSeconds);
+    SetAlarmValue(QStringLiteral("SilenceLevel"), QString::number(FAlarm.SilenceLevel),
+                  FAlarm.SilenceLevel == Defaults.SilenceLevel);
+    SetAlarmValue(QStringLiteral("Command"), FAlarm.Command, FAlarm.Command.isEmpty());
+    SetAlarmValue(QStringLiteral("MinimizeToTray"),
+                  FAlarm.MinimizeToTray ? QStringLiteral("1") : QStringLiteral("0"),
+                  !FAlarm.MinimizeToTray);
     if (!Ini.Write(Error))
         throw std::runtime_error(QStringLiteral("Kan instellingenbestand %1 niet opslaan: %2")
                                      .arg(FIniPath, Error)

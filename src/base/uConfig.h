@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 
+class TIniFile;
+
 // The settings file's name; it lies beside the executable.
 inline const QString SettingsFileName = QStringLiteral("Vantor2026.ini");
 
@@ -11,6 +13,26 @@ inline const QString SettingsFileName = QStringLiteral("Vantor2026.ini");
 QString WithTrailingDelimiter(QString Folder);
 // The executable's folder with exactly one trailing '/'.
 QString AppDir();
+
+// The dead-air alarm and the alert command, section [Alarm] of the settings file.
+struct TAlarmSettings {
+    // Seconds the input must stay below SilenceLevel before it counts as silent; 0: off.
+    int32_t SilenceSeconds = 60;
+    // The peak level in dBFS below which the input counts as silent.
+    int32_t SilenceLevel = -50;
+    // The program (with its arguments) run when trouble begins or ends; empty: none.
+    QString Command;
+    // Minimising the window hides it in the system tray.
+    bool MinimizeToTray = false;
+    bool operator==(const TAlarmSettings&) const = default;
+
+    static constexpr int32_t MaxSilenceSeconds = 86400;
+    static constexpr int32_t MinSilenceLevel = -100;
+    static constexpr int32_t MaxSilenceLevel = -1;
+};
+
+// What is wrong with the two silence values, in Dutch; empty when both lie in their range.
+QString SilenceSettingsError(int32_t SilenceSeconds, int32_t SilenceLevel);
 
 // The settings kept outside the database, in "Vantor2026.ini" beside the executable.
 class TConfig {
@@ -20,10 +42,12 @@ public:
     // The same for a settings file in another folder (tests, or a copy of the program).
     explicit TConfig(const QString& Folder);
 
-    // Reads the five keys of an existing file; creates a missing one. Never rewrites a file
-    // that exists. A file that cannot be read or created leaves Warning() set.
+    // Reads the five keys and the [Alarm] section of an existing file; creates a missing one.
+    // Never rewrites a file that exists. A file that cannot be read or created, or a value out
+    // of its range (the default stays in force), leaves Warning() set.
     void Load();
     // Writes the five keys in place, keeping everything else the file holds, and syncs it.
+    // The [Alarm] keys are written once they differ from their defaults or the file has them.
     // Throws std::runtime_error with a Dutch message when the file cannot be written.
     void Save();
 
@@ -37,17 +61,22 @@ public:
     void SetRecordInput(int32_t Value) { FRecordInput = Value; }
     bool AutoRecord() const { return FAutoRecord; }
     void SetAutoRecord(bool Value) { FAutoRecord = Value; }
+    const TAlarmSettings& Alarm() const { return FAlarm; }
+    void SetAlarm(const TAlarmSettings& Value) { FAlarm = Value; }
 
     // What went wrong with the settings file during Load, in Dutch; empty when nothing did.
     const QString& Warning() const { return FWarning; }
 
 private:
+    void LoadAlarm(const TIniFile& Ini);
+
     QString FIniPath;
     QString FRootFolder;
     QString FDatabasePath;
     int32_t FRecordDevice = -1;
     int32_t FRecordInput = -1;
     bool FAutoRecord = true;
+    TAlarmSettings FAlarm;
     QString FWarning;
 };
 

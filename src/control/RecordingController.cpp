@@ -93,8 +93,10 @@ void TRecordingController::FinishStartup(const TStartAttempt& Attempt, const TWa
         if (!IsRecording())
             PlanRetry(Wanted.Preset, Wanted.Source, Wanted.StartedAt, 0);
     }
-    if (!Startup.Repaired.isEmpty())
-        SetStatus(FStatus.FileText, Startup.Repaired, FStatus.SourceText);
+    if (!Startup.Repaired.isEmpty()) {
+        ShowInfo(Startup.Repaired);
+        emit Repaired(Startup.Repaired);
+    }
 }
 
 QString TRecordingController::RepairInterrupted() {
@@ -126,6 +128,9 @@ void TRecordingController::TimerClockTimer() {
     if (!FRecorder)
         return;
     FinishPendingStart(std::chrono::milliseconds(0));
+    const TAlarmSettings& Alarm = FSettings.Alarm();
+    FRecorder->SetSilenceLevel(Alarm.SilenceSeconds > 0 ? std::optional(Alarm.SilenceLevel)
+                                                        : std::nullopt);
     const QDateTime T = FClock();
     const QDateTime Local = T.toLocalTime();
     FStatus.DateText = DateDisplayText(Local.date());
@@ -262,6 +267,11 @@ void TRecordingController::UpdateTrouble(const QDateTime& Moment,
     Signs.WritesFail = Recording && !Recorded.WriteError.isEmpty();
     Signs.DroppedSeconds = Recorded.DroppedSeconds;
     Signs.SecondsWithoutAudio = Recorded.SecondsWithoutAudio;
+    Signs.SilentSeconds = Recorded.SilentSeconds;
+    Signs.SilenceLimit = FSettings.Alarm().SilenceSeconds;
+    Signs.FreeSpaceLow = FStatus.FreeSpaceLow;
+    Signs.FreeSpaceNeeded = FreeSpaceNeeded();
+    Signs.File = FStatus.FileText;
     const TTroubleTracker::TChange Change = FTroubles.Update(Moment, Signs);
     const QString Text = FTroubles.Text();
     if (Text != FStatus.TroubleText) {
@@ -436,6 +446,10 @@ void TRecordingController::SetStatus(const QString& FileText, const QString& Inf
     FStatus.InfoText = InfoText;
     FStatus.SourceText = SourceText;
     emit StatusLinesChanged();
+}
+
+void TRecordingController::ShowInfo(const QString& Text) {
+    SetStatus(FStatus.FileText, Text, FStatus.SourceText);
 }
 
 void TRecordingController::UpdateRecordingState() {

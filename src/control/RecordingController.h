@@ -112,6 +112,8 @@ public:
     int32_t NextRecNumber(const QDateTime& Moment);
     void CheckDevice();
     void SetStatus(const QString& FileText, const QString& InfoText, const QString& SourceText);
+    // Text in the information line; the file and source lines stay.
+    void ShowInfo(const QString& Text);
     void UpdateRecordingState();
 
     // The menu's manual start and stop.
@@ -158,6 +160,9 @@ signals:
     // the clock tick, after the status shows it.
     void TroubleBegan(const TTrouble& Trouble);
     void TroubleEnded(const TTrouble& Trouble);
+    // The start-up repaired what an earlier run left cut short, or failed to: the text the
+    // information line shows.
+    void Repaired(const QString& Text);
     // A recording started (its file, preset and source), or stopped (with the length logged).
     void RecordingStarted(const TRecordingEvent& Recording);
     void RecordingStopped(const TRecordingEvent& Recording);

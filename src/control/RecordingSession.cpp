@@ -17,11 +17,32 @@ QString OpenDatabase(const TConfig& Settings, std::unique_ptr<TLogData>& Data) {
 }
 
 TRecordingSession::TRecordingSession(TConfig& Settings, std::unique_ptr<TLogData>& Data,
-                                     TClock Clock, TFreeSpaceProbe Probe)
-    : FSettings(Settings), FData(Data),
-      FController(Settings, Data, std::move(Clock), std::move(Probe)) {
+                                     TClock Clock, TFreeSpaceProbe Probe,
+                                     std::chrono::milliseconds AlertTimeLimit)
+    : FSettings(Settings), FData(Data), FController(Settings, Data, Clock, std::move(Probe)),
+      FJournal(Data, Clock), FAlertCommand(AlertTimeLimit) {
     FTick.setInterval(TickMilliseconds);
     connect(&FTick, &QTimer::timeout, &FController, &TRecordingController::TimerClockTimer);
+    connect(&FController, &TRecordingController::TroubleBegan, this,
+            [this](const TTrouble& T) { Alert(T, true); });
+    connect(&FController, &TRecordingController::TroubleEnded, this,
+            [this](const TTrouble& T) { Alert(T, false); });
+    connect(&FController, &TRecordingController::Repaired, &FJournal, &TEventJournal::Repaired);
+    connect(&FAlertCommand, &TAlertCommand::RunEnded, &FJournal,
+            [this](const QString& Text) { FJournal.CommandRan(Text); });
+    // A command that fails, or an events log that cannot be written, is told once in the
+    // information line; recording goes on.
+    connect(&FAlertCommand, &TAlertCommand::FailureToReport, &FController,
+            &TRecordingController::ShowInfo);
+    connect(&FJournal, &TEventJournal::WriteFailed, &FController, &TRecordingController::ShowInfo);
+}
+
+void TRecordingSession::Alert(const TTrouble& Trouble, bool Began) {
+    if (Began)
+        FJournal.TroubleBegan(Trouble);
+    else
+        FJournal.TroubleEnded(Trouble);
+    FAlertCommand.Run(FSettings.Alarm().Command, Trouble, Began);
 }
 
 TRecordingSession::~TRecordingSession() {

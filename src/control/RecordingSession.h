@@ -1,6 +1,8 @@
 #pragma once
 
 #include "base/uClock.h"
+#include "control/AlertCommand.h"
+#include "control/EventJournal.h"
 #include "control/FreeSpacePolicy.h"
 #include "control/RecordingController.h"
 
@@ -19,7 +21,8 @@ QString OpenDatabase(const TConfig& Settings, std::unique_ptr<TLogData>& Data);
 
 // One run of the recorder, the same under the window and without one: it opens the database
 // the settings name, owns the recording controller and its clock tick, and runs the start-up,
-// the shutdown and the hand-overs to another capture device or another database. The views
+// the shutdown and the hand-overs to another capture device or another database. Trouble
+// that begins or ends runs the alert command and goes into the events log. The views
 // show the controller's status and events and forward the operator's commands; nothing else.
 //
 // Everything runs on the user-interface thread. An error of a tick reaches the application's
@@ -29,7 +32,8 @@ class TRecordingSession : public QObject {
 public:
     // Works on Settings and on the database slot Data (the program's Config and LogData).
     TRecordingSession(TConfig& Settings, std::unique_ptr<TLogData>& Data, TClock Clock = SystemNow,
-                      TFreeSpaceProbe Probe = VolumeFreeBytes);
+                      TFreeSpaceProbe Probe = VolumeFreeBytes,
+                      std::chrono::milliseconds AlertTimeLimit = std::chrono::seconds(30));
     // Shuts down when that was not done.
     ~TRecordingSession() override;
 
@@ -53,9 +57,14 @@ public:
     TRecordingController& Controller() { return FController; }
 
 private:
+    // Runs the alert command for Trouble and logs it as an event.
+    void Alert(const TTrouble& Trouble, bool Began);
+
     TConfig& FSettings;
     std::unique_ptr<TLogData>& FData;
     TRecordingController FController;
+    TEventJournal FJournal;
+    TAlertCommand FAlertCommand;
     QTimer FTick;
     bool FRunning = false;
 };

@@ -71,6 +71,10 @@ QString NoAudioSince(const QDateTime& Since) {
     return QStringLiteral("Geen geluid ontvangen sinds %1").arg(ClockTime(Since));
 }
 
+QString SilenceSince(const QDateTime& Since) {
+    return QStringLiteral("Stilte sinds %1").arg(ClockTime(Since));
+}
+
 QString Repaired(const QStringList& FileNames) {
     if (FileNames.size() == 1)
         return QStringLiteral("Onderbroken opname hersteld: %1").arg(FileNames.first());

@@ -42,6 +42,7 @@ QString WritesFailingSince(const QDateTime& Since);
 QString NoRecordingSince(const QDateTime& Since, bool VolumeFull);
 QString AudioLost(const QDateTime& At, double Seconds);
 QString NoAudioSince(const QDateTime& Since);
+QString SilenceSince(const QDateTime& Since);
 // The information line after the start-up repair: empty when nothing was repaired.
 QString Repaired(const QStringList& FileNames);
 QString RepairFailed(const QString& Reason);

@@ -39,37 +39,54 @@ TTroubleTracker::TChange TTroubleTracker::Update(const QDateTime& Moment,
         FStoppedSince = Moment;
 
     std::vector<TTrouble> Now;
+    const auto Add = [&](TTroubleKind Kind, const QDateTime& Since, const QString& Text) {
+        Now.push_back({Kind, Since, Text, Signs.File, QDateTime()});
+    };
+    // Since when a condition that has lasted Seconds up to Moment holds; a trouble that lasts
+    // keeps the moment it began.
+    const auto LastedSince = [&](TTroubleKind Kind, double Seconds) {
+        return SinceFor(Kind, Moment.addMSecs(-static_cast<int64_t>(Seconds * 1000)));
+    };
     // A stop or a failing write counts from the second tick on: a retry or a new hour may
     // mend it at once.
     if (FStoppedTicks > 1) {
         if (WritesFail)
-            Now.push_back({TTroubleKind::WritesFailing, FStoppedSince,
-                           ControlText::WritesFailingSince(FStoppedSince)});
+            Add(TTroubleKind::WritesFailing, FStoppedSince,
+                ControlText::WritesFailingSince(FStoppedSince));
         else if (Signs.WaitsForRoom)
-            Now.push_back({TTroubleKind::VolumeFull, FStoppedSince,
-                           ControlText::NoRecordingSince(FStoppedSince, true)});
+            Add(TTroubleKind::VolumeFull, FStoppedSince,
+                ControlText::NoRecordingSince(FStoppedSince, true));
         else
-            Now.push_back({TTroubleKind::CaptureLost, FStoppedSince,
-                           ControlText::NoRecordingSince(FStoppedSince, false)});
+            Add(TTroubleKind::CaptureLost, FStoppedSince,
+                ControlText::NoRecordingSince(FStoppedSince, false));
     }
     if (Signs.Recording && Signs.SecondsWithoutAudio >= NoAudioSeconds) {
-        const QDateTime Since =
-            SinceFor(TTroubleKind::NoAudio,
-                     Moment.addMSecs(-static_cast<int64_t>(Signs.SecondsWithoutAudio * 1000)));
-        Now.push_back({TTroubleKind::NoAudio, Since, ControlText::NoAudioSince(Since)});
+        const QDateTime Since = LastedSince(TTroubleKind::NoAudio, Signs.SecondsWithoutAudio);
+        Add(TTroubleKind::NoAudio, Since, ControlText::NoAudioSince(Since));
     }
     // Lost audio counts at once, and for the rest of the recording: the gap stays in its file.
     if (Signs.Recording && Signs.DroppedSeconds > 0) {
-        const QDateTime Since = SinceFor(TTroubleKind::AudioDropped, Moment);
-        Now.push_back({TTroubleKind::AudioDropped, Since,
-                       ControlText::AudioLost(Since, Signs.DroppedSeconds)});
+        const QDateTime Since = LastedSince(TTroubleKind::AudioDropped, 0);
+        Add(TTroubleKind::AudioDropped, Since, ControlText::AudioLost(Since, Signs.DroppedSeconds));
     }
+    if (Signs.Recording && Signs.SilenceLimit > 0 && Signs.SilentSeconds >= Signs.SilenceLimit) {
+        const QDateTime Since = LastedSince(TTroubleKind::Silence, Signs.SilentSeconds);
+        Add(TTroubleKind::Silence, Since, ControlText::SilenceSince(Since));
+    }
+    if (Signs.FreeSpaceLow)
+        Add(TTroubleKind::LowSpace, LastedSince(TTroubleKind::LowSpace, 0),
+            ControlText::LowSpace(Signs.FreeSpaceNeeded));
 
     TChange Change{KindsMissing(FCurrent, Now), KindsMissing(Now, FCurrent)};
+    for (TTrouble& T : Change.Ended)
+        T.Until = Moment;
     FCurrent = std::move(Now);
     return Change;
 }
 
 QString TTroubleTracker::Text() const {
-    return FCurrent.empty() ? QString() : FCurrent.front().Text;
+    for (const TTrouble& T : FCurrent)
+        if (T.Kind != TTroubleKind::LowSpace)
+            return T.Text;
+    return {};
 }

@@ -3,6 +3,7 @@
 #include "control/Trouble.h"
 
 #include <QDateTime>
+#include <cstdint>
 #include <vector>
 
 // What one tick saw of the wanted recording.
@@ -15,6 +16,15 @@ struct TTroubleSigns {
     // Audio the running recording lost, and how long its capture has brought nothing.
     double DroppedSeconds = 0;
     double SecondsWithoutAudio = 0;
+    // How long the input has stayed below the silence level, and how long makes silence
+    // (0: silence is not looked for).
+    double SilentSeconds = 0;
+    int32_t SilenceLimit = 0;
+    // Free space below FreeSpaceNeeded, which the low-space trouble's text names.
+    bool FreeSpaceLow = false;
+    int64_t FreeSpaceNeeded = 0;
+    // The recording the trouble concerns: the running one, or the one that was stopped.
+    QString File;
 };
 
 // Decides, tick by tick, which trouble is in force, since when, and with which text. Each kind
@@ -29,11 +39,13 @@ public:
         std::vector<TTrouble> Began;
     };
 
-    // Takes in what the tick at Moment saw and tells which kinds ended and which began.
+    // Takes in what the tick at Moment saw and tells which kinds ended (with Until set to
+    // Moment) and which began.
     TChange Update(const QDateTime& Moment, const TTroubleSigns& Signs);
     // The trouble in force, the most serious first.
     const std::vector<TTrouble>& Current() const { return FCurrent; }
-    // The text the status shows: the most serious trouble's, empty without trouble.
+    // The text the trouble line shows: the most serious trouble's, empty without trouble. Low
+    // space has a line of its own, the free space drawn as a warning.
     QString Text() const;
 
 private:

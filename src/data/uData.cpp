@@ -132,6 +132,9 @@ void TLogData::CreateSchema() {
                        "INTEGER NOT NULL,  rec_number INTEGER NOT NULL,  preset_name TEXT,  "
                        "format TEXT,  filename TEXT,  filepath TEXT,  title TEXT,  persons TEXT,  "
                        "duration_sec INTEGER,  created_at TEXT)"));
+    Run(QStringLiteral("CREATE TABLE IF NOT EXISTS events (  id INTEGER PRIMARY KEY "
+                       "AUTOINCREMENT,  event_dt TEXT NOT NULL,  event TEXT NOT NULL,  kind TEXT "
+                       "NOT NULL,  text TEXT,  filepath TEXT)"));
 }
 
 void TLogData::SeedDefaultPresets() {
@@ -251,6 +254,13 @@ void TLogData::UpdateRecordingMeta(int32_t Id, const QString& Title, const QStri
 void TLogData::SetRecordingDuration(int32_t Id, int32_t Seconds) {
     Run(QStringLiteral("UPDATE recordings SET duration_sec=:s WHERE id=:id"),
         {{":s", Seconds}, {":id", Id}});
+}
+
+void TLogData::LogEvent(const QDateTime& At, const QString& Event, const QString& Kind,
+                        const QString& Text, const QString& FilePath) {
+    Run(QStringLiteral("INSERT INTO events (event_dt, event, kind, text, filepath) VALUES (:dt, "
+                       ":e, :k, :t, :f)"),
+        {{":dt", DateTimeText(At)}, {":e", Event}, {":k", Kind}, {":t", Text}, {":f", FilePath}});
 }
 
 int32_t TLogData::CountRecordingsInHour(const QDateTime& Moment) {

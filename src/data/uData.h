@@ -58,6 +58,11 @@ public:
                          const QString& FileName, const QString& FilePath);
     void UpdateRecordingMeta(int32_t Id, const QString& Title, const QString& Persons);
     void SetRecordingDuration(int32_t Id, int32_t Seconds);
+    // Adds a row to the events log: trouble that began or ended, an alert command that ran,
+    // a repair at start-up. Event says which ("begin", "einde", "opdracht", "herstel"), Kind
+    // what it concerns, FilePath the recording (empty when none).
+    void LogEvent(const QDateTime& At, const QString& Event, const QString& Kind,
+                  const QString& Text, const QString& FilePath = QString());
     // How many recordings are logged for the local date and hour of Moment.
     int32_t CountRecordingsInHour(const QDateTime& Moment);
     // Every logged recording whose duration is still 0.
@@ -84,6 +89,12 @@ inline const QString LogListingSql = QStringLiteral(
     "SELECT id, rec_dt AS \"Datum/tijd\", rec_hour AS \"Uur\", rec_number AS \"Nr\", format "
     "AS \"Formaat\", preset_name AS \"Preset\", title AS \"Titel\", persons AS \"Personen\", "
     "duration_sec AS \"Duur(s)\", filepath FROM recordings ORDER BY rec_dt DESC, id DESC");
+
+// The statement of the events window: every event, newest first, with the column names the
+// window shows as headings. Run unchanged on Connection().
+inline const QString EventListingSql = QStringLiteral(
+    "SELECT id, event_dt AS \"Datum/tijd\", event AS \"Gebeurtenis\", kind AS \"Soort\", text "
+    "AS \"Omschrijving\", filepath AS \"Bestand\" FROM events ORDER BY event_dt DESC, id DESC");
 
 // The version of the SQLite library the database driver has loaded.
 QString SqliteVersion();

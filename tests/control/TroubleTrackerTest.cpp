@@ -22,11 +22,19 @@ QStringList Texts(const std::vector<TTrouble>& List) {
 }
 
 TTroubleSigns Recording(double Dropped = 0, double WithoutAudio = 0, bool WritesFail = false) {
-    return {true, false, false, WritesFail, Dropped, WithoutAudio};
+    TTroubleSigns Signs;
+    Signs.Recording = true;
+    Signs.WritesFail = WritesFail;
+    Signs.DroppedSeconds = Dropped;
+    Signs.SecondsWithoutAudio = WithoutAudio;
+    return Signs;
 }
 
 TTroubleSigns Retrying(bool WaitsForRoom = false) {
-    return {false, true, WaitsForRoom, false, 0, 0};
+    TTroubleSigns Signs;
+    Signs.RetryPending = true;
+    Signs.WaitsForRoom = WaitsForRoom;
+    return Signs;
 }
 
 void ExpectTicks(const std::vector<TTick>& Ticks) {

@@ -1,0 +1,41 @@
+#include "control/EventJournal.h"
+
+#include "data/uData.h"
+
+#include <utility>
+
+TEventJournal::TEventJournal(std::unique_ptr<TLogData>& Data, TClock Clock, QObject* Parent)
+    : QObject(Parent), FData(Data), FClock(std::move(Clock)) {}
+
+void TEventJournal::TroubleBegan(const TTrouble& Trouble) {
+    Write(QStringLiteral("begin"), TroubleKindName(Trouble.Kind), Trouble.Text, Trouble.File);
+}
+
+void TEventJournal::TroubleEnded(const TTrouble& Trouble) {
+    Write(QStringLiteral("einde"), TroubleKindName(Trouble.Kind), TroubleEndText(Trouble),
+          Trouble.File);
+}
+
+void TEventJournal::CommandRan(const QString& Text) {
+    Write(QStringLiteral("opdracht"), QStringLiteral("command"), Text);
+}
+
+void TEventJournal::Repaired(const QString& Text) {
+    Write(QStringLiteral("herstel"), QStringLiteral("repair"), Text);
+}
+
+void TEventJournal::Write(const QString& Event, const QString& Kind, const QString& Text,
+                          const QString& FilePath) {
+    if (!FData)
+        return;
+    // The events log comes second to the recording: a database that refuses the row is
+    // reported, and the run goes on.
+    try {
+        FData->LogEvent(FClock(), Event, Kind, Text, FilePath);
+        FFailureReported = false;
+    } catch (const EDatabaseError& E) {
+        if (!std::exchange(FFailureReported, true))
+            emit WriteFailed(
+                QStringLiteral("Gebeurtenis niet opgeslagen: %1").arg(QString::fromUtf8(E.what())));
+    }
+}
