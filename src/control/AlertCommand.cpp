@@ -1,5 +1,7 @@
 #include "control/AlertCommand.h"
 
+#include "control/CommandLine.h"
+
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -38,9 +40,16 @@ TAlertCommand::~TAlertCommand() {
 }
 
 void TAlertCommand::Run(const QString& Command, const TTrouble& Trouble, bool Began) {
-    QStringList Arguments = QProcess::splitCommand(Command);
-    if (Arguments.isEmpty())
+    std::optional<QStringList> Words = SplitCommandLine(Command);
+    if (!Words) {
+        Ended(QStringLiteral("Alarmopdracht ongeldig (aanhalingsteken niet gesloten): %1")
+                  .arg(Command),
+              true);
         return;
+    }
+    if (Words->isEmpty())
+        return;
+    QStringList Arguments = std::move(*Words);
     const QString Program = Arguments.takeFirst();
     QProcessEnvironment Environment = QProcessEnvironment::systemEnvironment();
     Environment.insert(QStringLiteral("VANTOR_EVENT"),

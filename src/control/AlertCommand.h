@@ -9,7 +9,7 @@
 class QProcess;
 
 // Runs the operator's alert command when trouble begins or ends: split into arguments by the
-// usual quoting rules and started directly, never through a shell, with the details in its
+// quoting rules of a POSIX shell (SplitCommandLine) and started directly, never through a shell, with the details in its
 // environment (VANTOR_EVENT, VANTOR_KIND, VANTOR_SINCE, VANTOR_TEXT, VANTOR_FILE). Runs
 // asynchronously: nothing here waits for the command, and one that runs longer than its time
 // limit is killed. Lives on the user-interface thread.

@@ -150,3 +150,54 @@ TEST_F(ConfigTest, AFolderInPlaceOfTheFileIsReportedNotFatal) {
     EXPECT_THROW(C.Save(), std::runtime_error);
     EXPECT_TRUE(QFileInfo(IniPath()).isDir());
 }
+
+// The [Alarm] section: values in range are taken, anything else keeps its default and is
+// named in the warning; a missing section means the defaults.
+TEST_F(ConfigTest, AlarmValuesOutOfRangeKeepTheirDefaultsAndAreNamed) {
+    const struct {
+        const char* Section;
+        TAlarmSettings Expected;
+        const char* Warned; // part of the warning, or "" when there is none
+    } Cases[] = {
+        {"", {}, ""},
+        {"[Alarm]\nSilenceSeconds=0\nSilenceLevel=-100\nCommand= /usr/bin/mail-alert \"a b\" \n"
+         "MinimizeToTray=1\n",
+         {0, -100, "/usr/bin/mail-alert \"a b\"", true},
+         ""},
+        {"[alarm]\nsilenceseconds=86400\nsilencelevel=-1\n", {86400, -1, "", false}, ""},
+        {"[Alarm]\nSilenceSeconds=-5\n", {}, "SilenceSeconds=-5 (standaard 60 gebruikt)"},
+        {"[Alarm]\nSilenceSeconds=86401\n", {}, "SilenceSeconds=86401"},
+        {"[Alarm]\nSilenceSeconds=tien\n", {}, "SilenceSeconds=tien"},
+        {"[Alarm]\nSilenceLevel=0\n", {}, "SilenceLevel=0 (standaard -50 gebruikt)"},
+        {"[Alarm]\nSilenceLevel=-50.5\n", {}, "SilenceLevel=-50.5"},
+        {"[Alarm]\nSilenceSeconds=99999999999999\nSilenceLevel=-101\n",
+         {},
+         "SilenceSeconds=99999999999999 (standaard 60 gebruikt), SilenceLevel=-101"},
+    };
+    for (const auto& C : Cases) {
+        WriteAll(IniPath(), QByteArray("[Schedule]\nAutoRecord=1\n") + C.Section);
+        const TConfig Loaded(Dir.path());
+        EXPECT_EQ(Loaded.Alarm(), C.Expected) << C.Section;
+        if (*C.Warned)
+            EXPECT_TRUE(Loaded.Warning().contains(C.Warned)) << Loaded.Warning().toStdString();
+        else
+            EXPECT_TRUE(Loaded.Warning().isEmpty()) << Loaded.Warning().toStdString();
+    }
+}
+
+// A file of the five keys gets an [Alarm] section only once an alarm value differs from its
+// default; from then on each key keeps its line.
+TEST_F(ConfigTest, AlarmKeysAreWrittenOnceChosen) {
+    TConfig C(Dir.path());
+    C.Save();
+    EXPECT_FALSE(ReadAll(IniPath()).contains("[Alarm]"));
+    C.SetAlarm({30, -60, "/opt/alarm.sh --stil", false});
+    C.Save();
+    EXPECT_TRUE(ReadAll(IniPath()).endsWith("\n[Alarm]\nSilenceSeconds=30\nSilenceLevel=-60\n"
+                                            "Command=/opt/alarm.sh --stil\n"));
+    C.SetAlarm({});
+    C.Save();
+    EXPECT_TRUE(
+        ReadAll(IniPath()).endsWith("\n[Alarm]\nSilenceSeconds=60\nSilenceLevel=-50\nCommand=\n"));
+    EXPECT_EQ(TConfig(Dir.path()).Alarm(), TAlarmSettings());
+}
