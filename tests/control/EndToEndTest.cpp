@@ -1,6 +1,7 @@
 #include "audio/uRecorder.h"
 #include "base/uConfig.h"
 #include "data/uData.h"
+#include "soundlib/bass.h"
 #include "support/PulseTestServer.h"
 #include "support/SqlHelpers.h"
 
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 #include <cmath>
@@ -417,4 +419,73 @@ TEST_F(Unattended, AFolderInPlaceOfTheSettingsFileDoesNotHoldUpTheScheduledHour)
     StopCleanly(Program);
     EXPECT_EQ(Rows("SELECT filepath FROM recordings"), QList<QStringList>{{Expected}});
     EXPECT_TRUE(QFileInfo(Dir.path() + "/Vantor2026.ini").isDir());
+}
+
+// The real program records the monitor of a null sink that nothing plays into: after the
+// 3-second silence limit the alert command runs with "begin" and "silence"; a tone played into
+// the sink ends the silence within 2 s and the command runs with "end". Both are rows in the
+// events log, and the recording goes on unbroken: one file, one row.
+TEST_F(Unattended, SilenceRunsTheAlertCommandAndSoundEndsIt) {
+    Prepare(1); // "MP3 128 Kbit Stereo"
+    ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
+    const int Monitor = DeviceNamed("vantor_null.monitor");
+    BASS_Free();
+    ASSERT_GE(Monitor, 0);
+    const QString Script = Dir.path() + "/alarm.sh";
+    const QString Told = Dir.path() + "/alarm.txt";
+    {
+        QFile F(Script);
+        ASSERT_TRUE(F.open(QIODevice::WriteOnly));
+        F.write("#!/bin/sh\n{ env | grep '^VANTOR_' | sort; echo; } >> \"$1\"\n");
+        F.close();
+        F.setPermissions(F.permissions() | QFileDevice::ExeOwner);
+        TConfig Settings(Dir.path());
+        Settings.SetRecordDevice(Monitor);
+        Settings.SetAlarm({3, -50, QStringLiteral("%1 %2").arg(Script, Told), false});
+        Settings.Save();
+    }
+    const auto ToldText = [&] {
+        QFile F(Told);
+        return F.open(QIODevice::ReadOnly) ? QString::fromUtf8(F.readAll()) : QString();
+    };
+    const auto WaitForTold = [&](const QString& Text, qint64 TimeoutMs) {
+        QElapsedTimer Waited;
+        Waited.start();
+        while (!ToldText().contains(Text) && Waited.elapsed() < TimeoutMs)
+            QThread::msleep(50);
+        return Waited.elapsed();
+    };
+    QProcess Program;
+    Start(Program, true, "2026-03-05 14:20:00");
+    const QString Started = ReadOutputUntil(
+        Program, [](const QString& Text) { return Text.contains("Opname gestart door"); });
+    ASSERT_TRUE(Started.contains("05032026141.mp3")) << Started.toStdString();
+    const qint64 BeganAfter = WaitForTold("VANTOR_EVENT=begin", 8000);
+    EXPECT_GE(BeganAfter, 2500);
+    EXPECT_LE(BeganAfter, 5000);
+    EXPECT_TRUE(ToldText().contains("VANTOR_EVENT=begin\nVANTOR_FILE=" + Folder +
+                                    "05032026141.mp3\nVANTOR_KIND=silence\n"
+                                    "VANTOR_SINCE=2026-03-05T14:20:0"))
+        << ToldText().toStdString();
+    {
+        TPacedTone Tone(false);
+        ASSERT_TRUE(Tone.Running());
+        EXPECT_LE(WaitForTold("VANTOR_EVENT=end", 5000), 2000);
+        EXPECT_TRUE(ToldText().contains("VANTOR_KIND=silence\nVANTOR_SINCE=2026-03-05T14:20:0"))
+            << ToldText().toStdString();
+        EXPECT_TRUE(ToldText().contains(
+            QRegularExpression("VANTOR_TEXT=Stilte sinds 14:20:0\\d: voorbij na \\d+ s\n")))
+            << ToldText().toStdString();
+        StopCleanly(Program);
+    }
+    const QString Out = QString::fromUtf8(Program.readAllStandardOutput());
+    EXPECT_TRUE(Out.contains(QRegularExpression("Stilte sinds 14:20:0\\d: voorbij na")))
+        << Out.toStdString();
+    EXPECT_EQ(Rows("SELECT event, kind FROM events WHERE kind='silence' ORDER BY id"),
+              (QList<QStringList>{{"begin", "silence"}, {"einde", "silence"}}));
+    EXPECT_EQ(Rows("SELECT COUNT(*) FROM events WHERE event='opdracht' AND text LIKE "
+                   "'%afsluitcode 0'"),
+              (QList<QStringList>{{"2"}}));
+    EXPECT_EQ(QDir(Folder).entryList(QDir::Files), QStringList{"05032026141.mp3"});
+    EXPECT_EQ(Rows("SELECT filename FROM recordings"), (QList<QStringList>{{"05032026141.mp3"}}));
 }

@@ -57,7 +57,7 @@ int DeviceNamed(const std::string& Name) {
     return -2;
 }
 
-TPacedTone::TPacedTone() {
+TPacedTone::TPacedTone(bool Settle) {
     // Its own process group, so that both ends of the pipe stop together.
     FPlayer.setChildProcessModifier([] { ::setpgid(0, 0); });
     FPlayer.start("sh", {"-c", "sox -q -n -t raw -r 44100 -c 2 -b 16 -e signed-integer - "
@@ -66,7 +66,8 @@ TPacedTone::TPacedTone() {
                                "--format=s16le -d vantor_null"});
     FPlayer.waitForStarted();
     // The sink needs a moment before its monitor delivers evenly.
-    QThread::msleep(2000);
+    if (Settle)
+        QThread::msleep(2000);
 }
 
 TPacedTone::~TPacedTone() {

@@ -26,7 +26,8 @@ int DeviceNamed(const std::string& Name);
 // source delivers small fragments in real time, as a sound card does. Stops on destruction.
 class TPacedTone {
 public:
-    TPacedTone();
+    // Settle: returns only once the sink delivers evenly, about 2 s after the start.
+    explicit TPacedTone(bool Settle = true);
     ~TPacedTone();
     TPacedTone(const TPacedTone&) = delete;
     TPacedTone& operator=(const TPacedTone&) = delete;
