@@ -8,6 +8,7 @@
 #include "ui/uMain.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,6 +28,27 @@ void SetUpProgram(const QTemporaryDir& Dir, int Device, int32_t PresetId) {
             Data.SetSchedulePreset(Day, Hour, PresetId);
 }
 
+// Sets an alert command that appends "<event> <kind>" to a file in Dir; returns a reader of
+// the lines told so far.
+std::function<QStringList()> TellAlertsIn(const QTemporaryDir& Dir) {
+    const QString Script = Dir.filePath("alarm.sh");
+    const QString Told = Dir.filePath("alarm.txt");
+    QFile F(Script);
+    EXPECT_TRUE(F.open(QIODevice::WriteOnly));
+    F.write("#!/bin/sh\necho \"$VANTOR_EVENT $VANTOR_KIND\" >> \"$1\"\n");
+    F.close();
+    F.setPermissions(F.permissions() | QFileDevice::ExeOwner);
+    TAlarmSettings Alarm;
+    Alarm.Command = Script + " " + Told;
+    Config->SetAlarm(Alarm);
+    return [Told] {
+        QFile Lines(Told);
+        return Lines.open(QIODevice::ReadOnly)
+                   ? QString::fromUtf8(Lines.readAll()).split(u'\n', Qt::SkipEmptyParts)
+                   : QStringList();
+    };
+}
+
 // Real time, but from 13:20 local, so that no hour boundary falls in the test.
 TClock RealTimeFrom1320(const QElapsedTimer& Running) {
     const QDateTime Base(QDate(2026, 3, 5), QTime(13, 20));
@@ -39,6 +61,7 @@ TClock RealTimeFrom1320(const QElapsedTimer& Running) {
 TEST(ServerLoss, TheWindowRecordsOnUnderTheNextNumberWhenTheServerIsBack) {
     QTemporaryDir Dir;
     SetUpProgram(Dir, SineDevice(), 1); // "MP3 128 Kbit Stereo"
+    const auto Told = TellAlertsIn(Dir);
     QElapsedTimer Running;
     Running.start();
     const TClock Clock = RealTimeFrom1320(Running);
@@ -80,6 +103,8 @@ TEST(ServerLoss, TheWindowRecordsOnUnderTheNextNumberWhenTheServerIsBack) {
     ASSERT_TRUE(Controller.IsRecording());
     EXPECT_EQ(Controller.Status().TroubleText, "");
     QTest::qWait(3000);
+    // The alert command ran when the capture was lost and when it was back.
+    EXPECT_EQ(Told(), (QStringList{"begin capture", "end capture"}));
     Form.reset();
 
     TLogData Data(Config->DatabasePath());
@@ -112,6 +137,7 @@ TEST(ServerLoss, AHungServerIsTroubleThenALostCaptureAndTheTickNeverWaitsForIt) 
     ASSERT_GE(Monitor, 0);
     QTemporaryDir Dir;
     SetUpProgram(Dir, Monitor, 2); // "WAV 44 kHz Stereo"
+    const auto Told = TellAlertsIn(Dir);
     QElapsedTimer Running;
     Running.start();
     const TClock Clock = RealTimeFrom1320(Running);
@@ -154,6 +180,9 @@ TEST(ServerLoss, AHungServerIsTroubleThenALostCaptureAndTheTickNeverWaitsForIt) 
         QTest::qWait(50);
     EXPECT_TRUE(Controller.IsRecording());
     QTest::qWait(1000);
+    // The alert command ran for the stall, then for the capture given up as lost.
+    EXPECT_EQ(Told(),
+              (QStringList{"begin stalled", "end stalled", "begin capture", "end capture"}));
     Form.reset();
 
     TLogData Data(Config->DatabasePath());
