@@ -10,6 +10,7 @@ cmake --build build-bench -j2
 cd build-bench
 
 bench/data/data_bench
+bench/control/silence_bench
 
 # The sound library's capture benchmark records from the tests' private PulseAudio server.
 trap '../scripts/pulse-test-server.sh stop "$PWD/pulse"' EXIT
