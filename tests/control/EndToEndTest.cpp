@@ -236,6 +236,10 @@ TEST_F(Unattended, AWavCutShortByAKillIsRepairedAtTheNextStartOnce) {
     const QString Again = Restart();
     EXPECT_FALSE(Again.contains("hersteld")) << Again.toStdString();
     EXPECT_TRUE(Again.contains("05032026143.wav")) << Again.toStdString();
+    // The repair is an event of its own, once.
+    EXPECT_EQ(Rows("SELECT event, kind, text FROM events WHERE event='herstel'"),
+              (QList<QStringList>{
+                  {"herstel", "repair", "Onderbroken opname hersteld: 05032026141.wav"}}));
 }
 
 // A second copy of the program started on the same folder and database while the first
