@@ -34,6 +34,23 @@ struct TAlarmSettings {
 // What is wrong with the two silence values, in Dutch; empty when both lie in their range.
 QString SilenceSettingsError(int32_t SilenceSeconds, int32_t SilenceLevel);
 
+// The deletion of old recordings, section [Retention] of the settings file; off by default.
+struct TRetentionSettings {
+    // Recordings that started more than this many days ago are deleted; 0: off.
+    int32_t KeepDays = 0;
+    // While the recording volume has less free space (MiB), the oldest are deleted; 0: off.
+    int32_t MinFreeMB = 0;
+    // A recording with a title or persons is never deleted.
+    bool KeepAnnotated = true;
+    bool operator==(const TRetentionSettings&) const = default;
+
+    static constexpr int32_t MaxKeepDays = 36500;
+    static constexpr int32_t MaxMinFreeMB = 16 * 1024 * 1024;
+};
+
+// What is wrong with the two retention values, in Dutch; empty when both lie in their range.
+QString RetentionSettingsError(int32_t KeepDays, int32_t MinFreeMB);
+
 // The settings kept outside the database, in "Vantor2026.ini" beside the executable.
 class TConfig {
 public:
@@ -42,12 +59,13 @@ public:
     // The same for a settings file in another folder (tests, or a copy of the program).
     explicit TConfig(const QString& Folder);
 
-    // Reads the five keys and the [Alarm] section of an existing file; creates a missing one.
+    // Reads the five keys and the added sections of an existing file; creates a missing one.
     // Never rewrites a file that exists. A file that cannot be read or created, or a value out
     // of its range (the default stays in force), leaves Warning() set.
     void Load();
     // Writes the five keys in place, keeping everything else the file holds, and syncs it.
-    // The [Alarm] keys are written once they differ from their defaults or the file has them.
+    // The keys of the added sections are written once they differ from their defaults or the
+    // file has them.
     // Throws std::runtime_error with a Dutch message when the file cannot be written.
     void Save();
 
@@ -63,12 +81,15 @@ public:
     void SetAutoRecord(bool Value) { FAutoRecord = Value; }
     const TAlarmSettings& Alarm() const { return FAlarm; }
     void SetAlarm(const TAlarmSettings& Value) { FAlarm = Value; }
+    const TRetentionSettings& Retention() const { return FRetention; }
+    void SetRetention(const TRetentionSettings& Value) { FRetention = Value; }
 
     // What went wrong with the settings file during Load, in Dutch; empty when nothing did.
     const QString& Warning() const { return FWarning; }
 
 private:
-    void LoadAlarm(const TIniFile& Ini);
+    // The sections the program added to the five keys: [Alarm] and [Retention].
+    void LoadAddedSections(const TIniFile& Ini);
 
     QString FIniPath;
     QString FRootFolder;
@@ -77,6 +98,7 @@ private:
     int32_t FRecordInput = -1;
     bool FAutoRecord = true;
     TAlarmSettings FAlarm;
+    TRetentionSettings FRetention;
     QString FWarning;
 };
 

@@ -3,6 +3,7 @@
 #include "base/RegionalText.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QUuid>
 #include <atomic>
@@ -270,6 +271,17 @@ int32_t TLogData::CountRecordingsInHour(const QDateTime& Moment) {
         .toInt();
 }
 
+QVector<TLoggedFile> TLogData::LoggedFilesOldestFirst() {
+    QSqlQuery Q = Run(QStringLiteral("SELECT id, rec_dt, filepath, COALESCE(title, '') <> '' OR "
+                                     "COALESCE(persons, '') <> '' FROM recordings ORDER BY "
+                                     "rec_dt, id"));
+    QVector<TLoggedFile> Rows;
+    while (NextRow(Q))
+        Rows.append({Q.value(0).toInt(), DateTimeFromText(Q.value(1).toString()),
+                     Q.value(2).toString(), Q.value(3).toBool()});
+    return Rows;
+}
+
 QVector<TUnfinishedRecording> TLogData::UnfinishedRecordings() {
     QSqlQuery Q =
         Run(QStringLiteral("SELECT id, filepath, format FROM recordings WHERE duration_sec=0"));
@@ -302,6 +314,17 @@ QString DateText(const QDateTime& Moment) {
     return QStringLiteral("%1-%2-%3")
         .arg(Date.year(), 4, 10, QLatin1Char('0'))
         .arg(TwoDigits(Date.month()), TwoDigits(Date.day()));
+}
+
+QDateTime DateTimeFromText(const QString& Text) {
+    // The time separator is regional, so only the digits are read.
+    static const QRegularExpression Fields(
+        QStringLiteral("^\\s*(\\d{4})-(\\d{2})-(\\d{2}) (\\d{2})\\D(\\d{2})\\D(\\d{2})\\s*$"));
+    const QRegularExpressionMatch M = Fields.match(Text);
+    if (!M.hasMatch())
+        return {};
+    const auto At = [&M](int I) { return M.captured(I).toInt(); };
+    return QDateTime(QDate(At(1), At(2), At(3)), QTime(At(4), At(5), At(6)));
 }
 
 QString DateTimeText(const QDateTime& Moment) {

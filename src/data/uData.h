@@ -29,6 +29,14 @@ struct TUnfinishedRecording {
     TAudioFormat Format = afWAV;
 };
 
+// A logged recording as the retention rules see it.
+struct TLoggedFile {
+    int32_t Id = 0;
+    QDateTime StartedAt; // local time; invalid when the row's time cannot be read
+    QString Path;
+    bool Annotated = false; // it has a title or persons
+};
+
 // The one object that owns the connection to the SQLite database with the presets, the
 // weekly schedule and the recordings log. Used on the user-interface thread only. Every
 // operation throws EDatabaseError on an engine error; nothing is caught here.
@@ -65,6 +73,8 @@ public:
                   const QString& Text, const QString& FilePath = QString());
     // How many recordings are logged for the local date and hour of Moment.
     int32_t CountRecordingsInHour(const QDateTime& Moment);
+    // Every logged recording, the oldest first.
+    QVector<TLoggedFile> LoggedFilesOldestFirst();
     // Every logged recording whose duration is still 0.
     QVector<TUnfinishedRecording> UnfinishedRecordings();
 
@@ -114,3 +124,5 @@ TLogData& RequireLogData();
 // each ':' is the regional time separator (TimeSeparator).
 QString DateTimeText(const QDateTime& Moment);
 QString DateText(const QDateTime& Moment);
+// The local moment a DateTimeText names, whatever separators it has; invalid when it names none.
+QDateTime DateTimeFromText(const QString& Text);

@@ -153,31 +153,46 @@ TEST_F(ConfigTest, AFolderInPlaceOfTheFileIsReportedNotFatal) {
 
 // The [Alarm] section: values in range are taken, anything else keeps its default and is
 // named in the warning; a missing section means the defaults.
-TEST_F(ConfigTest, AlarmValuesOutOfRangeKeepTheirDefaultsAndAreNamed) {
+TEST_F(ConfigTest, AddedValuesOutOfRangeKeepTheirDefaultsAndAreNamed) {
     const struct {
         const char* Section;
-        TAlarmSettings Expected;
+        TAlarmSettings Alarm;
+        TRetentionSettings Retention;
         const char* Warned; // part of the warning, or "" when there is none
     } Cases[] = {
-        {"", {}, ""},
+        {"", {}, {}, ""},
         {"[Alarm]\nSilenceSeconds=0\nSilenceLevel=-100\nCommand= /usr/bin/mail-alert \"a b\" \n"
-         "MinimizeToTray=1\n",
+         "MinimizeToTray=1\n[Retention]\nKeepDays=30\nMinFreeMB=2048\nKeepAnnotated=0\n",
          {0, -100, "/usr/bin/mail-alert \"a b\"", true},
+         {30, 2048, false},
          ""},
-        {"[alarm]\nsilenceseconds=86400\nsilencelevel=-1\n", {86400, -1, "", false}, ""},
-        {"[Alarm]\nSilenceSeconds=-5\n", {}, "SilenceSeconds=-5 (standaard 60 gebruikt)"},
-        {"[Alarm]\nSilenceSeconds=86401\n", {}, "SilenceSeconds=86401"},
-        {"[Alarm]\nSilenceSeconds=tien\n", {}, "SilenceSeconds=tien"},
-        {"[Alarm]\nSilenceLevel=0\n", {}, "SilenceLevel=0 (standaard -50 gebruikt)"},
-        {"[Alarm]\nSilenceLevel=-50.5\n", {}, "SilenceLevel=-50.5"},
+        {"[alarm]\nsilenceseconds=86400\nsilencelevel=-1\n[RETENTION]\nkeepdays=36500\n",
+         {86400, -1, "", false},
+         {36500, 0, true},
+         ""},
+        {"[Alarm]\nSilenceSeconds=-5\n",
+         {},
+         {},
+         "[Alarm] SilenceSeconds=-5 (standaard 60 gebruikt)"},
+        {"[Alarm]\nSilenceSeconds=86401\n", {}, {}, "SilenceSeconds=86401"},
+        {"[Alarm]\nSilenceSeconds=tien\n", {}, {}, "SilenceSeconds=tien"},
+        {"[Alarm]\nSilenceLevel=0\n", {}, {}, "SilenceLevel=0 (standaard -50 gebruikt)"},
+        {"[Alarm]\nSilenceLevel=-50.5\n", {}, {}, "SilenceLevel=-50.5"},
         {"[Alarm]\nSilenceSeconds=99999999999999\nSilenceLevel=-101\n",
          {},
-         "SilenceSeconds=99999999999999 (standaard 60 gebruikt), SilenceLevel=-101"},
+         {},
+         "[Alarm] SilenceSeconds=99999999999999 (standaard 60 gebruikt), [Alarm] "
+         "SilenceLevel=-101"},
+        {"[Retention]\nKeepDays=-1\n", {}, {}, "[Retention] KeepDays=-1 (standaard 0 gebruikt)"},
+        {"[Retention]\nKeepDays=36501\n", {}, {}, "KeepDays=36501"},
+        {"[Retention]\nMinFreeMB=veel\n", {}, {}, "[Retention] MinFreeMB=veel (standaard 0"},
+        {"[Retention]\nMinFreeMB=99999999999\n", {}, {}, "MinFreeMB=99999999999"},
     };
     for (const auto& C : Cases) {
         WriteAll(IniPath(), QByteArray("[Schedule]\nAutoRecord=1\n") + C.Section);
         const TConfig Loaded(Dir.path());
-        EXPECT_EQ(Loaded.Alarm(), C.Expected) << C.Section;
+        EXPECT_EQ(Loaded.Alarm(), C.Alarm) << C.Section;
+        EXPECT_EQ(Loaded.Retention(), C.Retention) << C.Section;
         if (*C.Warned)
             EXPECT_TRUE(Loaded.Warning().contains(C.Warned)) << Loaded.Warning().toStdString();
         else

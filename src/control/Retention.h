@@ -1,0 +1,50 @@
+#pragma once
+
+#include "base/uConfig.h"
+#include "control/FreeSpacePolicy.h"
+#include "data/uData.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QVector>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+// One recording the retention rules deleted.
+struct TRetentionDeletion {
+    int32_t Id = 0;
+    QString Path;
+    QDateTime StartedAt;
+    int64_t Bytes = 0;
+};
+
+// Deletes one recording; false when it was left (another running copy holds it, or the
+// removal failed).
+using TRecordingDeleter = std::function<bool(const QString& Path)>;
+
+// Applies the retention rules to the logged recordings Logged (the oldest first): deletes each
+// that started more than KeepDays before Now; then, while Probe says the volume of Root has
+// less than MinFreeMB free, the oldest that remain, one at a time. Only a file that exists, lies
+// under Root after resolving links, is not InUse and, with KeepAnnotated, has no title and no
+// persons is ever considered; a file the log does not name is never seen. Runs on any thread.
+std::vector<TRetentionDeletion> ApplyRetention(const QVector<TLoggedFile>& Logged,
+                                               const TRetentionSettings& Rules,
+                                               const QDateTime& Now, const QString& Root,
+                                               const QString& InUse, const TFreeSpaceProbe& Probe,
+                                               const TRecordingDeleter& Delete);
+
+// Removes the recording at Path while holding its lock, then the day, month and year folders
+// it leaves empty below Root. False when a running copy of the program holds it or it could not
+// be removed.
+bool DeleteRecording(const QString& Path, const QString& Root);
+
+// How many recordings and bytes ApplyRetention would delete now, with FreeBytes free, deleting
+// nothing.
+struct TRetentionPreview {
+    int Count = 0;
+    int64_t Bytes = 0;
+};
+TRetentionPreview PreviewRetention(const QVector<TLoggedFile>& Logged,
+                                   const TRetentionSettings& Rules, const QDateTime& Now,
+                                   const QString& Root, const QString& InUse, int64_t FreeBytes);
