@@ -9,10 +9,10 @@
 class QProcess;
 
 // Runs the operator's alert command when trouble begins or ends: split into arguments by the
-// quoting rules of a POSIX shell (SplitCommandLine) and started directly, never through a shell, with the details in its
-// environment (VANTOR_EVENT, VANTOR_KIND, VANTOR_SINCE, VANTOR_TEXT, VANTOR_FILE). Runs
-// asynchronously: nothing here waits for the command, and one that runs longer than its time
-// limit is killed. Lives on the user-interface thread.
+// quoting rules of a POSIX shell (SplitCommandLine) and started directly, never through a shell,
+// with the details in its environment (VANTOR_EVENT, VANTOR_KIND, VANTOR_SINCE, VANTOR_TEXT,
+// VANTOR_FILE). Runs asynchronously: nothing here waits for the command, and one that runs longer
+// than its time limit is killed. Lives on the user-interface thread.
 class TAlertCommand : public QObject {
     Q_OBJECT
 public:

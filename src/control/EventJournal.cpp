@@ -1,5 +1,6 @@
 #include "control/EventJournal.h"
 
+#include "control/StatusText.h"
 #include "data/uData.h"
 
 #include <utility>
@@ -22,6 +23,13 @@ void TEventJournal::CommandRan(const QString& Text) {
 
 void TEventJournal::Repaired(const QString& Text) {
     Write(QStringLiteral("herstel"), QStringLiteral("repair"), Text);
+}
+
+void TEventJournal::Deleted(const TRetentionDeletion& Deletion) {
+    Write(QStringLiteral("verwijderd"), QStringLiteral("retention"),
+          ControlText::RetentionDeleted(
+              Deletion.Path, static_cast<int>(Deletion.StartedAt.daysTo(FClock())), Deletion.Bytes),
+          Deletion.Path);
 }
 
 void TEventJournal::Write(const QString& Event, const QString& Kind, const QString& Text,

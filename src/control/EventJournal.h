@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/uClock.h"
+#include "control/Retention.h"
 #include "control/Trouble.h"
 
 #include <QObject>
@@ -10,7 +11,8 @@
 class TLogData;
 
 // Keeps the events log of the database the run uses: every trouble that began or ended, every
-// alert command that ran, and every repair at start-up. Without a database nothing is kept.
+// alert command that ran, every repair at start-up and every recording the retention rules
+// deleted. Without a database nothing is kept.
 // Lives on the user-interface thread.
 class TEventJournal : public QObject {
     Q_OBJECT
@@ -21,6 +23,7 @@ public:
     void TroubleEnded(const TTrouble& Trouble);
     void CommandRan(const QString& Text);
     void Repaired(const QString& Text);
+    void Deleted(const TRetentionDeletion& Deletion);
 
 signals:
     // An event could not be stored (a locked or full database), once until one is stored again.

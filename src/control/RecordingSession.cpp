@@ -1,5 +1,6 @@
 #include "control/RecordingSession.h"
 
+#include "audio/uRecorder.h"
 #include "base/uConfig.h"
 #include "data/uData.h"
 
@@ -19,10 +20,14 @@ QString OpenDatabase(const TConfig& Settings, std::unique_ptr<TLogData>& Data) {
 TRecordingSession::TRecordingSession(TConfig& Settings, std::unique_ptr<TLogData>& Data,
                                      TClock Clock, TFreeSpaceProbe Probe,
                                      std::chrono::milliseconds AlertTimeLimit)
-    : FSettings(Settings), FData(Data), FController(Settings, Data, Clock, std::move(Probe)),
-      FJournal(Data, Clock), FAlertCommand(AlertTimeLimit) {
+    : FSettings(Settings), FData(Data), FController(Settings, Data, Clock, Probe),
+      FJournal(Data, Clock), FAlertCommand(AlertTimeLimit),
+      FRetention(Settings, Data, Clock, std::move(Probe)) {
     FTick.setInterval(TickMilliseconds);
-    connect(&FTick, &QTimer::timeout, &FController, &TRecordingController::TimerClockTimer);
+    connect(&FTick, &QTimer::timeout, this, &TRecordingSession::Tick);
+    connect(&FRetention, &TRetentionScheduler::Deleted, &FJournal, &TEventJournal::Deleted);
+    connect(&FRetention, &TRetentionScheduler::RunEnded, &FController,
+            &TRecordingController::ShowInfo);
     connect(&FController, &TRecordingController::TroubleBegan, this,
             [this](const TTrouble& T) { Alert(T, true); });
     connect(&FController, &TRecordingController::TroubleEnded, this,
@@ -35,6 +40,16 @@ TRecordingSession::TRecordingSession(TConfig& Settings, std::unique_ptr<TLogData
     connect(&FAlertCommand, &TAlertCommand::FailureToReport, &FController,
             &TRecordingController::ShowInfo);
     connect(&FJournal, &TEventJournal::WriteFailed, &FController, &TRecordingController::ShowInfo);
+}
+
+void TRecordingSession::Tick() {
+    FController.TimerClockTimer();
+    FRetention.Tick(RunningFile());
+}
+
+QString TRecordingSession::RunningFile() const {
+    const TRecorder* Recorder = FController.Recorder();
+    return FController.IsRecording() && Recorder ? Recorder->CurrentPath() : QString();
 }
 
 void TRecordingSession::Alert(const TTrouble& Trouble, bool Began) {
@@ -65,6 +80,7 @@ QStringList TRecordingSession::Start() {
     } catch (const std::exception& E) {
         Errors << QString::fromUtf8(E.what());
     }
+    FRetention.Tick(RunningFile());
     FTick.start();
     return Errors;
 }
@@ -74,6 +90,7 @@ void TRecordingSession::Shutdown() {
         return;
     FRunning = false;
     FTick.stop();
+    FRetention.Finish();
     std::exception_ptr Error;
     try {
         FController.Shutdown();

@@ -5,6 +5,7 @@
 #include "control/EventJournal.h"
 #include "control/FreeSpacePolicy.h"
 #include "control/RecordingController.h"
+#include "control/RetentionScheduler.h"
 
 #include <QObject>
 #include <QStringList>
@@ -22,7 +23,8 @@ QString OpenDatabase(const TConfig& Settings, std::unique_ptr<TLogData>& Data);
 // One run of the recorder, the same under the window and without one: it opens the database
 // the settings name, owns the recording controller and its clock tick, and runs the start-up,
 // the shutdown and the hand-overs to another capture device or another database. Trouble
-// that begins or ends runs the alert command and goes into the events log. The views
+// that begins or ends runs the alert command and goes into the events log; the retention
+// rules run on the same tick. The views
 // show the controller's status and events and forward the operator's commands; nothing else.
 //
 // Everything runs on the user-interface thread. An error of a tick reaches the application's
@@ -43,8 +45,9 @@ public:
     // the errors to report (a database that would not open, a failed start-up), in that
     // order; the run goes on either way.
     QStringList Start();
-    // Stops the tick and a running recording (its duration is logged), releases the recorder
-    // and then the database. An error of logging the duration propagates after all of it.
+    // Stops the tick and a running recording (its duration is logged), waits for a retention
+    // run, releases the recorder and then the database. An error of logging the duration propagates
+    // after all of it.
     void Shutdown();
 
     // The capture device Device from now on, as one step: settings file written only after
@@ -59,12 +62,17 @@ public:
 private:
     // Runs the alert command for Trouble and logs it as an event.
     void Alert(const TTrouble& Trouble, bool Began);
+    // The clock tick: the controller's, then the retention rules'.
+    void Tick();
+    // The recording being written; empty when none.
+    QString RunningFile() const;
 
     TConfig& FSettings;
     std::unique_ptr<TLogData>& FData;
     TRecordingController FController;
     TEventJournal FJournal;
     TAlertCommand FAlertCommand;
+    TRetentionScheduler FRetention;
     QTimer FTick;
     bool FRunning = false;
 };

@@ -75,6 +75,24 @@ QString SilenceSince(const QDateTime& Since) {
     return QStringLiteral("Stilte sinds %1").arg(ClockTime(Since));
 }
 
+QString Gigabytes(int64_t Bytes) {
+    return QLocale().toString(static_cast<double>(Bytes) / 1e9, 'f', 1) + QStringLiteral(" GB");
+}
+
+QString RetentionSummary(int Count, int64_t Bytes) {
+    return QStringLiteral("Opgeruimd: %1 %2 verwijderd, %3 vrijgemaakt.")
+        .arg(Count)
+        .arg(Count == 1 ? QStringLiteral("opname") : QStringLiteral("opnamen"))
+        .arg(Gigabytes(Bytes));
+}
+
+QString RetentionDeleted(const QString& Path, int AgeDays, int64_t Bytes) {
+    return QStringLiteral("Verwijderd: %1 (%2 dagen oud, %3)")
+        .arg(Path)
+        .arg(AgeDays)
+        .arg(Megabytes(Bytes));
+}
+
 QString Repaired(const QStringList& FileNames) {
     if (FileNames.size() == 1)
         return QStringLiteral("Onderbroken opname hersteld: %1").arg(FileNames.first());

@@ -43,6 +43,11 @@ QString NoRecordingSince(const QDateTime& Since, bool VolumeFull);
 QString AudioLost(const QDateTime& At, double Seconds);
 QString NoAudioSince(const QDateTime& Since);
 QString SilenceSince(const QDateTime& Since);
+// "1,4 GB": gigabytes (10^9 bytes) with one decimal in the regional format.
+QString Gigabytes(int64_t Bytes);
+// The information line after a retention run, and the events log's line for each deletion.
+QString RetentionSummary(int Count, int64_t Bytes);
+QString RetentionDeleted(const QString& Path, int AgeDays, int64_t Bytes);
 // The information line after the start-up repair: empty when nothing was repaired.
 QString Repaired(const QStringList& FileNames);
 QString RepairFailed(const QString& Reason);

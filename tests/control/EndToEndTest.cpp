@@ -493,3 +493,76 @@ TEST_F(Unattended, SilenceRunsTheAlertCommandAndSoundEndsIt) {
     EXPECT_EQ(QDir(Folder).entryList(QDir::Files), QStringList{"05032026141.mp3"});
     EXPECT_EQ(Rows("SELECT filename FROM recordings"), (QList<QStringList>{{"05032026141.mp3"}}));
 }
+
+// KeepDays=30 on the real program, at its start-up: of the logged recordings from 40, 31, 29
+// and 1 days ago only the 40- and 31-day files go, with the folders they leave empty; an
+// annotated 40-day file, a logged file outside the recordings folder and a file the log does
+// not know stay. Every row stays, and each deletion is an event.
+TEST_F(Unattended, KeepDaysDeletesOnlyWhatTheRulesAllowAtStartUp) {
+    Prepare(1); // "MP3 128 Kbit Stereo"
+    {
+        TConfig Settings(Dir.path());
+        Settings.SetRetention({30, 0, true});
+        Settings.Save();
+    }
+    const QDateTime Started(QDate(2026, 3, 5), QTime(14, 20));
+    const auto Recording = [&](int Days, const QString& Name, const QString& Folder) {
+        const QString Path = Folder + Started.addDays(-Days).toString("/yyyy/MM/dd/") + Name;
+        QDir().mkpath(QFileInfo(Path).path());
+        QFile F(Path);
+        EXPECT_TRUE(F.open(QIODevice::WriteOnly));
+        F.write(QByteArray(4096, 'x'));
+        return Path;
+    };
+    {
+        TLogData Data(Db);
+        TPreset P;
+        ASSERT_TRUE(Data.GetPreset(1, P));
+        const auto Log = [&](int Days, const QString& Name, const QString& Folder = QString()) {
+            const QString Path = Recording(Days, Name, Folder.isEmpty() ? Root : Folder);
+            const int32_t Id =
+                Data.LogRecording(P, Started.addDays(-Days), 1, QFileInfo(Path).fileName(), Path);
+            Data.SetRecordingDuration(Id, 3600);
+            return Id;
+        };
+        Log(70, "70.mp3");
+        Log(40, "40.mp3");
+        Log(31, "31.mp3");
+        Log(29, "29.mp3");
+        Log(1, "1.mp3");
+        Data.UpdateRecordingMeta(Log(40, "40-titel.mp3"), "Kerkdienst", "");
+        Log(40, "40-buiten.mp3", Dir.path() + "/Elders");
+    }
+    const QString Unknown = Recording(40, "onbekend.mp3", Root);
+    QProcess Program;
+    Start(Program, true, "2026-03-05 14:20:00");
+    const QString Out =
+        ReadOutputUntil(Program, [](const QString& Text) { return Text.contains("Opgeruimd:"); });
+    StopCleanly(Program);
+    EXPECT_TRUE(Out.contains("Opgeruimd: 3 opnamen verwijderd, 0,0 GB vrijgemaakt.") ||
+                Out.contains("Opgeruimd: 3 opnamen verwijderd, 0.0 GB vrijgemaakt."))
+        << Out.toStdString();
+
+    const auto Exists = [&](int Days, const QString& Name, const QString& Folder) {
+        return QFile::exists(Folder + Started.addDays(-Days).toString("/yyyy/MM/dd/") + Name);
+    };
+    EXPECT_FALSE(Exists(40, "40.mp3", Root));
+    EXPECT_FALSE(Exists(31, "31.mp3", Root));
+    EXPECT_FALSE(QDir(Root + "/2026/02/02").exists()) << "the 31-day folder was left empty";
+    EXPECT_FALSE(QDir(Root + "/2025").exists()) << "the 70-day file's day, month and year";
+    EXPECT_TRUE(QDir(Root + "/2026/01/24").exists()) << "the 40-day folder holds more";
+    EXPECT_TRUE(Exists(29, "29.mp3", Root));
+    EXPECT_TRUE(Exists(1, "1.mp3", Root));
+    EXPECT_TRUE(Exists(40, "40-titel.mp3", Root));
+    EXPECT_TRUE(Exists(40, "40-buiten.mp3", Dir.path() + "/Elders"));
+    EXPECT_TRUE(QFile::exists(Unknown));
+    EXPECT_EQ(Rows("SELECT COUNT(*) FROM recordings WHERE filename <> '05032026141.mp3'"),
+              QList<QStringList>{{"7"}});
+    EXPECT_EQ(Rows("SELECT event, kind, filepath FROM events WHERE event='verwijderd' ORDER BY id"),
+              (QList<QStringList>{{"verwijderd", "retention", Root + "/2025/12/25/70.mp3"},
+                                  {"verwijderd", "retention", Root + "/2026/01/24/40.mp3"},
+                                  {"verwijderd", "retention", Root + "/2026/02/02/31.mp3"}}));
+    EXPECT_EQ(
+        Rows("SELECT text FROM events WHERE filepath LIKE '%/31.mp3'"),
+        QList<QStringList>{{"Verwijderd: " + Root + "/2026/02/02/31.mp3 (31 dagen oud, 0 Mb)"}});
+}
