@@ -10,6 +10,7 @@
 #include "ui/UiFont.h"
 #include "ui/uAbout.h"
 #include "ui/uDevice.h"
+#include "ui/uEvents.h"
 #include "ui/uLog.h"
 #include "ui/uPresets.h"
 #include "ui/uSchedule.h"
@@ -235,6 +236,7 @@ void TfrmMain::BuildMenu() {
 
     QMenu* mnuInfo = MainMenu->addMenu(QStringLiteral("Info"));
     mnuInfo->setObjectName(QStringLiteral("mnuInfo"));
+    AddEntry(mnuInfo, "mnuEvents", QStringLiteral("Storingen..."), &TfrmMain::mnuEventsClick);
     AddEntry(mnuInfo, "mnuAbout", QStringLiteral("Over Vantor 2026..."), &TfrmMain::mnuAboutClick);
 }
 
@@ -303,6 +305,11 @@ void TfrmMain::mnuExitClick() {
 // The dialogs plug in here.
 void TfrmMain::mnuLogClick() {
     TfrmLog Dialog(this);
+    Dialog.exec();
+}
+
+void TfrmMain::mnuEventsClick() {
+    TfrmEvents Dialog(this);
     Dialog.exec();
 }
 
