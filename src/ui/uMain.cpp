@@ -5,8 +5,10 @@
 #include "control/RecordingController.h"
 #include "control/RecordingSession.h"
 #include "data/uData.h"
+#include "ui/DesktopNotifier.h"
 #include "ui/LevelMeter.h"
 #include "ui/MessageBoxes.h"
+#include "ui/TrayIcon.h"
 #include "ui/UiFont.h"
 #include "ui/uAbout.h"
 #include "ui/uDevice.h"
@@ -26,6 +28,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <exception>
@@ -119,6 +122,14 @@ TfrmMain::TfrmMain(TClock Clock, QWidget* Parent)
     connect(&Controller(), &TRecordingController::WarningRaised, this,
             [this](const QString& Text) { ShowWarning(this, Text); });
     connect(&Controller(), &TRecordingController::TroubleChanged, this, &TfrmMain::ShowTrouble);
+    auto* Notifier = new TDesktopNotifier(this);
+    connect(&Controller(), &TRecordingController::TroubleBegan, Notifier,
+            &TDesktopNotifier::TroubleBegan);
+    connect(&Controller(), &TRecordingController::TroubleEnded, Notifier,
+            &TDesktopNotifier::TroubleEnded);
+    // Without a system tray (a bare X server) the window is all there is.
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        (new TTrayIcon(this, Controller()))->Show();
     FormCreate();
 }
 
