@@ -40,7 +40,7 @@ TEST_F(EventsTest, ListsEveryEventNewestFirstWithoutItsId) {
     Log("2026-03-05 14:02:40", "einde", "capture", "Opname-apparaat weg (2 min 30 s)",
         "/opnames/a.mp3");
     Log("2026-03-05 14:00:10", "opdracht", "capture", "piep: afgesloten met 0");
-    Log("2026-03-04 09:00:00", "herstel", "", "1 opname hersteld");
+    Log("2026-03-04 09:00:00", "herstel", "repair", "1 opname hersteld");
     TfrmEvents Window;
     const QTableView* G = Grid(Window);
     QStringList Headings;
@@ -56,7 +56,7 @@ TEST_F(EventsTest, ListsEveryEventNewestFirstWithoutItsId) {
              "/opnames/a.mp3"},
             {"2026-03-05 14:00:10", "opdracht", "capture", "piep: afgesloten met 0", ""},
             {"2026-03-05 14:00:10", "begin", "capture", "Opname-apparaat weg", "/opnames/a.mp3"},
-            {"2026-03-04 09:00:00", "herstel", "", "1 opname hersteld", ""}}));
+            {"2026-03-04 09:00:00", "herstel", "repair", "1 opname hersteld", ""}}));
     EXPECT_EQ(G->currentIndex().row(), 0);
     EXPECT_EQ(Window.windowTitle(), "Storingen");
 }
