@@ -4,6 +4,7 @@
 #include "base/uConfig.h"
 #include "control/RecordingController.h"
 
+#include <QAction>
 #include <QEvent>
 #include <QMenu>
 #include <QPainter>
@@ -43,10 +44,10 @@ TTrayIcon::TTrayIcon(QWidget* Window, TRecordingController& Controller)
     : QObject(Window), FWindow(Window), FController(Controller) {
     mnuTray = new QMenu(Window);
     mnuTray->setObjectName(QStringLiteral("mnuTray"));
-    mnuShow = mnuTray->addAction(QStringLiteral("Venster tonen"));
+    QAction* mnuShow = mnuTray->addAction(QStringLiteral("Venster tonen"));
     mnuShow->setObjectName(QStringLiteral("mnuShow"));
     mnuTray->addSeparator();
-    mnuExit = mnuTray->addAction(QStringLiteral("Afsluiten"));
+    QAction* mnuExit = mnuTray->addAction(QStringLiteral("Afsluiten"));
     mnuExit->setObjectName(QStringLiteral("mnuTrayExit"));
     connect(mnuShow, &QAction::triggered, this, &TTrayIcon::mnuShowClick);
     connect(mnuExit, &QAction::triggered, this, &TTrayIcon::mnuExitClick);

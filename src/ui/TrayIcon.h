@@ -6,7 +6,6 @@
 #include <QString>
 #include <map>
 
-class QAction;
 class QMenu;
 class QSystemTrayIcon;
 class QWidget;
@@ -47,6 +46,4 @@ private:
     std::map<TTroubleKind, QString> FTroubles;
     QSystemTrayIcon* FIcon;
     QMenu* mnuTray;
-    QAction* mnuShow;
-    QAction* mnuExit;
 };

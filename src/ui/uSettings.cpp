@@ -95,28 +95,26 @@ void TfrmSettings::FormCreate() {
 }
 
 bool TfrmSettings::ReadSilenceValues(TAlarmSettings& Alarm) {
-    const std::optional<int32_t> Seconds = WholeNumber(edtSilenceSeconds->text());
-    const std::optional<int32_t> Level = WholeNumber(edtSilenceLevel->text());
-    QString Error;
-    QLineEdit* Wrong = nullptr;
-    if (!Seconds) {
-        Error = QStringLiteral("De stilteduur moet een geheel aantal seconden zijn.");
-        Wrong = edtSilenceSeconds;
-    } else if (!Level) {
-        Error = QStringLiteral("Het stilteniveau moet een geheel getal (dBFS) zijn.");
-        Wrong = edtSilenceLevel;
-    } else {
-        Error = SilenceSettingsError(*Seconds, *Level);
-        Wrong = SilenceSettingsError(*Seconds, TAlarmSettings().SilenceLevel).isEmpty()
-                    ? edtSilenceLevel
-                    : edtSilenceSeconds;
-    }
-    if (!Error.isEmpty()) {
-        ShowWarning(this, Error);
-        Wrong->setFocus();
-        Wrong->selectAll();
+    const auto Refuse = [this](QLineEdit* Field, const QString& Text) {
+        ShowWarning(this, Text);
+        Field->setFocus();
+        Field->selectAll();
         return false;
-    }
+    };
+    // Each field in turn: a whole number first, then one in its range.
+    const std::optional<int32_t> Seconds = WholeNumber(edtSilenceSeconds->text());
+    if (!Seconds)
+        return Refuse(edtSilenceSeconds,
+                      QStringLiteral("De stilteduur moet een geheel aantal seconden zijn."));
+    if (const QString Error = SilenceSettingsError(*Seconds, TAlarmSettings().SilenceLevel);
+        !Error.isEmpty())
+        return Refuse(edtSilenceSeconds, Error);
+    const std::optional<int32_t> Level = WholeNumber(edtSilenceLevel->text());
+    if (!Level)
+        return Refuse(edtSilenceLevel,
+                      QStringLiteral("Het stilteniveau moet een geheel getal (dBFS) zijn."));
+    if (const QString Error = SilenceSettingsError(*Seconds, *Level); !Error.isEmpty())
+        return Refuse(edtSilenceLevel, Error);
     Alarm.SilenceSeconds = *Seconds;
     Alarm.SilenceLevel = *Level;
     return true;
