@@ -11,7 +11,7 @@ packages=(
 )
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev sqlite3
-  xvfb xauth x11-utils imagemagick faketime sox lame vorbis-tools opus-tools time
+  xvfb xauth x11-utils imagemagick faketime sox lame vorbis-tools opus-tools time dbus-daemon
 )
 
 wanted=("${packages[@]}")

@@ -5,11 +5,14 @@
 #include "control/RecordingController.h"
 #include "control/RecordingSession.h"
 #include "data/uData.h"
+#include "ui/DesktopNotifier.h"
 #include "ui/LevelMeter.h"
 #include "ui/MessageBoxes.h"
+#include "ui/TrayIcon.h"
 #include "ui/UiFont.h"
 #include "ui/uAbout.h"
 #include "ui/uDevice.h"
+#include "ui/uEvents.h"
 #include "ui/uLog.h"
 #include "ui/uPresets.h"
 #include "ui/uSchedule.h"
@@ -25,6 +28,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <exception>
@@ -118,6 +122,14 @@ TfrmMain::TfrmMain(TClock Clock, QWidget* Parent)
     connect(&Controller(), &TRecordingController::WarningRaised, this,
             [this](const QString& Text) { ShowWarning(this, Text); });
     connect(&Controller(), &TRecordingController::TroubleChanged, this, &TfrmMain::ShowTrouble);
+    auto* Notifier = new TDesktopNotifier(this);
+    connect(&Controller(), &TRecordingController::TroubleBegan, Notifier,
+            &TDesktopNotifier::TroubleBegan);
+    connect(&Controller(), &TRecordingController::TroubleEnded, Notifier,
+            &TDesktopNotifier::TroubleEnded);
+    // Without a system tray (a bare X server) the window is all there is.
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        (new TTrayIcon(this, Controller()))->Show();
     FormCreate();
 }
 
@@ -235,6 +247,7 @@ void TfrmMain::BuildMenu() {
 
     QMenu* mnuInfo = MainMenu->addMenu(QStringLiteral("Info"));
     mnuInfo->setObjectName(QStringLiteral("mnuInfo"));
+    AddEntry(mnuInfo, "mnuEvents", QStringLiteral("Storingen..."), &TfrmMain::mnuEventsClick);
     AddEntry(mnuInfo, "mnuAbout", QStringLiteral("Over Vantor 2026..."), &TfrmMain::mnuAboutClick);
 }
 
@@ -303,6 +316,11 @@ void TfrmMain::mnuExitClick() {
 // The dialogs plug in here.
 void TfrmMain::mnuLogClick() {
     TfrmLog Dialog(this);
+    Dialog.exec();
+}
+
+void TfrmMain::mnuEventsClick() {
+    TfrmEvents Dialog(this);
     Dialog.exec();
 }
 

@@ -41,6 +41,7 @@ public slots:
     void mnuStartClick();
     void mnuStopClick();
     void mnuLogClick();
+    void mnuEventsClick();
     void mnuExitClick();
     void mnuPresetsClick();
     void mnuScheduleClick();

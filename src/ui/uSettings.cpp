@@ -4,6 +4,7 @@
 #include "control/RecordingController.h"
 #include "data/uData.h"
 #include "ui/FormControls.h"
+#include "ui/MessageBoxes.h"
 #include "ui/UiFont.h"
 
 #include <QCheckBox>
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <optional>
 
 namespace {
 
@@ -21,6 +23,13 @@ QLineEdit* NewEdit(QWidget* Parent, const char* Name, int X, int Y, int Width) {
     Edit->setObjectName(QLatin1String(Name));
     Edit->setGeometry(X, Y, Width, 23);
     return Edit;
+}
+
+// A whole decimal number, blanks around it allowed; nothing else.
+std::optional<int32_t> WholeNumber(const QString& Text) {
+    bool Ok = false;
+    const int32_t Value = Text.trimmed().toInt(&Ok, 10);
+    return Ok ? std::optional<int32_t>(Value) : std::nullopt;
 }
 
 } // namespace
@@ -41,7 +50,7 @@ TfrmSettings::TfrmSettings(QWidget* Parent, TSettingsHandOver HandOver)
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Instellingen"));
     setFont(UiFont(12));
-    setFixedSize(484, 209);
+    setFixedSize(484, 285);
 
     lblRoot =
         NewLabel(this, "lblRoot", 16, 16, QStringLiteral("Map voor opnames (/jaar/maand/dag):"));
@@ -54,15 +63,22 @@ TfrmSettings::TfrmSettings(QWidget* Parent, TSettingsHandOver HandOver)
         new QCheckBox(QStringLiteral("Opnames automatisch starten volgens het weekschema"), this);
     chkAuto->setObjectName(QStringLiteral("chkAuto"));
     chkAuto->setGeometry(16, 136, 361, chkAuto->sizeHint().height());
-    btnOK = NewButton(this, "btnOK", QStringLiteral("OK"), {297, 168, 82, 27});
+    lblSilenceSeconds = NewLabel(this, "lblSilenceSeconds", 16, 175,
+                                 QStringLiteral("Stilte na (seconden, 0 = uit):"));
+    edtSilenceSeconds = NewEdit(this, "edtSilenceSeconds", 250, 172, 80);
+    lblSilenceLevel =
+        NewLabel(this, "lblSilenceLevel", 16, 207, QStringLiteral("Stilteniveau (dBFS):"));
+    edtSilenceLevel = NewEdit(this, "edtSilenceLevel", 250, 204, 80);
+    btnOK = NewButton(this, "btnOK", QStringLiteral("OK"), {297, 244, 82, 27});
     btnOK->setDefault(true);
-    btnCancel = NewButton(this, "btnCancel", QStringLiteral("Annuleren"), {387, 168, 82, 27});
+    btnCancel = NewButton(this, "btnCancel", QStringLiteral("Annuleren"), {387, 244, 82, 27});
 
     connect(btnRoot, &QPushButton::clicked, this, &TfrmSettings::btnRootClick);
     connect(btnDb, &QPushButton::clicked, this, &TfrmSettings::btnDbClick);
     connect(btnOK, &QPushButton::clicked, this, &TfrmSettings::btnOKClick);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
-    QWidget* const TabOrder[] = {edtRoot, btnRoot, edtDb, btnDb, chkAuto, btnOK, btnCancel};
+    QWidget* const TabOrder[] = {edtRoot,           btnRoot,         edtDb, btnDb,    chkAuto,
+                                 edtSilenceSeconds, edtSilenceLevel, btnOK, btnCancel};
     for (size_t I = 1; I < std::size(TabOrder); ++I)
         setTabOrder(TabOrder[I - 1], TabOrder[I]);
     edtRoot->setFocus();
@@ -74,6 +90,34 @@ void TfrmSettings::FormCreate() {
     edtRoot->setText(Config->RootFolder());
     edtDb->setText(Config->DatabasePath());
     chkAuto->setChecked(Config->AutoRecord());
+    edtSilenceSeconds->setText(QString::number(Config->Alarm().SilenceSeconds));
+    edtSilenceLevel->setText(QString::number(Config->Alarm().SilenceLevel));
+}
+
+bool TfrmSettings::ReadSilenceValues(TAlarmSettings& Alarm) {
+    const auto Refuse = [this](QLineEdit* Field, const QString& Text) {
+        ShowWarning(this, Text);
+        Field->setFocus();
+        Field->selectAll();
+        return false;
+    };
+    // Each field in turn: a whole number first, then one in its range.
+    const std::optional<int32_t> Seconds = WholeNumber(edtSilenceSeconds->text());
+    if (!Seconds)
+        return Refuse(edtSilenceSeconds,
+                      QStringLiteral("De stilteduur moet een geheel aantal seconden zijn."));
+    if (const QString Error = SilenceSettingsError(*Seconds, TAlarmSettings().SilenceLevel);
+        !Error.isEmpty())
+        return Refuse(edtSilenceSeconds, Error);
+    const std::optional<int32_t> Level = WholeNumber(edtSilenceLevel->text());
+    if (!Level)
+        return Refuse(edtSilenceLevel,
+                      QStringLiteral("Het stilteniveau moet een geheel getal (dBFS) zijn."));
+    if (const QString Error = SilenceSettingsError(*Seconds, *Level); !Error.isEmpty())
+        return Refuse(edtSilenceLevel, Error);
+    Alarm.SilenceSeconds = *Seconds;
+    Alarm.SilenceLevel = *Level;
+    return true;
 }
 
 void TfrmSettings::btnRootClick() {
@@ -110,6 +154,9 @@ void TfrmSettings::btnDbClick() {
 }
 
 void TfrmSettings::btnOKClick() {
+    TAlarmSettings Alarm = Config->Alarm();
+    if (!ReadSilenceValues(Alarm))
+        return;
     const QString DbPath = edtDb->text();
     // The new database is opened before anything changes, so a file that cannot be opened
     // leaves the database in use, the settings and the settings file as they were.
@@ -121,13 +168,16 @@ void TfrmSettings::btnOKClick() {
         QString Root;
         QString DbPath;
         bool Auto;
+        TAlarmSettings Alarm;
     };
-    const TValues Old{Config->RootFolder(), Config->DatabasePath(), Config->AutoRecord()};
-    const TValues New{edtRoot->text(), DbPath, chkAuto->isChecked()};
+    const TValues Old{Config->RootFolder(), Config->DatabasePath(), Config->AutoRecord(),
+                      Config->Alarm()};
+    const TValues New{edtRoot->text(), DbPath, chkAuto->isChecked(), Alarm};
     const auto Put = [](const TValues& V) {
         Config->SetRootFolder(V.Root);
         Config->SetDatabasePath(V.DbPath);
         Config->SetAutoRecord(V.Auto);
+        Config->SetAlarm(V.Alarm);
     };
     // The database in use stays open until the settings file names the new one.
     std::unique_ptr<TLogData> Previous;

@@ -8,6 +8,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+struct TAlarmSettings;
 struct TSettingsChange;
 
 // Carries out a change of settings that replaces the database. The main window passes one
@@ -15,10 +16,11 @@ struct TSettingsChange;
 // the new one.
 using TSettingsHandOver = std::function<void(const TSettingsChange& Change)>;
 
-// The dialog for the recordings folder, the database file and automatic recording. On OK it
-// opens the new database file when that changed, puts the three values into Config and the
-// new database into LogData, and then saves the settings file; when any step fails, all of
-// them are undone.
+// The dialog for the recordings folder, the database file, automatic recording and the
+// silence alarm. On OK it checks the silence values (a warning, and the dialog stays open, when
+// they are wrong), opens the new database file when that changed, puts the values into Config
+// and the new database into LogData, and then saves the settings file; when any step fails,
+// all of them are undone.
 class TfrmSettings : public QDialog {
     Q_OBJECT
 public:
@@ -34,6 +36,9 @@ public:
 
 private:
     void FormCreate();
+    // Puts the typed silence values into Alarm; when they are not whole numbers in their
+    // range, warns, puts the focus on the wrong one and returns false.
+    bool ReadSilenceValues(TAlarmSettings& Alarm);
 
     TSettingsHandOver FHandOver;
     QLabel* lblRoot;
@@ -43,6 +48,10 @@ private:
     QLineEdit* edtDb;
     QPushButton* btnDb;
     QCheckBox* chkAuto;
+    QLabel* lblSilenceSeconds;
+    QLineEdit* edtSilenceSeconds;
+    QLabel* lblSilenceLevel;
+    QLineEdit* edtSilenceLevel;
     QPushButton* btnOK;
     QPushButton* btnCancel;
 };

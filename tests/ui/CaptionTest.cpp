@@ -7,6 +7,7 @@
 #include "soundlib/ScriptedBackend.h"
 #include "ui/uAbout.h"
 #include "ui/uDevice.h"
+#include "ui/uEvents.h"
 #include "ui/uLog.h"
 #include "ui/uMain.h"
 #include "ui/uPresetEdit.h"
@@ -49,6 +50,7 @@ TEST(Captions, EveryWindowShowsExactlyItsOwnCaption) {
         {"Opname-apparaat", [&] { return std::make_unique<TfrmDevice>(Main.get()); }},
         {"Instellingen", [&] { return std::make_unique<TfrmSettings>(Main.get()); }},
         {"Opnames log", [&] { return std::make_unique<TfrmLog>(Main.get()); }},
+        {"Storingen", [&] { return std::make_unique<TfrmEvents>(Main.get()); }},
         {"Over Vantor 2026", [&] { return std::make_unique<TfrmAbout>(Main.get()); }},
     };
     Main->show();

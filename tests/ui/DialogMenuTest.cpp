@@ -62,7 +62,8 @@ TEST_F(DialogMenu, EveryMenuEntryOpensItsDialog) {
     const std::pair<const char*, const char*> Entries[] = {
         {"mnuLog", "TfrmLog"},           {"mnuPresets", "TfrmPresets"},
         {"mnuSchedule", "TfrmSchedule"}, {"mnuDevice", "TfrmDevice"},
-        {"mnuSettings", "TfrmSettings"}, {"mnuAbout", "TfrmAbout"}};
+        {"mnuSettings", "TfrmSettings"}, {"mnuEvents", "TfrmEvents"},
+        {"mnuAbout", "TfrmAbout"}};
     for (const auto& [Entry, Class] : Entries) {
         QString Opened;
         QTimer::singleShot(0, [&Opened] {
@@ -77,10 +78,11 @@ TEST_F(DialogMenu, EveryMenuEntryOpensItsDialog) {
     }
 }
 
-TEST_F(DialogMenu, TheLogWindowSaysSoWhenThereIsNoDatabase) {
+TEST_F(DialogMenu, TheLogWindowsSaySoWhenThereIsNoDatabase) {
     TfrmMain Main(Clock());
     LogData.reset();
     EXPECT_THROW(Main.mnuLogClick(), EDatabaseError);
+    EXPECT_THROW(Main.mnuEventsClick(), EDatabaseError);
 }
 
 TEST_F(DialogMenu, ConfirmingTheDeviceSavesItAndReopensItEvenWhenUnchanged) {

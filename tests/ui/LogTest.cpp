@@ -1,5 +1,6 @@
 #include "data/uData.h"
 #include "support/SqlHelpers.h"
+#include "ui/ListingGrid.h"
 #include "ui/uLog.h"
 
 #include <QHeaderView>
@@ -190,7 +191,7 @@ TEST_F(LogTest, ALongTitleIsShownOnOneLineInTheGridAndStoredWhole) {
     LogData->UpdateRecordingMeta(Id, Long, "");
     TfrmLog Window;
     const QString Shown = View(Window).Grid->model()->index(0, 6).data().toString();
-    EXPECT_EQ(Shown.size(), TfrmLog::MaxTextLength);
+    EXPECT_EQ(Shown.size(), TListing::MaxTextLength);
     EXPECT_TRUE(Shown.startsWith("regel a"));
     EXPECT_EQ(View(Window).Title->text(), Long);
 

@@ -139,7 +139,7 @@ TEST_F(MainWindow, MenusAndFormatLabelFollowTheRecordingState) {
               (QStringList{"Programma", "  Start opname", "  Stop opname", "-", "  Opnames log...",
                            "-", "  Afsluiten", "Instellingen", "  Opname-presets...",
                            "  Weekschema...", "  Opname-apparaat...", "-", "  Instellingen...",
-                           "Info", "  Over Vantor 2026..."}));
+                           "Info", "  Storingen...", "  Over Vantor 2026..."}));
     QAction* Start = Child<QAction>(Main, "mnuStart");
     QAction* Stop = Child<QAction>(Main, "mnuStop");
     EXPECT_TRUE(Start->isEnabled());

@@ -5,17 +5,25 @@
 #include "base/uConfig.h"
 #include "data/uData.h"
 #include "soundlib/ScriptedBackend.h"
+#include "ui/TrayIcon.h"
 #include "ui/uAbout.h"
 #include "ui/uDevice.h"
+#include "ui/uEvents.h"
 #include "ui/uLog.h"
+#include "ui/uMain.h"
 #include "ui/uSettings.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
 #include <QPushButton>
+#include <QSystemTrayIcon>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <cstdio>
 
 namespace {
@@ -54,11 +62,78 @@ void FillSampleLog() {
     }
 }
 
+void FillSampleEvents() {
+    const struct {
+        const char* Moment;
+        const char* Event;
+        const char* Kind;
+        const char* Text;
+        const char* File;
+    } Rows[] = {
+        {"2026-03-04 06:12:03", "herstel", "repair", "Hersteld: 04032026051.wav (2537 s)", ""},
+        {"2026-03-04 10:31:15", "begin", "silence", "Stilte sinds 10:30:15",
+         "/srv/opnames/2026/03/04/04032026101.wav"},
+        {"2026-03-04 10:31:16", "opdracht", "command",
+         "Alarmopdracht /usr/local/bin/alarm uitgevoerd, afsluitcode 0", ""},
+        {"2026-03-04 10:34:40", "einde", "silence", "Stilte sinds 10:30:15: voorbij na 4 min 25 s",
+         "/srv/opnames/2026/03/04/04032026101.wav"},
+        {"2026-03-05 13:00:20", "begin", "stalled", "Geen geluid ontvangen sinds 13:00:17",
+         "/srv/opnames/2026/03/05/05032026131.mp3"},
+        {"2026-03-05 13:00:45", "einde", "stalled",
+         "Geen geluid ontvangen sinds 13:00:17: voorbij na 28 s",
+         "/srv/opnames/2026/03/05/05032026131.mp3"},
+    };
+    for (const auto& Row : Rows)
+        LogData->LogEvent(QDateTime::fromString(Row.Moment, "yyyy-MM-dd HH:mm:ss"), Row.Event,
+                          Row.Kind, Row.Text, Row.File);
+}
+
 bool Save(QWidget& Window, const QString& Path) {
     Window.show();
     QApplication::processEvents();
     const bool Saved = Window.grab().save(Path);
     std::printf("%s %s\n", Saved ? "saved" : "FAILED", qPrintable(Path));
+    return Saved;
+}
+
+// The tray's menu and its tooltip during trouble, as one picture: a window that lost its
+// capture in the middle of a recording, and the menu its tray icon pops up.
+bool SaveTrayMenu(const QString& Path, const QString& TempFolder) {
+    QDateTime Now = QDateTime::fromString("2026-03-05 14:20:00", "yyyy-MM-dd HH:mm:ss");
+    TfrmMain Main([&Now] { return Now; });
+    TTrayIcon Tray(&Main, Main.Controller());
+    Main.mnuStartClick();
+    soundlib::SetScriptedServerUp(false);
+    for (int Tick = 0; Tick < 20; ++Tick) {
+        Now = Now.addMSecs(250);
+        Main.TimerClockTimer();
+    }
+
+    QWidget Picture;
+    Picture.setAutoFillBackground(true);
+    auto* Column = new QVBoxLayout(&Picture);
+    Column->setContentsMargins(12, 12, 12, 12);
+    auto* Row = new QHBoxLayout;
+    auto* Dot = new QLabel(&Picture);
+    Dot->setPixmap(Tray.findChild<QSystemTrayIcon*>()->icon().pixmap(24));
+    Row->addWidget(Dot, 0, Qt::AlignTop);
+    // The recording goes into a temporary folder; the picture names the usual one.
+    auto* Tip = new QLabel(Tray.ToolTip().replace(TempFolder, "/srv"), &Picture);
+    Tip->setAutoFillBackground(true);
+    Tip->setBackgroundRole(QPalette::ToolTipBase);
+    Tip->setForegroundRole(QPalette::ToolTipText);
+    Tip->setFrameShape(QFrame::Box);
+    Tip->setMargin(6);
+    Row->addWidget(Tip);
+    Column->addLayout(Row);
+    Tray.Menu()->popup(QPoint(0, 0));
+    QApplication::processEvents();
+    auto* Menu = new QLabel(&Picture);
+    Menu->setPixmap(Tray.Menu()->grab());
+    Tray.Menu()->hide();
+    Column->addWidget(Menu, 0, Qt::AlignLeft);
+    const bool Saved = Save(Picture, Path);
+    soundlib::SetScriptedServerUp(true);
     return Saved;
 }
 
@@ -78,6 +153,7 @@ int main(int Argc, char** Argv) {
     Config = std::make_unique<TConfig>(Dir.path());
     LogData = std::make_unique<TLogData>(Dir.filePath("Vantor2026.sqlite"));
     FillSampleLog();
+    FillSampleEvents();
     Config->SetRootFolder("/srv/opnames");
     Config->SetDatabasePath("/srv/vantor/Vantor2026.sqlite");
 
@@ -117,6 +193,13 @@ int main(int Argc, char** Argv) {
         Grid->setCurrentIndex(Grid->model()->index(1, 0));
         Ok &= Save(Log, Out.filePath("log.png"));
     }
+    {
+        TfrmEvents Events;
+        Ok &= Save(Events, Out.filePath("events.png"));
+    }
+    // The main window opens the database the settings name, and closes it at the end.
+    Config->SetRootFolder(Dir.filePath("opnames"));
+    Ok &= SaveTrayMenu(Out.filePath("tray-menu.png"), Dir.path());
     LogData.reset();
     Config.reset();
     return Ok ? 0 : 1;

@@ -1,6 +1,7 @@
 #include "base/uConfig.h"
 #include "control/RecordingController.h"
 #include "data/uData.h"
+#include "ui/DialogTestKit.h"
 #include "ui/uSettings.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -242,4 +244,88 @@ TEST_F(SettingsTest, BrowsingForTheFolderStartsAtTheTypedFolderWhenItExists) {
     });
     Dialog.findChild<QPushButton*>("btnRoot")->click();
     EXPECT_EQ(Edit(Dialog, "edtRoot")->text(), Dir.filePath("bestaat/niet"));
+}
+
+TEST_F(SettingsTest, SilenceValuesInTheirRangeAreShownAndSaved) {
+    TAlarmSettings Alarm;
+    Alarm.SilenceSeconds = 90;
+    Alarm.SilenceLevel = -45;
+    Alarm.Command = "/usr/local/bin/piep";
+    Config->SetAlarm(Alarm);
+    struct Case {
+        const char *Seconds, *Level;
+        int32_t SavedSeconds, SavedLevel;
+    };
+    const Case Cases[] = {
+        {" 120 ", "-40", 120, -40}, {"0", "-100", 0, -100}, {"86400", "-1", 86400, -1}};
+    for (const Case& C : Cases) {
+        SCOPED_TRACE(C.Seconds);
+        TfrmSettings Dialog;
+        Alarm = Config->Alarm();
+        EXPECT_EQ(Edit(Dialog, "edtSilenceSeconds")->text(), QString::number(Alarm.SilenceSeconds));
+        EXPECT_EQ(Edit(Dialog, "edtSilenceLevel")->text(), QString::number(Alarm.SilenceLevel));
+        Edit(Dialog, "edtSilenceSeconds")->setText(C.Seconds);
+        Edit(Dialog, "edtSilenceLevel")->setText(C.Level);
+        Dialog.btnOKClick();
+        EXPECT_EQ(Dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(Config->Alarm().SilenceSeconds, C.SavedSeconds);
+        EXPECT_EQ(Config->Alarm().SilenceLevel, C.SavedLevel);
+        EXPECT_EQ(Config->Alarm().Command, "/usr/local/bin/piep");
+        const QByteArray Ini = ReadAll(IniPath);
+        EXPECT_TRUE(Ini.contains(QString("SilenceSeconds=%1\n").arg(C.SavedSeconds).toUtf8()));
+        EXPECT_TRUE(Ini.contains(QString("SilenceLevel=%1\n").arg(C.SavedLevel).toUtf8()));
+    }
+    Config = std::make_unique<TConfig>(Dir.filePath("prog"));
+    EXPECT_EQ(Config->Alarm().SilenceSeconds, 86400);
+    EXPECT_EQ(Config->Alarm().SilenceLevel, -1);
+}
+
+TEST_F(SettingsTest, SilenceValuesOutOfRangeOrNotWholeNumbersAreRefusedAndNothingChanges) {
+    const QString SecondsRange = SilenceSettingsError(-1, -50);
+    const QString LevelRange = SilenceSettingsError(60, 0);
+    const QString SecondsNumber = "De stilteduur moet een geheel aantal seconden zijn.";
+    const QString LevelNumber = "Het stilteniveau moet een geheel getal (dBFS) zijn.";
+    struct Case {
+        const char *Seconds, *Level;
+        QString Warning;
+        const char* Focused;
+    };
+    const Case Cases[] = {
+        {"-1", "-50", SecondsRange, "edtSilenceSeconds"},
+        {"86401", "-50", SecondsRange, "edtSilenceSeconds"},
+        {"60", "0", LevelRange, "edtSilenceLevel"},
+        {"60", "-101", LevelRange, "edtSilenceLevel"},
+        {"", "-50", SecondsNumber, "edtSilenceSeconds"},
+        {"1,5", "-50", SecondsNumber, "edtSilenceSeconds"},
+        {"60", "-50 dB", LevelNumber, "edtSilenceLevel"},
+    };
+    EXPECT_FALSE(SecondsRange.isEmpty());
+    EXPECT_FALSE(LevelRange.isEmpty());
+    const QByteArray Before = ReadAll(IniPath);
+    const TLogData* OldData = LogData.get();
+    for (const Case& C : Cases) {
+        SCOPED_TRACE(std::string(C.Seconds) + " / " + C.Level);
+        TfrmSettings Dialog;
+        Dialog.show();
+        Edit(Dialog, "edtRoot")->setText("/srv/opnames");
+        Edit(Dialog, "edtDb")->setText(Dir.filePath("ander.sqlite"));
+        Edit(Dialog, "edtSilenceSeconds")->setText(C.Seconds);
+        Edit(Dialog, "edtSilenceLevel")->setText(C.Level);
+        QString Warning;
+        const auto Watch = WhenModal<QMessageBox>([&Warning](QMessageBox* Box) {
+            Warning = Box->text();
+            EXPECT_EQ(Box->icon(), QMessageBox::Warning);
+            Box->button(QMessageBox::Ok)->click();
+        });
+        QTest::mouseClick(Dialog.findChild<QPushButton*>("btnOK"), Qt::LeftButton);
+
+        EXPECT_EQ(Warning, C.Warning);
+        EXPECT_TRUE(Dialog.isVisible());
+        EXPECT_EQ(Dialog.focusWidget(), Edit(Dialog, C.Focused));
+        EXPECT_EQ(Config->Alarm(), TAlarmSettings());
+        EXPECT_EQ(Config->RootFolder(), Dir.filePath("prog/Recordings"));
+        EXPECT_EQ(LogData.get(), OldData);
+        EXPECT_EQ(ReadAll(IniPath), Before);
+        EXPECT_FALSE(QFile::exists(Dir.filePath("ander.sqlite")));
+    }
 }

@@ -1,0 +1,52 @@
+#include "ui/uEvents.h"
+
+#include "data/uData.h"
+#include "ui/ListingGrid.h"
+#include "ui/UiFont.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+TfrmEvents::TfrmEvents(QWidget* Parent) : QDialog(Parent) {
+    setObjectName(QStringLiteral("frmEvents"));
+    setWindowTitle(QStringLiteral("Storingen"));
+    setFont(UiFont(12));
+    setMinimumSize(700, 400);
+
+    qry = new TListing(this);
+    grd = NewListingGrid(this, qry);
+    btnRefresh = new QPushButton(QStringLiteral("Vernieuwen"), this);
+    btnRefresh->setObjectName(QStringLiteral("btnRefresh"));
+    btnRefresh->setFixedSize(110, 30);
+    btnClose = new QPushButton(QStringLiteral("Sluiten"), this);
+    btnClose->setObjectName(QStringLiteral("btnClose"));
+    btnClose->setFixedSize(110, 30);
+    btnClose->setDefault(true);
+    connect(btnRefresh, &QPushButton::clicked, this, &TfrmEvents::LoadEvents);
+    connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* Buttons = new QHBoxLayout;
+    Buttons->setContentsMargins(16, 12, 16, 12);
+    Buttons->addWidget(btnRefresh);
+    Buttons->addStretch(1);
+    Buttons->addWidget(btnClose);
+    auto* Column = new QVBoxLayout(this);
+    Column->setContentsMargins(0, 0, 0, 0);
+    Column->setSpacing(0);
+    Column->addWidget(grd, 1);
+    Column->addLayout(Buttons);
+
+    resize(900, 520);
+    LoadEvents();
+}
+
+void TfrmEvents::LoadEvents() {
+    qry->Load(EventListingSql);
+    // The id only orders events of the same moment; the operator has no use for it.
+    grd->hideColumn(0);
+    AutoSizeColumns(grd);
+    grd->setCurrentIndex(qry->index(qry->rowCount() > 0 ? 0 : -1, 1));
+    grd->scrollToTop();
+}
