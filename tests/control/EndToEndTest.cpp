@@ -566,3 +566,52 @@ TEST_F(Unattended, KeepDaysDeletesOnlyWhatTheRulesAllowAtStartUp) {
         Rows("SELECT text FROM events WHERE filepath LIKE '%/31.mp3'"),
         QList<QStringList>{{"Verwijderd: " + Root + "/2026/02/02/31.mp3 (31 dagen oud, 0 Mb)"}});
 }
+
+// MinFreeMB on a small volume (a tmpfs the program gets in a mount namespace of its own):
+// ten logged recordings of 8 MiB leave 20 MiB of 100 MiB free; with 40 MiB wanted, the three
+// oldest go, one at a time, and then deletion stops.
+TEST_F(Unattended, MinFreeDeletesTheOldestUntilEnoughIsFree) {
+    if (QProcess::execute("unshare", {"-rm", "true"}) != 0)
+        GTEST_SKIP() << "unshare -rm (a user and mount namespace) is not allowed here";
+    Prepare(1); // "MP3 128 Kbit Stereo"
+    {
+        TConfig Settings(Dir.path());
+        Settings.SetRetention({0, 40, true});
+        Settings.Save();
+    }
+    ASSERT_TRUE(QDir().mkpath(Root));
+    // The files are made outside and copied onto the volume once it is mounted.
+    const QString Staging = Dir.path() + "/Klaar";
+    const QDateTime Started(QDate(2026, 3, 5), QTime(14, 20));
+    QStringList Paths;
+    {
+        TLogData Data(Db);
+        TPreset P;
+        ASSERT_TRUE(Data.GetPreset(1, P));
+        for (int Days = 10; Days >= 1; --Days) {
+            const QString Relative = Started.addDays(-Days).toString("/yyyy/MM/dd/") +
+                                     QStringLiteral("%1.mp3").arg(Days);
+            QDir().mkpath(QFileInfo(Staging + Relative).path());
+            QFile F(Staging + Relative);
+            ASSERT_TRUE(F.open(QIODevice::WriteOnly));
+            F.write(QByteArray(8 << 20, 'x'));
+            Paths << Root + Relative;
+            Data.SetRecordingDuration(Data.LogRecording(P, Started.addDays(-Days), 1,
+                                                        QFileInfo(Relative).fileName(),
+                                                        Root + Relative),
+                                      3600);
+        }
+    }
+    QProcess Program;
+    Start(Program, true, "2026-03-05 14:20:00", "unshare",
+          {"-rm", "sh", "-c",
+           "mount -t tmpfs -o size=100m vantor \"$0\" && cp -r \"$2\"/. \"$0\"/ && "
+           "exec \"$1\" --headless",
+           Root, Exe, Staging});
+    const QString Out =
+        ReadOutputUntil(Program, [](const QString& Text) { return Text.contains("Opgeruimd:"); });
+    StopCleanly(Program);
+    EXPECT_TRUE(Out.contains("Opgeruimd: 3 opnamen verwijderd")) << Out.toStdString();
+    EXPECT_EQ(Rows("SELECT filepath FROM events WHERE event='verwijderd' ORDER BY id"),
+              (QList<QStringList>{{Paths[0]}, {Paths[1]}, {Paths[2]}}));
+}
