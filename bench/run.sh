@@ -11,6 +11,7 @@ cd build-bench
 
 bench/data/data_bench
 bench/control/silence_bench
+bench/control/retention_bench
 
 # The sound library's capture benchmark records from the tests' private PulseAudio server.
 trap '../scripts/pulse-test-server.sh stop "$PWD/pulse"' EXIT

@@ -36,6 +36,8 @@ const char* const OpeningScript =
     "NOT NULL,  rec_date TEXT NOT NULL,  rec_hour INTEGER NOT NULL,  rec_number INTEGER NOT "
     "NULL,  preset_name TEXT,  format TEXT,  filename TEXT,  filepath TEXT,  title TEXT,  "
     "persons TEXT,  duration_sec INTEGER,  created_at TEXT);\n"
+    "CREATE TABLE IF NOT EXISTS events (  id INTEGER PRIMARY KEY AUTOINCREMENT,  event_dt TEXT "
+    "NOT NULL,  event TEXT NOT NULL,  kind TEXT NOT NULL,  text TEXT,  filepath TEXT);\n"
     "SELECT COUNT(*) FROM presets;\n";
 
 // The upsert of every cell with its named values, as the schedule editor's OK runs it.

@@ -5,30 +5,38 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <optional>
 
 namespace {
 
-// The logged recordings the rules may delete, the oldest first, with their resolved paths.
-std::vector<TRetentionDeletion> Deletable(const QVector<TLoggedFile>& Logged, bool KeepAnnotated,
-                                          const QString& Root, const QString& InUse) {
-    std::vector<TRetentionDeletion> Files;
-    const QString CanonicalRoot = QFileInfo(Root).canonicalFilePath();
-    if (CanonicalRoot.isEmpty())
-        return Files;
-    const QString Below = WithTrailingDelimiter(CanonicalRoot);
-    const QString Running = InUse.isEmpty() ? QString() : QFileInfo(InUse).canonicalFilePath();
-    for (const TLoggedFile& Row : Logged) {
-        if (!Row.StartedAt.isValid() || (KeepAnnotated && Row.Annotated))
-            continue;
+// Decides, one logged recording at a time, whether the rules may delete it: a file that
+// exists, lies under the root after resolving links, is not in use and, when asked, carries no
+// title or persons. Only the recordings the rules come to are looked at on disk.
+class TDeletable {
+public:
+    TDeletable(const QString& Root, const QString& InUse, bool KeepAnnotated)
+        : FBelow(QFileInfo(Root).canonicalFilePath() + u'/'),
+          FRunning(InUse.isEmpty() ? QString() : QFileInfo(InUse).canonicalFilePath()),
+          FKeepAnnotated(KeepAnnotated) {}
+
+    std::optional<TRetentionDeletion> operator()(const TLoggedFile& Row) const {
+        if (FBelow == QStringLiteral("/") || (FKeepAnnotated && Row.Annotated))
+            return std::nullopt;
         const QFileInfo File(Row.Path);
         const QString Resolved = File.canonicalFilePath();
-        if (Resolved.isEmpty() || !Resolved.startsWith(Below) || Resolved == Running ||
-            !QFileInfo(Resolved).isFile())
-            continue;
-        Files.push_back({Row.Id, Resolved, Row.StartedAt, QFileInfo(Resolved).size()});
+        if (Resolved.isEmpty() || !Resolved.startsWith(FBelow) || Resolved == FRunning)
+            return std::nullopt;
+        const QFileInfo Target(Resolved);
+        if (!Target.isFile())
+            return std::nullopt;
+        return TRetentionDeletion{Row.Id, Resolved, Row.StartedAt, Target.size()};
     }
-    return Files;
-}
+
+private:
+    QString FBelow; // "/" when the root does not exist: nothing is deletable then
+    QString FRunning;
+    bool FKeepAnnotated;
+};
 
 } // namespace
 
@@ -40,27 +48,33 @@ std::vector<TRetentionDeletion> ApplyRetention(const QVector<TLoggedFile>& Logge
     std::vector<TRetentionDeletion> Deleted;
     if (Rules.KeepDays <= 0 && Rules.MinFreeMB <= 0)
         return Deleted;
-    const std::vector<TRetentionDeletion> Files =
-        Deletable(Logged, Rules.KeepAnnotated, Root, InUse);
-    std::vector<bool> Done(Files.size(), false);
+    const TDeletable Deletable(Root, InUse, Rules.KeepAnnotated);
+    const auto TryDelete = [&](const TLoggedFile& Row) {
+        if (const auto File = Deletable(Row); File && Delete(File->Path))
+            Deleted.push_back(*File);
+    };
+    // The log comes oldest first: the age rule ends at the first recording young enough, and
+    // the free-space rule goes on from there.
+    qsizetype Next = 0;
     if (Rules.KeepDays > 0) {
         const QDateTime Oldest = Now.addDays(-Rules.KeepDays);
-        for (size_t I = 0; I < Files.size(); ++I) {
-            if (Files[I].StartedAt >= Oldest)
+        for (; Next < Logged.size(); ++Next) {
+            const TLoggedFile& Row = Logged[Next];
+            if (!Row.StartedAt.isValid())
                 continue;
-            Done[I] = true;
-            if (Delete(Files[I].Path))
-                Deleted.push_back(Files[I]);
+            if (Row.StartedAt >= Oldest)
+                break;
+            TryDelete(Row);
         }
     }
     if (Rules.MinFreeMB > 0) {
         const int64_t Wanted = int64_t{Rules.MinFreeMB} * FreeSpace::OneMiB;
-        for (size_t I = 0; I < Files.size(); ++I) {
+        for (; Next < Logged.size(); ++Next) {
             const int64_t Free = Probe(Root);
             if (Free < 0 || Free >= Wanted)
                 break;
-            if (!Done[I] && Delete(Files[I].Path))
-                Deleted.push_back(Files[I]);
+            if (Logged[Next].StartedAt.isValid())
+                TryDelete(Logged[Next]);
         }
     }
     return Deleted;
@@ -72,14 +86,11 @@ bool DeleteRecording(const QString& Path, const QString& Root) {
         if (!Lock.TryLock() || !QFile::remove(Path))
             return false;
     }
+    // Each folder it leaves empty goes, up to the root: rmdir refuses one that holds anything.
     const QString Top = QFileInfo(Root).canonicalFilePath();
-    for (QDir Folder = QFileInfo(Path).absoluteDir();
-         Folder.absolutePath().startsWith(WithTrailingDelimiter(Top)) &&
-         Folder.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);) {
-        const QString Name = Folder.dirName();
-        if (!Folder.cdUp() || !Folder.rmdir(Name))
-            break;
-    }
+    QString Folder = QFileInfo(Path).absolutePath();
+    while (!Top.isEmpty() && Folder.startsWith(Top + u'/') && QDir().rmdir(Folder))
+        Folder = QFileInfo(Folder).absolutePath();
     return true;
 }
 

@@ -3,7 +3,6 @@
 #include "base/RegionalText.h"
 
 #include <QDir>
-#include <QRegularExpression>
 #include <QSqlError>
 #include <QUuid>
 #include <atomic>
@@ -317,14 +316,18 @@ QString DateText(const QDateTime& Moment) {
 }
 
 QDateTime DateTimeFromText(const QString& Text) {
-    // The time separator is regional, so only the digits are read.
-    static const QRegularExpression Fields(
-        QStringLiteral("^\\s*(\\d{4})-(\\d{2})-(\\d{2}) (\\d{2})\\D(\\d{2})\\D(\\d{2})\\s*$"));
-    const QRegularExpressionMatch M = Fields.match(Text);
-    if (!M.hasMatch())
+    // "yyyy-mm-dd hh?nn?ss": the time separator is regional, so only the digits are read.
+    const QString Trimmed = Text.trimmed();
+    if (Trimmed.size() != 19)
         return {};
-    const auto At = [&M](int I) { return M.captured(I).toInt(); };
-    return QDateTime(QDate(At(1), At(2), At(3)), QTime(At(4), At(5), At(6)));
+    const auto Number = [&Trimmed](int From, int Length) {
+        bool Ok = false;
+        const int Value = QStringView(Trimmed).mid(From, Length).toInt(&Ok);
+        return Ok ? Value : -1;
+    };
+    const QDate Date(Number(0, 4), Number(5, 2), Number(8, 2));
+    const QTime Time(Number(11, 2), Number(14, 2), Number(17, 2));
+    return Date.isValid() && Time.isValid() ? QDateTime(Date, Time) : QDateTime();
 }
 
 QString DateTimeText(const QDateTime& Moment) {
