@@ -79,16 +79,16 @@ TfrmSettings::TfrmSettings(QWidget* Parent, TSettingsHandOver HandOver, TRunning
     chkAuto->setGeometry(16, 136, 361, chkAuto->sizeHint().height());
     lblSilenceSeconds = NewLabel(this, "lblSilenceSeconds", 16, 175,
                                  QStringLiteral("Stilte na (seconden, 0 = uit):"));
-    edtSilenceSeconds = NewEdit(this, "edtSilenceSeconds", 250, 172, 80);
+    edtSilenceSeconds = NewEdit(this, "edtSilenceSeconds", 272, 172, 80);
     lblSilenceLevel =
         NewLabel(this, "lblSilenceLevel", 16, 207, QStringLiteral("Stilteniveau (dBFS):"));
-    edtSilenceLevel = NewEdit(this, "edtSilenceLevel", 250, 204, 80);
+    edtSilenceLevel = NewEdit(this, "edtSilenceLevel", 272, 204, 80);
     lblKeepDays = NewLabel(this, "lblKeepDays", 16, 239,
                            QStringLiteral("Opnamen bewaren (dagen, 0 = altijd):"));
-    edtKeepDays = NewEdit(this, "edtKeepDays", 250, 236, 80);
+    edtKeepDays = NewEdit(this, "edtKeepDays", 272, 236, 80);
     lblMinFree =
         NewLabel(this, "lblMinFree", 16, 271, QStringLiteral("Minimaal vrij (MB, 0 = uit):"));
-    edtMinFree = NewEdit(this, "edtMinFree", 250, 268, 80);
+    edtMinFree = NewEdit(this, "edtMinFree", 272, 268, 80);
     chkKeepAnnotated =
         new QCheckBox(QStringLiteral("Opnamen met titel of personen nooit verwijderen"), this);
     chkKeepAnnotated->setObjectName(QStringLiteral("chkKeepAnnotated"));
