@@ -58,14 +58,14 @@ public:
     void HandOver(const TSettingsChange& Change);
 
     TRecordingController& Controller() { return FController; }
+    // The recording being written; empty when none.
+    QString RunningFile() const;
 
 private:
     // Runs the alert command for Trouble and logs it as an event.
     void Alert(const TTrouble& Trouble, bool Began);
     // The clock tick: the controller's, then the retention rules'.
     void Tick();
-    // The recording being written; empty when none.
-    QString RunningFile() const;
 
     TConfig& FSettings;
     std::unique_ptr<TLogData>& FData;

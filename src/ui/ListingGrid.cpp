@@ -125,21 +125,21 @@ void AutoSizeColumns(QTableView* Grid) {
     const QAbstractItemModel* Model = Grid->model();
     const QFontMetrics HeadingMetrics = Grid->horizontalHeader()->fontMetrics();
     const QFontMetrics CellMetrics = Grid->fontMetrics();
-    constexpr int Padding = 16, MinWidth = 36, MaxWidth = 420;
+    constexpr int Padding = 16;
     for (int Col = 0; Col < Model->columnCount(); ++Col) {
         int Widest =
             HeadingMetrics.horizontalAdvance(Model->headerData(Col, Qt::Horizontal).toString());
         // Most columns repeat a few texts (hours, formats, presets, kinds); each distinct
         // text is measured once.
         QSet<QString> Measured;
-        for (int Row = 0; Row < Model->rowCount() && Widest + Padding < MaxWidth; ++Row) {
+        for (int Row = 0; Row < Model->rowCount() && Widest + Padding < MaxColumnWidth; ++Row) {
             const QString Text = Model->index(Row, Col).data().toString();
             if (!Measured.contains(Text)) {
                 Measured.insert(Text);
                 Widest = std::max(Widest, CellMetrics.horizontalAdvance(Text));
             }
         }
-        Grid->setColumnWidth(Col, std::clamp(Widest + Padding, MinWidth, MaxWidth));
+        Grid->setColumnWidth(Col, std::clamp(Widest + Padding, MinColumnWidth, MaxColumnWidth));
     }
     Grid->setUpdatesEnabled(true);
 }

@@ -27,5 +27,9 @@ public:
 // row, the current row marked by a triangle at its left.
 QTableView* NewListingGrid(QWidget* Parent, TListing* Listing);
 
-// Each column as wide as its heading and its widest text, plus 16, from 36 to 420.
+constexpr int MinColumnWidth = 36;
+constexpr int MaxColumnWidth = 420;
+
+// Each column as wide as its heading and its widest text, plus 16, from MinColumnWidth to
+// MaxColumnWidth.
 void AutoSizeColumns(QTableView* Grid);

@@ -5,11 +5,11 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-bool ConfirmYesNo(QWidget* Parent, const QString& Text) {
+bool ConfirmYesNo(QWidget* Parent, const QString& Text, TDefaultAnswer Default) {
     QMessageBox Box(QMessageBox::Question, AppTitle, Text, QMessageBox::NoButton, Parent);
     QPushButton* Yes = Box.addButton(QStringLiteral("Ja"), QMessageBox::YesRole);
     QPushButton* No = Box.addButton(QStringLiteral("Nee"), QMessageBox::NoRole);
-    Box.setDefaultButton(Yes);
+    Box.setDefaultButton(Default == TDefaultAnswer::Yes ? Yes : No);
     Box.setEscapeButton(No);
     Box.exec();
     return Box.clickedButton() == Yes;

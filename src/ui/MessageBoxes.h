@@ -4,8 +4,12 @@
 
 class QWidget;
 
-// A question with the buttons "Ja" and "Nee", "Ja" the default; true when "Ja" was chosen.
-bool ConfirmYesNo(QWidget* Parent, const QString& Text);
+// The button of a question that Enter chooses.
+enum class TDefaultAnswer { Yes, No };
+
+// A question with the buttons "Ja" and "Nee"; true when "Ja" was chosen.
+bool ConfirmYesNo(QWidget* Parent, const QString& Text,
+                  TDefaultAnswer Default = TDefaultAnswer::Yes);
 // The standard error report: an error box captioned "Vantor 2026" with the error's text and
 // one OK button.
 void ShowErrorReport(const QString& Text);

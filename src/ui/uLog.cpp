@@ -19,7 +19,7 @@ constexpr int ButtonWidth = 110;
 
 } // namespace
 
-TfrmLog::TfrmLog(QWidget* Parent) : QDialog(Parent) {
+TfrmLog::TfrmLog(QWidget* Parent, TFileExists Exists) : QDialog(Parent) {
     setObjectName(QStringLiteral("frmLog"));
     setWindowTitle(QStringLiteral("Opnames log"));
     setFont(UiFont(12));
@@ -27,6 +27,9 @@ TfrmLog::TfrmLog(QWidget* Parent) : QDialog(Parent) {
 
     qry = new TListing(this);
     grd = NewListingGrid(this, qry);
+    FDeletedRows =
+        new TDeletedRowDelegate(qry, QStringLiteral("filepath"), std::move(Exists), this);
+    grd->setItemDelegate(FDeletedRows);
     connect(grd->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &TfrmLog::dsDataChange);
 
@@ -66,6 +69,7 @@ void TfrmLog::FormCreate() {
 void TfrmLog::LoadLog(int32_t KeepId) {
     qry->Load(LogListingSql);
     AutoSizeColumns(grd);
+    FDeletedRows->MakeRoom(grd);
 
     int Current = qry->rowCount() > 0 ? 0 : -1;
     if (KeepId >= 0)

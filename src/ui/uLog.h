@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/DeletedRows.h"
+
 #include <QDialog>
 #include <cstdint>
 
@@ -10,12 +12,12 @@ class QTableView;
 class TListing;
 
 // The recordings log window: every logged recording, newest first, with the title and the
-// persons of the current one to edit and save.
+// persons of the current one to edit and save. A row whose file is gone is greyed out.
 class TfrmLog : public QDialog {
     Q_OBJECT
 public:
     // Throws when no database is open or the listing cannot be read.
-    explicit TfrmLog(QWidget* Parent = nullptr);
+    explicit TfrmLog(QWidget* Parent = nullptr, TFileExists Exists = FileExists);
 
     // Reads the listing again and sizes the columns; then the row with id KeepId is current,
     // or the first (newest) row when KeepId is -1 or no row has it.
@@ -31,6 +33,7 @@ private:
     void FormCreate();
 
     TListing* qry;
+    TDeletedRowDelegate* FDeletedRows;
     QTableView* grd;
     QWidget* pnlEdit;
     QLabel* lblTitle;

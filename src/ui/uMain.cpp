@@ -344,8 +344,9 @@ void TfrmMain::mnuDeviceClick() {
 void TfrmMain::mnuSettingsClick() {
     // A recording running while the database changes is logged in the old one and goes on,
     // under a new row, in the new one.
-    TfrmSettings Dialog(this,
-                        [this](const TSettingsChange& Change) { FSession->HandOver(Change); });
+    TfrmSettings Dialog(
+        this, [this](const TSettingsChange& Change) { FSession->HandOver(Change); },
+        [this] { return FSession->RunningFile(); });
     Dialog.exec();
 }
 

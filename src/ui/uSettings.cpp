@@ -1,7 +1,10 @@
 #include "ui/uSettings.h"
 
 #include "base/uConfig.h"
+#include "control/FreeSpacePolicy.h"
 #include "control/RecordingController.h"
+#include "control/Retention.h"
+#include "control/StatusText.h"
 #include "data/uData.h"
 #include "ui/FormControls.h"
 #include "ui/MessageBoxes.h"
@@ -32,6 +35,15 @@ std::optional<int32_t> WholeNumber(const QString& Text) {
     return Ok ? std::optional<int32_t>(Value) : std::nullopt;
 }
 
+QString DeletionQuestion(const TRetentionPreview& Preview) {
+    const bool One = Preview.Count == 1;
+    return QStringLiteral("Met deze instellingen %1 nu %2 %3 verwijderd (%4). Doorgaan?")
+        .arg(One ? QStringLiteral("wordt") : QStringLiteral("worden"),
+             QString::number(Preview.Count),
+             One ? QStringLiteral("opname") : QStringLiteral("opnamen"),
+             ControlText::Gigabytes(Preview.Bytes));
+}
+
 } // namespace
 
 bool SameDatabase(const QString& A, const QString& B) {
@@ -43,14 +55,16 @@ bool SameDatabase(const QString& A, const QString& B) {
            InfoA.canonicalFilePath() == InfoB.canonicalFilePath();
 }
 
-TfrmSettings::TfrmSettings(QWidget* Parent, TSettingsHandOver HandOver)
-    : QDialog(Parent), FHandOver(std::move(HandOver)) {
+TfrmSettings::TfrmSettings(QWidget* Parent, TSettingsHandOver HandOver, TRunningFile RunningFile)
+    : QDialog(Parent), FHandOver(std::move(HandOver)), FRunningFile(std::move(RunningFile)) {
     if (!FHandOver)
         FHandOver = RunSettingsChange;
+    if (!FRunningFile)
+        FRunningFile = [] { return QString(); };
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Instellingen"));
     setFont(UiFont(12));
-    setFixedSize(484, 285);
+    setFixedSize(484, 379);
 
     lblRoot =
         NewLabel(this, "lblRoot", 16, 16, QStringLiteral("Map voor opnames (/jaar/maand/dag):"));
@@ -65,20 +79,31 @@ TfrmSettings::TfrmSettings(QWidget* Parent, TSettingsHandOver HandOver)
     chkAuto->setGeometry(16, 136, 361, chkAuto->sizeHint().height());
     lblSilenceSeconds = NewLabel(this, "lblSilenceSeconds", 16, 175,
                                  QStringLiteral("Stilte na (seconden, 0 = uit):"));
-    edtSilenceSeconds = NewEdit(this, "edtSilenceSeconds", 250, 172, 80);
+    edtSilenceSeconds = NewEdit(this, "edtSilenceSeconds", 272, 172, 80);
     lblSilenceLevel =
         NewLabel(this, "lblSilenceLevel", 16, 207, QStringLiteral("Stilteniveau (dBFS):"));
-    edtSilenceLevel = NewEdit(this, "edtSilenceLevel", 250, 204, 80);
-    btnOK = NewButton(this, "btnOK", QStringLiteral("OK"), {297, 244, 82, 27});
+    edtSilenceLevel = NewEdit(this, "edtSilenceLevel", 272, 204, 80);
+    lblKeepDays = NewLabel(this, "lblKeepDays", 16, 239,
+                           QStringLiteral("Opnamen bewaren (dagen, 0 = altijd):"));
+    edtKeepDays = NewEdit(this, "edtKeepDays", 272, 236, 80);
+    lblMinFree =
+        NewLabel(this, "lblMinFree", 16, 271, QStringLiteral("Minimaal vrij (MB, 0 = uit):"));
+    edtMinFree = NewEdit(this, "edtMinFree", 272, 268, 80);
+    chkKeepAnnotated =
+        new QCheckBox(QStringLiteral("Opnamen met titel of personen nooit verwijderen"), this);
+    chkKeepAnnotated->setObjectName(QStringLiteral("chkKeepAnnotated"));
+    chkKeepAnnotated->setGeometry(16, 302, 361, chkKeepAnnotated->sizeHint().height());
+    btnOK = NewButton(this, "btnOK", QStringLiteral("OK"), {297, 338, 82, 27});
     btnOK->setDefault(true);
-    btnCancel = NewButton(this, "btnCancel", QStringLiteral("Annuleren"), {387, 244, 82, 27});
+    btnCancel = NewButton(this, "btnCancel", QStringLiteral("Annuleren"), {387, 338, 82, 27});
 
     connect(btnRoot, &QPushButton::clicked, this, &TfrmSettings::btnRootClick);
     connect(btnDb, &QPushButton::clicked, this, &TfrmSettings::btnDbClick);
     connect(btnOK, &QPushButton::clicked, this, &TfrmSettings::btnOKClick);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
-    QWidget* const TabOrder[] = {edtRoot,           btnRoot,         edtDb, btnDb,    chkAuto,
-                                 edtSilenceSeconds, edtSilenceLevel, btnOK, btnCancel};
+    QWidget* const TabOrder[] = {edtRoot,    btnRoot,           edtDb,           btnDb,
+                                 chkAuto,    edtSilenceSeconds, edtSilenceLevel, edtKeepDays,
+                                 edtMinFree, chkKeepAnnotated,  btnOK,           btnCancel};
     for (size_t I = 1; I < std::size(TabOrder); ++I)
         setTabOrder(TabOrder[I - 1], TabOrder[I]);
     edtRoot->setFocus();
@@ -92,15 +117,19 @@ void TfrmSettings::FormCreate() {
     chkAuto->setChecked(Config->AutoRecord());
     edtSilenceSeconds->setText(QString::number(Config->Alarm().SilenceSeconds));
     edtSilenceLevel->setText(QString::number(Config->Alarm().SilenceLevel));
+    edtKeepDays->setText(QString::number(Config->Retention().KeepDays));
+    edtMinFree->setText(QString::number(Config->Retention().MinFreeMB));
+    chkKeepAnnotated->setChecked(Config->Retention().KeepAnnotated);
+}
+
+bool TfrmSettings::Refuse(QLineEdit* Field, const QString& Text) {
+    ShowWarning(this, Text);
+    Field->setFocus();
+    Field->selectAll();
+    return false;
 }
 
 bool TfrmSettings::ReadSilenceValues(TAlarmSettings& Alarm) {
-    const auto Refuse = [this](QLineEdit* Field, const QString& Text) {
-        ShowWarning(this, Text);
-        Field->setFocus();
-        Field->selectAll();
-        return false;
-    };
     // Each field in turn: a whole number first, then one in its range.
     const std::optional<int32_t> Seconds = WholeNumber(edtSilenceSeconds->text());
     if (!Seconds)
@@ -118,6 +147,35 @@ bool TfrmSettings::ReadSilenceValues(TAlarmSettings& Alarm) {
     Alarm.SilenceSeconds = *Seconds;
     Alarm.SilenceLevel = *Level;
     return true;
+}
+
+bool TfrmSettings::ReadRetentionValues(TRetentionSettings& Retention) {
+    const std::optional<int32_t> Days = WholeNumber(edtKeepDays->text());
+    if (!Days)
+        return Refuse(edtKeepDays,
+                      QStringLiteral("Het aantal dagen om te bewaren moet een geheel getal zijn."));
+    if (const QString Error = RetentionSettingsError(*Days, 0); !Error.isEmpty())
+        return Refuse(edtKeepDays, Error);
+    const std::optional<int32_t> MinFree = WholeNumber(edtMinFree->text());
+    if (!MinFree)
+        return Refuse(edtMinFree,
+                      QStringLiteral("De minimale vrije ruimte moet een geheel aantal MB zijn."));
+    if (const QString Error = RetentionSettingsError(*Days, *MinFree); !Error.isEmpty())
+        return Refuse(edtMinFree, Error);
+    Retention.KeepDays = *Days;
+    Retention.MinFreeMB = *MinFree;
+    Retention.KeepAnnotated = chkKeepAnnotated->isChecked();
+    return true;
+}
+
+bool TfrmSettings::ConfirmDeletions(const TRetentionSettings& Rules, const QString& Root,
+                                    TLogData& Data) {
+    if (Rules == Config->Retention())
+        return true;
+    const TRetentionPreview Preview =
+        PreviewRetention(Data.LoggedFilesOldestFirst(), Rules, QDateTime::currentDateTime(), Root,
+                         FRunningFile(), VolumeFreeBytes(Root));
+    return Preview.Count == 0 || ConfirmYesNo(this, DeletionQuestion(Preview), TDefaultAnswer::No);
 }
 
 void TfrmSettings::btnRootClick() {
@@ -155,7 +213,8 @@ void TfrmSettings::btnDbClick() {
 
 void TfrmSettings::btnOKClick() {
     TAlarmSettings Alarm = Config->Alarm();
-    if (!ReadSilenceValues(Alarm))
+    TRetentionSettings Retention;
+    if (!ReadSilenceValues(Alarm) || !ReadRetentionValues(Retention))
         return;
     const QString DbPath = edtDb->text();
     // The new database is opened before anything changes, so a file that cannot be opened
@@ -163,21 +222,26 @@ void TfrmSettings::btnOKClick() {
     std::unique_ptr<TLogData> NewData;
     if (!LogData || !SameDatabase(DbPath, Config->DatabasePath()))
         NewData = std::make_unique<TLogData>(DbPath);
+    // The rules run on the recordings of the database in use after OK.
+    if (!ConfirmDeletions(Retention, edtRoot->text(), NewData ? *NewData : *LogData))
+        return;
 
     struct TValues {
         QString Root;
         QString DbPath;
         bool Auto;
         TAlarmSettings Alarm;
+        TRetentionSettings Retention;
     };
     const TValues Old{Config->RootFolder(), Config->DatabasePath(), Config->AutoRecord(),
-                      Config->Alarm()};
-    const TValues New{edtRoot->text(), DbPath, chkAuto->isChecked(), Alarm};
+                      Config->Alarm(), Config->Retention()};
+    const TValues New{edtRoot->text(), DbPath, chkAuto->isChecked(), Alarm, Retention};
     const auto Put = [](const TValues& V) {
         Config->SetRootFolder(V.Root);
         Config->SetDatabasePath(V.DbPath);
         Config->SetAutoRecord(V.Auto);
         Config->SetAlarm(V.Alarm);
+        Config->SetRetention(V.Retention);
     };
     // The database in use stays open until the settings file names the new one.
     std::unique_ptr<TLogData> Previous;

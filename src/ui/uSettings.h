@@ -8,23 +8,29 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class TLogData;
 struct TAlarmSettings;
+struct TRetentionSettings;
 struct TSettingsChange;
 
 // Carries out a change of settings that replaces the database. The main window passes one
 // that also carries a running recording over: logged in the old database, started again in
 // the new one.
 using TSettingsHandOver = std::function<void(const TSettingsChange& Change)>;
+// The recording being written, which the retention rules never delete; empty when none.
+using TRunningFile = std::function<QString()>;
 
-// The dialog for the recordings folder, the database file, automatic recording and the
-// silence alarm. On OK it checks the silence values (a warning, and the dialog stays open, when
-// they are wrong), opens the new database file when that changed, puts the values into Config
-// and the new database into LogData, and then saves the settings file; when any step fails,
-// all of them are undone.
+// The dialog for the recordings folder, the database file, automatic recording, the silence
+// alarm and the deletion of old recordings. On OK it checks the silence and retention values (a
+// warning, and the dialog stays open, when they are wrong), opens the new database file when
+// that changed, asks before changed retention values would delete recordings at once, puts the
+// values into Config and the new database into LogData, and then saves the settings file; when
+// any step fails, all of them are undone.
 class TfrmSettings : public QDialog {
     Q_OBJECT
 public:
-    explicit TfrmSettings(QWidget* Parent = nullptr, TSettingsHandOver HandOver = {});
+    explicit TfrmSettings(QWidget* Parent = nullptr, TSettingsHandOver HandOver = {},
+                          TRunningFile RunningFile = {});
 
     void btnRootClick();
     void btnDbClick();
@@ -36,11 +42,18 @@ public:
 
 private:
     void FormCreate();
-    // Puts the typed silence values into Alarm; when they are not whole numbers in their
-    // range, warns, puts the focus on the wrong one and returns false.
+    // Warns with Text, puts the focus on Field with its text selected and returns false.
+    bool Refuse(QLineEdit* Field, const QString& Text);
+    // Put the typed values into Alarm and Retention; when they are not whole numbers in their
+    // range, warn, put the focus on the wrong one and return false.
     bool ReadSilenceValues(TAlarmSettings& Alarm);
+    bool ReadRetentionValues(TRetentionSettings& Retention);
+    // Whether the operator lets Rules, unlike the rules in force, delete what they would delete
+    // now from Data's recordings under Root; true without asking when they delete nothing.
+    bool ConfirmDeletions(const TRetentionSettings& Rules, const QString& Root, TLogData& Data);
 
     TSettingsHandOver FHandOver;
+    TRunningFile FRunningFile;
     QLabel* lblRoot;
     QLineEdit* edtRoot;
     QPushButton* btnRoot;
@@ -52,6 +65,11 @@ private:
     QLineEdit* edtSilenceSeconds;
     QLabel* lblSilenceLevel;
     QLineEdit* edtSilenceLevel;
+    QLabel* lblKeepDays;
+    QLineEdit* edtKeepDays;
+    QLabel* lblMinFree;
+    QLineEdit* edtMinFree;
+    QCheckBox* chkKeepAnnotated;
     QPushButton* btnOK;
     QPushButton* btnCancel;
 };

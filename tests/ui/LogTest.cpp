@@ -3,10 +3,13 @@
 #include "ui/ListingGrid.h"
 #include "ui/uLog.h"
 
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSet>
+#include <QStyleOptionViewItem>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -224,4 +227,113 @@ TEST_F(LogTest, TheGridTakesTheHeightBeyondTheDesignSize) {
     EXPECT_EQ(Window.findChild<QWidget*>("pnlEdit")->geometry(), QRect(0, 620, 1200, 180));
     EXPECT_EQ(View(Window).Title->geometry(), QRect(16, 34, 1168, 23));
     EXPECT_EQ(Window.findChild<QPushButton*>("btnClose")->geometry(), QRect(1074, 138, 110, 30));
+}
+
+namespace {
+
+// A log of three recordings in the test's folder: the newest with its file, the middle one
+// whose file was deleted, and the oldest with its file.
+class DeletedRowTest : public LogTest {
+protected:
+    QString Kept, Deleted, Oldest;
+
+    void SetUp() override {
+        LogTest::SetUp();
+        Oldest = Recording("2026-01-05 08:00:00", "08.mp3");
+        Deleted = Recording("2026-01-05 09:00:00", "09.mp3");
+        Kept = Recording("2026-01-05 10:00:00", "10.mp3");
+        ASSERT_TRUE(QFile::remove(Deleted));
+    }
+
+    QString Recording(const QString& Moment, const QString& Name) {
+        const QString Path = Dir.filePath(Name);
+        QFile File(Path);
+        EXPECT_TRUE(File.open(QIODevice::WriteOnly));
+        Log(Moment, Path);
+        return Path;
+    }
+
+    // The text and the colour the grid draws a cell with.
+    static std::pair<QString, QColor> Drawn(TfrmLog& Window, int Row, int Column) {
+        QTableView* Grid = View(Window).Grid;
+        QStyleOptionViewItem Option;
+        Option.palette = Grid->palette();
+        auto* Delegate = qobject_cast<TDeletedRowDelegate*>(Grid->itemDelegate());
+        Delegate->initStyleOption(&Option, Grid->model()->index(Row, Column));
+        return {Option.text, Option.palette.color(QPalette::Active, QPalette::Text)};
+    }
+};
+
+} // namespace
+
+TEST_F(DeletedRowTest, ARowWhoseFileIsGoneIsGreyedWithAMarkerAfterItsPath) {
+    TfrmLog Window;
+    const QPalette& Palette = View(Window).Grid->palette();
+    const QColor Normal = Palette.color(QPalette::Active, QPalette::Text);
+    const QColor Grey = Palette.color(QPalette::Disabled, QPalette::Text);
+    // Dimmer than the other rows, and still well apart from the grid's background.
+    EXPECT_LT(Grey.lightness(), Normal.lightness() - 60);
+    EXPECT_GT(Grey.lightness(), Palette.color(QPalette::Base).lightness() + 60);
+    struct Case {
+        int Row, Column;
+        QString Text;
+        QColor Colour;
+    };
+    const Case Cases[] = {
+        {0, 9, Kept, Normal},
+        {0, 1, "2026-01-05 10:00:00", Normal},
+        {1, 9, Deleted + " (verwijderd)", Grey},
+        {1, 1, "2026-01-05 09:00:00", Grey},
+        {1, 5, "MP3 128 Kbit Stereo", Grey},
+        {2, 9, Oldest, Normal},
+    };
+    for (const Case& C : Cases) {
+        SCOPED_TRACE(QString("rij %1, kolom %2").arg(C.Row).arg(C.Column).toStdString());
+        const auto [Text, Colour] = Drawn(Window, C.Row, C.Column);
+        EXPECT_EQ(Text, C.Text);
+        EXPECT_EQ(Colour, C.Colour);
+    }
+    // The stored path itself is unchanged.
+    EXPECT_EQ(View(Window).Grid->model()->index(1, 9).data().toString(), Deleted);
+}
+
+TEST_F(DeletedRowTest, SavingAnotherRowKeepsWorkingAndRefreshShowsFilesDeletedSince) {
+    TfrmLog Window;
+    Window.show();
+    SelectRow(Window, 2);
+    View(Window).Title->setText("Ochtendnieuws");
+    Window.btnSaveClick();
+    EXPECT_EQ(CurrentId(Window), 1);
+    EXPECT_EQ(Stored(1, "title"), "Ochtendnieuws");
+    EXPECT_EQ(Drawn(Window, 1, 9).first, Deleted + " (verwijderd)");
+    EXPECT_EQ(Drawn(Window, 2, 9).first, Oldest);
+
+    ASSERT_TRUE(QFile::remove(Kept));
+    QTest::mouseClick(Window.findChild<QPushButton*>("btnRefresh"), Qt::LeftButton);
+    EXPECT_EQ(Drawn(Window, 0, 9).first, Kept + " (verwijderd)");
+    EXPECT_EQ(Drawn(Window, 2, 9).first, Oldest);
+}
+
+TEST_F(LogTest, OnlyTheRowsInViewHaveTheirFilesLookedAt) {
+    QSqlQuery(LogData->Connection())
+        .exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<5000) "
+              "INSERT INTO recordings(rec_dt,rec_date,rec_hour,rec_number,title,persons,filepath) "
+              "SELECT '2026-01-05 09:00:00','2026-01-05',9,1,'','','/opnames/' || i || '.mp3' "
+              "FROM n");
+    QSet<QString> Asked;
+    TfrmLog Window(nullptr, [&Asked](const QString& Path) {
+        Asked.insert(Path);
+        return false;
+    });
+    EXPECT_TRUE(Asked.isEmpty());
+    Window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Window));
+    Window.grab();
+    EXPECT_TRUE(Asked.contains("/opnames/5000.mp3"));
+    EXPECT_LT(Asked.size(), 50);
+
+    View(Window).Grid->scrollToBottom();
+    Window.grab();
+    EXPECT_TRUE(Asked.contains("/opnames/1.mp3"));
+    EXPECT_LT(Asked.size(), 100);
 }

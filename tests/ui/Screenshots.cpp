@@ -31,32 +31,34 @@ namespace {
 void FillSampleLog() {
     const struct {
         const char* Moment;
+        int Number;
         const char* Preset;
         TAudioFormat Format;
         const char* Title;
         const char* Persons;
         int Seconds;
     } Rows[] = {
-        {"2026-03-04 08:00:00", "MP3 128 Kbit Stereo", afMP3, "Ochtendnieuws", "Anna de Vries",
+        {"2026-03-04 08:00:00", 1, "MP3 128 Kbit Stereo", afMP3, "Ochtendnieuws", "Anna de Vries",
          3600},
-        {"2026-03-04 09:00:00", "MP3 128 Kbit Stereo", afMP3, "Muziek en gesprek",
+        {"2026-03-04 09:00:00", 1, "MP3 128 Kbit Stereo", afMP3, "Muziek en gesprek",
          "Bert Jansen, Carla Smit", 3600},
-        {"2026-03-04 10:00:00", "WAV 44 kHz Stereo", afWAV, "", "", 3600},
-        {"2026-03-04 10:20:00", "WAV 44 kHz Stereo", afWAV, "Interview wethouder", "Dirk Bakker",
+        {"2026-03-04 10:00:00", 1, "WAV 44 kHz Stereo", afWAV, "", "", 3600},
+        {"2026-03-04 10:20:00", 2, "WAV 44 kHz Stereo", afWAV, "Interview wethouder", "Dirk Bakker",
          2400},
-        {"2026-03-05 08:00:00", "MP3 128 Kbit Stereo", afMP3, "Ochtendnieuws", "Anna de Vries",
+        {"2026-03-05 08:00:00", 1, "MP3 128 Kbit Stereo", afMP3, "Ochtendnieuws", "Anna de Vries",
          3600},
-        {"2026-03-05 13:00:00", "OPUS 64 Kbit", afOPUS, "Kerkdienst", "", 3600},
-        {"2026-03-05 14:00:00", "MP3 128 Kbit Stereo", afMP3, "", "", 0},
+        {"2026-03-05 13:00:00", 1, "OPUS 64 Kbit", afOPUS, "Kerkdienst", "", 3600},
+        {"2026-03-05 14:00:00", 1, "MP3 128 Kbit Stereo", afMP3, "", "", 0},
     };
     for (const auto& Row : Rows) {
         TPreset P;
         P.Name = Row.Preset;
         P.Format = Row.Format;
         const QDateTime At = QDateTime::fromString(Row.Moment, "yyyy-MM-dd HH:mm:ss");
-        const QString Name = At.toString("ddMMyyyyHH") + "1" + FormatToExt(Row.Format);
+        const QString Name =
+            At.toString("ddMMyyyyHH") + QString::number(Row.Number) + FormatToExt(Row.Format);
         const int32_t Id = LogData->LogRecording(
-            P, At, 1, Name, "/srv/opnames/" + At.toString("yyyy/MM/dd/") + Name);
+            P, At, Row.Number, Name, "/srv/opnames/" + At.toString("yyyy/MM/dd/") + Name);
         LogData->UpdateRecordingMeta(Id, Row.Title, Row.Persons);
         LogData->SetRecordingDuration(Id, Row.Seconds);
     }
@@ -188,10 +190,21 @@ int main(int Argc, char** Argv) {
         Settings.findChild<QPushButton*>("btnDb")->click();
     }
     {
-        TfrmLog Log;
+        // The sample recordings are not on disk; the pictures say which of them still are.
+        TfrmLog Log(nullptr, [](const QString&) { return true; });
         auto* Grid = Log.findChild<QTableView*>("grd");
         Grid->setCurrentIndex(Grid->model()->index(1, 0));
         Ok &= Save(Log, Out.filePath("log.png"));
+    }
+    {
+        // The retention rules deleted the oldest recording without a title; the window is wide
+        // enough to show the paths.
+        const QString Gone = "/srv/opnames/2026/03/04/04032026101.wav";
+        TfrmLog Log(nullptr, [&Gone](const QString& Path) { return Path != Gone; });
+        Log.resize(1240, 520);
+        auto* Grid = Log.findChild<QTableView*>("grd");
+        Grid->setCurrentIndex(Grid->model()->index(1, 0));
+        Ok &= Save(Log, Out.filePath("log-deleted.png"));
     }
     {
         TfrmEvents Events;

@@ -1,6 +1,7 @@
 #include "base/uConfig.h"
 #include "control/RecordingController.h"
 #include "data/uData.h"
+#include "support/SqlHelpers.h"
 #include "ui/DialogTestKit.h"
 #include "ui/uSettings.h"
 
@@ -9,7 +10,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSqlQuery>
@@ -328,4 +331,231 @@ TEST_F(SettingsTest, SilenceValuesOutOfRangeOrNotWholeNumbersAreRefusedAndNothin
         EXPECT_EQ(ReadAll(IniPath), Before);
         EXPECT_FALSE(QFile::exists(Dir.filePath("ander.sqlite")));
     }
+}
+
+TEST_F(SettingsTest, RetentionValuesInTheirRangeAreShownAndSaved) {
+    TfrmSettings Fresh;
+    EXPECT_EQ(Edit(Fresh, "edtKeepDays")->text(), "0");
+    EXPECT_EQ(Edit(Fresh, "edtMinFree")->text(), "0");
+    EXPECT_TRUE(Fresh.findChild<QCheckBox*>("chkKeepAnnotated")->isChecked());
+    struct Case {
+        const char *Days, *MinFree;
+        bool KeepAnnotated;
+        TRetentionSettings Saved;
+    };
+    const Case Cases[] = {
+        {" 30 ", "0", true, {30, 0, true}},
+        {"0", "2048", false, {0, 2048, false}},
+        {"36500", "16777216", true, {36500, 16777216, true}},
+    };
+    for (const Case& C : Cases) {
+        SCOPED_TRACE(C.Days);
+        TfrmSettings Dialog;
+        EXPECT_EQ(Edit(Dialog, "edtKeepDays")->text(),
+                  QString::number(Config->Retention().KeepDays));
+        EXPECT_EQ(Edit(Dialog, "edtMinFree")->text(),
+                  QString::number(Config->Retention().MinFreeMB));
+        EXPECT_EQ(Dialog.findChild<QCheckBox*>("chkKeepAnnotated")->isChecked(),
+                  Config->Retention().KeepAnnotated);
+        Edit(Dialog, "edtKeepDays")->setText(C.Days);
+        Edit(Dialog, "edtMinFree")->setText(C.MinFree);
+        Dialog.findChild<QCheckBox*>("chkKeepAnnotated")->setChecked(C.KeepAnnotated);
+        Dialog.btnOKClick();
+        EXPECT_EQ(Dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(Config->Retention(), C.Saved);
+        EXPECT_EQ(TConfig(Dir.filePath("prog")).Retention(), C.Saved);
+    }
+}
+
+TEST_F(SettingsTest, RetentionValuesOutOfRangeOrNotWholeNumbersAreRefusedAndNothingChanges) {
+    const QString DaysRange = RetentionSettingsError(-1, 0);
+    const QString MinFreeRange = RetentionSettingsError(0, -1);
+    const QString DaysNumber = "Het aantal dagen om te bewaren moet een geheel getal zijn.";
+    const QString MinFreeNumber = "De minimale vrije ruimte moet een geheel aantal MB zijn.";
+    struct Case {
+        const char *Days, *MinFree;
+        QString Warning;
+        const char* Focused;
+    };
+    const Case Cases[] = {
+        {"-1", "0", DaysRange, "edtKeepDays"},
+        {"36501", "0", DaysRange, "edtKeepDays"},
+        {"30", "-5", MinFreeRange, "edtMinFree"},
+        {"30", "16777217", MinFreeRange, "edtMinFree"},
+        {"", "0", DaysNumber, "edtKeepDays"},
+        {"30 dagen", "0", DaysNumber, "edtKeepDays"},
+        {"30", "1,5", MinFreeNumber, "edtMinFree"},
+        {"30", "99999999999", MinFreeNumber, "edtMinFree"},
+    };
+    EXPECT_FALSE(DaysRange.isEmpty());
+    EXPECT_FALSE(MinFreeRange.isEmpty());
+    const QByteArray Before = ReadAll(IniPath);
+    const TLogData* OldData = LogData.get();
+    for (const Case& C : Cases) {
+        SCOPED_TRACE(std::string(C.Days) + " / " + C.MinFree);
+        TfrmSettings Dialog;
+        Dialog.show();
+        Edit(Dialog, "edtRoot")->setText("/srv/opnames");
+        Edit(Dialog, "edtDb")->setText(Dir.filePath("ander.sqlite"));
+        Edit(Dialog, "edtSilenceSeconds")->setText("90");
+        Edit(Dialog, "edtKeepDays")->setText(C.Days);
+        Edit(Dialog, "edtMinFree")->setText(C.MinFree);
+        Dialog.findChild<QCheckBox*>("chkKeepAnnotated")->setChecked(false);
+        QString Warning;
+        const auto Watch = WhenModal<QMessageBox>([&Warning](QMessageBox* Box) {
+            Warning = Box->text();
+            EXPECT_EQ(Box->icon(), QMessageBox::Warning);
+            Box->button(QMessageBox::Ok)->click();
+        });
+        QTest::mouseClick(Dialog.findChild<QPushButton*>("btnOK"), Qt::LeftButton);
+
+        EXPECT_EQ(Warning, C.Warning);
+        EXPECT_TRUE(Dialog.isVisible());
+        EXPECT_EQ(Dialog.focusWidget(), Edit(Dialog, C.Focused));
+        EXPECT_EQ(Config->Retention(), TRetentionSettings());
+        EXPECT_EQ(Config->Alarm(), TAlarmSettings());
+        EXPECT_EQ(Config->RootFolder(), Dir.filePath("prog/Recordings"));
+        EXPECT_EQ(LogData.get(), OldData);
+        EXPECT_EQ(ReadAll(IniPath), Before);
+        EXPECT_FALSE(QFile::exists(Dir.filePath("ander.sqlite")));
+    }
+}
+
+namespace {
+
+// Two logged recordings under the folder "opnames": one of 2.2 GB started 40 days ago with a
+// title, one of 1.2 GB started 31 days ago without; sparse files, so they take no room. Numbers
+// are written the Dutch way.
+class RetentionQuestionTest : public SettingsTest {
+protected:
+    QString Old, Recent;
+    const QLocale Saved;
+
+    void SetUp() override {
+        SettingsTest::SetUp();
+        QLocale::setDefault(QLocale(QLocale::Dutch, QLocale::Netherlands));
+        Config->SetRootFolder(Dir.filePath("opnames"));
+        Config->Save();
+        const QDateTime Now = QDateTime::currentDateTime();
+        Old = Dir.filePath("opnames/oud.mp3");
+        Recent = Dir.filePath("opnames/recent.mp3");
+        const int32_t OldId = Record(Now.addDays(-40), Old, 2'200'000'000);
+        Record(Now.addDays(-31), Recent, 1'200'000'000);
+        LogData->UpdateRecordingMeta(OldId, "Kerkdienst", "");
+    }
+    void TearDown() override {
+        QLocale::setDefault(Saved);
+        SettingsTest::TearDown();
+    }
+
+    int32_t Record(const QDateTime& At, const QString& Path, qint64 Bytes) {
+        QDir().mkpath(QFileInfo(Path).path());
+        QFile File(Path);
+        EXPECT_TRUE(File.open(QIODevice::WriteOnly) && File.resize(Bytes));
+        TPreset P;
+        P.Name = "MP3 128 Kbit Stereo";
+        return LogData->LogRecording(P, At, 1, QFileInfo(Path).fileName(), Path);
+    }
+
+    static QAbstractButton* ButtonNamed(QMessageBox* Box, const QString& Text) {
+        for (QAbstractButton* Button : Box->buttons())
+            if (Button->text() == Text)
+                return Button;
+        ADD_FAILURE() << "no button " << Text.toStdString();
+        return Box->buttons().value(0);
+    }
+};
+
+} // namespace
+
+TEST_F(RetentionQuestionTest, ChangedRulesThatDeleteAtOnceAskFirstAndNoKeepsEverything) {
+    struct Case {
+        const char* Name;
+        TRetentionSettings InForce;
+        const char *Days, *MinFree;
+        bool KeepAnnotated;
+        bool OldIsRunning;
+        QString Question; // empty: none is asked and OK saves
+    };
+    const QString Two = "Met deze instellingen worden nu 2 opnamen verwijderd (3,4 GB). Doorgaan?";
+    const Case Cases[] = {
+        {"beide ouder dan 30 dagen", {}, "30", "0", false, false, Two},
+        {"alleen de oudste",
+         {},
+         "35",
+         "0",
+         false,
+         false,
+         "Met deze instellingen wordt nu 1 opname verwijderd (2,2 GB). Doorgaan?"},
+        {"de oudste heeft een titel",
+         {},
+         "30",
+         "0",
+         true,
+         false,
+         "Met deze instellingen wordt nu 1 opname verwijderd (1,2 GB). Doorgaan?"},
+        {"de oudste loopt nog",
+         {},
+         "30",
+         "0",
+         false,
+         true,
+         "Met deze instellingen wordt nu 1 opname verwijderd (1,2 GB). Doorgaan?"},
+        {"te weinig vrije ruimte", {}, "0", "16777216", false, false, Two},
+        {"zelfde regels van kracht", {30, 0, false}, "30", "0", false, false, {}},
+        {"niets zo oud", {}, "50", "0", false, false, {}},
+    };
+    for (const Case& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        Config->SetRetention(C.InForce);
+        Config->Save();
+        const QByteArray Before = ReadAll(IniPath);
+        const QString Running = C.OldIsRunning ? Old : QString();
+        TfrmSettings Dialog(nullptr, {}, [&Running] { return Running; });
+        Dialog.show();
+        Edit(Dialog, "edtKeepDays")->setText(C.Days);
+        Edit(Dialog, "edtMinFree")->setText(C.MinFree);
+        Dialog.findChild<QCheckBox*>("chkKeepAnnotated")->setChecked(C.KeepAnnotated);
+        QString Asked;
+        const auto Watch = WhenModal<QMessageBox>([&Asked](QMessageBox* Box) {
+            Asked = Box->text();
+            EXPECT_EQ(Box->icon(), QMessageBox::Question);
+            EXPECT_EQ(Box->defaultButton()->text(), "Nee");
+            ButtonNamed(Box, "Nee")->click();
+        });
+        QTest::mouseClick(Dialog.findChild<QPushButton*>("btnOK"), Qt::LeftButton);
+
+        EXPECT_EQ(Asked, C.Question);
+        EXPECT_TRUE(QFile::exists(Old));
+        EXPECT_TRUE(QFile::exists(Recent));
+        if (C.Question.isEmpty()) {
+            EXPECT_EQ(Dialog.result(), QDialog::Accepted);
+            continue;
+        }
+        EXPECT_TRUE(Dialog.isVisible());
+        EXPECT_EQ(Config->Retention(), C.InForce);
+        EXPECT_EQ(ReadAll(IniPath), Before);
+    }
+}
+
+TEST_F(RetentionQuestionTest, YesSavesTheRulesAndLeavesTheDeletingToTheRecorder) {
+    TfrmSettings Dialog;
+    Dialog.show();
+    Edit(Dialog, "edtKeepDays")->setText("30");
+    Dialog.findChild<QCheckBox*>("chkKeepAnnotated")->setChecked(false);
+    Edit(Dialog, "edtSilenceSeconds")->setText("90");
+    QString Asked;
+    const auto Watch = WhenModal<QMessageBox>([&Asked](QMessageBox* Box) {
+        Asked = Box->text();
+        ButtonNamed(Box, "Ja")->click();
+    });
+    QTest::mouseClick(Dialog.findChild<QPushButton*>("btnOK"), Qt::LeftButton);
+
+    EXPECT_EQ(Asked, "Met deze instellingen worden nu 2 opnamen verwijderd (3,4 GB). Doorgaan?");
+    EXPECT_EQ(Dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(Config->Retention(), (TRetentionSettings{30, 0, false}));
+    EXPECT_EQ(Config->Alarm().SilenceSeconds, 90);
+    EXPECT_EQ(TConfig(Dir.filePath("prog")).Retention(), (TRetentionSettings{30, 0, false}));
+    EXPECT_TRUE(QFile::exists(Old));
+    EXPECT_TRUE(QFile::exists(Recent));
 }
