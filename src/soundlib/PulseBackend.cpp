@@ -1,146 +1,24 @@
 #include "soundlib/PulseBackend.h"
 
 #include "soundlib/Channel.h"
+#include "soundlib/PulseConnection.h"
 #include "soundlib/bass.h"
 
-#include <pulse/pulseaudio.h>
-
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <functional>
 
 namespace soundlib {
 
 namespace {
 
-// No answer from the server within this time counts as no server.
-constexpr pa_usec_t AnswerTimeout = 2 * PA_USEC_PER_SEC;
-
-struct TLoopDeleter {
-    void operator()(pa_threaded_mainloop* Loop) const {
-        pa_threaded_mainloop_stop(Loop);
-        pa_threaded_mainloop_free(Loop);
-    }
-};
-
-class TLoopLock {
-public:
-    explicit TLoopLock(pa_threaded_mainloop* Loop) : FLoop(Loop) {
-        pa_threaded_mainloop_lock(FLoop);
-    }
-    ~TLoopLock() { pa_threaded_mainloop_unlock(FLoop); }
-    TLoopLock(const TLoopLock&) = delete;
-    TLoopLock& operator=(const TLoopLock&) = delete;
-
-private:
-    pa_threaded_mainloop* FLoop;
-};
-
-// One connection to the server: a threaded main loop (the thread that delivers captured
-// audio) and its context. Streams share it and keep it alive while they run.
-class TPulseConnection {
-public:
-    // Connects within AnswerTimeout; null with Error set when there is no usable server.
-    static std::shared_ptr<TPulseConnection> Connect(int& Error);
-    ~TPulseConnection();
-
-    bool Alive() const { return FReady.load(std::memory_order_acquire); }
-    pa_threaded_mainloop* Loop() const { return FLoop.get(); }
-    pa_context* Context() const { return FContext; }
-
-    // With the loop locked: waits until Done() or AnswerTimeout passes; returns Done().
-    bool Wait(const std::function<bool()>& Done);
-    int ListSources(std::vector<TSourceInfo>& Sources);
-
-private:
-    TPulseConnection() = default;
-    static void OnState(pa_context* Context, void* User);
-
-    std::unique_ptr<pa_threaded_mainloop, TLoopDeleter> FLoop;
-    pa_context* FContext = nullptr;
-    std::atomic<bool> FReady{false};
-};
-
-std::shared_ptr<TPulseConnection> TPulseConnection::Connect(int& Error) {
-    std::shared_ptr<TPulseConnection> Connection(new TPulseConnection());
-    Connection->FLoop.reset(pa_threaded_mainloop_new());
-    if (!Connection->FLoop) {
-        Error = BASS_ERROR_MEM;
-        return nullptr;
-    }
-    pa_threaded_mainloop* Loop = Connection->Loop();
-    Connection->FContext = pa_context_new(pa_threaded_mainloop_get_api(Loop), "Vantor 2026");
-    if (!Connection->FContext) {
-        Error = BASS_ERROR_MEM;
-        return nullptr;
-    }
-    pa_context_set_state_callback(Connection->FContext, OnState, Connection.get());
-    if (pa_threaded_mainloop_start(Loop) < 0) {
-        Error = BASS_ERROR_MEM;
-        return nullptr;
-    }
-    {
-        TLoopLock Lock(Loop);
-        pa_context* Context = Connection->FContext;
-        const bool Ready =
-            pa_context_connect(Context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0 &&
-            Connection->Wait([Context] {
-                const pa_context_state_t State = pa_context_get_state(Context);
-                return State == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(State);
-            }) &&
-            pa_context_get_state(Context) == PA_CONTEXT_READY;
-        if (!Ready) {
-            Error = BASS_ERROR_DRIVER;
-            return nullptr;
-        }
-    }
-    return Connection;
-}
-
-// Closes the connection without a word to the server, which may hang.
-TPulseConnection::~TPulseConnection() {
-    if (FContext) {
-        TLoopLock Lock(Loop());
-        pa_context_set_state_callback(FContext, nullptr, nullptr);
-        pa_context_disconnect(FContext);
-        pa_context_unref(FContext);
-    }
-}
-
-void TPulseConnection::OnState(pa_context* Context, void* User) {
-    auto* Self = static_cast<TPulseConnection*>(User);
-    Self->FReady.store(pa_context_get_state(Context) == PA_CONTEXT_READY,
-                       std::memory_order_release);
-    pa_threaded_mainloop_signal(Self->Loop(), 0);
-}
-
-bool TPulseConnection::Wait(const std::function<bool()>& Done) {
-    struct TTimer {
-        pa_threaded_mainloop* Loop;
-        bool Expired = false;
-    } Timer{Loop()};
-    auto OnTimer = [](pa_mainloop_api*, pa_time_event*, const struct timeval*, void* User) {
-        auto* T = static_cast<TTimer*>(User);
-        T->Expired = true;
-        pa_threaded_mainloop_signal(T->Loop, 0);
-    };
-    pa_time_event* Event =
-        pa_context_rttime_new(FContext, pa_rtclock_now() + AnswerTimeout, OnTimer, &Timer);
-    while (!Done() && !Timer.Expired)
-        pa_threaded_mainloop_wait(Loop());
-    if (Event)
-        pa_threaded_mainloop_get_api(Loop())->time_free(Event);
-    return Done();
-}
-
-int TPulseConnection::ListSources(std::vector<TSourceInfo>& Sources) {
+// The server's sources in index order.
+int ListServerSources(TPulseConnection& Connection, std::vector<TSourceInfo>& Sources) {
     struct TListing {
         pa_threaded_mainloop* Loop;
         std::vector<std::pair<uint32_t, TSourceInfo>> Found{};
         bool Done = false;
         bool Failed = false;
-    } Listing{Loop(), {}};
+    } Listing{Connection.Loop(), {}};
     auto OnSource = [](pa_context*, const pa_source_info* Info, int Eol, void* User) {
         auto* L = static_cast<TListing*>(User);
         if (Eol != 0) {
@@ -155,11 +33,11 @@ int TPulseConnection::ListSources(std::vector<TSourceInfo>& Sources) {
             {Info->index,
              {Info->description ? Info->description : Info->name, Info->name, !Unplugged}});
     };
-    TLoopLock Lock(Loop());
-    pa_operation* Op = pa_context_get_source_info_list(FContext, OnSource, &Listing);
+    TLoopLock Lock(Connection.Loop());
+    pa_operation* Op = pa_context_get_source_info_list(Connection.Context(), OnSource, &Listing);
     if (!Op)
         return BASS_ERROR_DRIVER;
-    const bool Done = Wait([&] { return Listing.Done || !Alive(); });
+    const bool Done = Connection.Wait([&] { return Listing.Done || !Connection.Alive(); });
     if (!Done || !Listing.Done)
         pa_operation_cancel(Op);
     pa_operation_unref(Op);
@@ -291,7 +169,7 @@ public:
     int ListSources(std::vector<TSourceInfo>& Sources) override {
         int Error = BASS_OK;
         auto Server = Connection(Error);
-        return Server ? Server->ListSources(Sources) : Error;
+        return Server ? ListServerSources(*Server, Sources) : Error;
     }
 
     std::unique_ptr<TCaptureDevice> Open(int Device, int& Error) override {
@@ -301,7 +179,7 @@ public:
         std::string Source;
         if (Device >= 0) {
             std::vector<TSourceInfo> Sources;
-            Error = Server->ListSources(Sources);
+            Error = ListServerSources(*Server, Sources);
             if (Error != BASS_OK)
                 return nullptr;
             if (static_cast<size_t>(Device) >= Sources.size()) {
