@@ -6,11 +6,11 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev libqt6sql6-sqlite qt6-qpa-plugins libgl-dev
-  libpulse-dev libmp3lame-dev libvorbis-dev libogg-dev libopus-dev libopusenc-dev
+  libpulse-dev libmp3lame-dev libvorbis-dev libogg-dev libopus-dev libopusenc-dev libsndfile1-dev
   pulseaudio pulseaudio-utils fonts-dejavu-core qt6-translations-l10n
 )
 test_packages=(
-  libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev sqlite3
+  libgtest-dev libgmock-dev libbenchmark-dev sqlite3
   xvfb xauth x11-utils imagemagick faketime sox lame vorbis-tools opus-tools time dbus-daemon
 )
 

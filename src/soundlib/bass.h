@@ -33,6 +33,7 @@ inline constexpr int BASS_ERROR_FILEOPEN = 2;
 inline constexpr int BASS_ERROR_DRIVER = 3;
 inline constexpr int BASS_ERROR_HANDLE = 5;
 inline constexpr int BASS_ERROR_FORMAT = 6;
+inline constexpr int BASS_ERROR_POSITION = 7;
 inline constexpr int BASS_ERROR_INIT = 8;
 inline constexpr int BASS_ERROR_ALREADY = 14;
 inline constexpr int BASS_ERROR_ILLPARAM = 20;
@@ -40,6 +41,7 @@ inline constexpr int BASS_ERROR_DEVICE = 23;
 inline constexpr int BASS_ERROR_FREQ = 25;
 inline constexpr int BASS_ERROR_CREATE = 33;
 inline constexpr int BASS_ERROR_NOTAVAIL = 37;
+inline constexpr int BASS_ERROR_FILEFORM = 41;
 inline constexpr int BASS_ERROR_BUSY = 46;
 inline constexpr int BASS_ERROR_UNKNOWN = -1;
 
