@@ -10,7 +10,7 @@ packages=(
   pulseaudio pulseaudio-utils fonts-dejavu-core qt6-translations-l10n
 )
 test_packages=(
-  libgtest-dev libgmock-dev libbenchmark-dev sqlite3
+  libgtest-dev libgmock-dev libbenchmark-dev sqlite3 python3
   xvfb xauth x11-utils imagemagick faketime sox lame vorbis-tools opus-tools time dbus-daemon
 )
 

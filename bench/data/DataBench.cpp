@@ -38,6 +38,7 @@ const char* const OpeningScript =
     "persons TEXT,  duration_sec INTEGER,  created_at TEXT);\n"
     "CREATE TABLE IF NOT EXISTS events (  id INTEGER PRIMARY KEY AUTOINCREMENT,  event_dt TEXT "
     "NOT NULL,  event TEXT NOT NULL,  kind TEXT NOT NULL,  text TEXT,  filepath TEXT);\n"
+    "CREATE INDEX IF NOT EXISTS recordings_rec_dt ON recordings(rec_dt);\n"
     "SELECT COUNT(*) FROM presets;\n";
 
 // The upsert of every cell with its named values, as the schedule editor's OK runs it.

@@ -4,7 +4,9 @@
 
 #include <QDir>
 #include <QSqlError>
+#include <QStringList>
 #include <QUuid>
+#include <algorithm>
 #include <atomic>
 
 std::unique_ptr<TLogData> LogData;
@@ -61,7 +63,104 @@ TPreset PresetFromRow(const QSqlQuery& Q) {
     return P;
 }
 
+// The LIKE pattern that finds Text anywhere, its wildcards and the escape character taken as
+// they are.
+QString ContainsPattern(const QString& Text) {
+    QString Pattern = QStringLiteral("%");
+    for (const QChar C : Text) {
+        if (C == u'\\' || C == u'%' || C == u'_')
+            Pattern += u'\\';
+        Pattern += C;
+    }
+    return Pattern + u'%';
+}
+
+// The patterns that find Text in either case. LIKE folds only A to Z, so a text with other
+// cased letters is looked for in lower and in upper case.
+QStringList CaseFreePatterns(const QString& Text) {
+    const bool OtherCased = std::any_of(Text.begin(), Text.end(), [](QChar C) {
+        return C.unicode() > 0x7f && C.toLower() != C.toUpper();
+    });
+    if (!OtherCased)
+        return {ContainsPattern(Text)};
+    return {ContainsPattern(Text.toLower()), ContainsPattern(Text.toUpper())};
+}
+
+// The conditions of a statement being made, joined by AND.
+struct TConditions {
+    QStringList Terms;
+    QVector<std::pair<QString, QVariant>> Values;
+
+    QString Where() const {
+        return Terms.isEmpty() ? QString() : QStringLiteral(" WHERE ") + Terms.join(u" AND ");
+    }
+};
+
+TConditions FilterConditions(const TLogFilter& Filter) {
+    TConditions C;
+    // The stored moments begin with the day as "yyyy-mm-dd", so they sort as text.
+    if (Filter.From.isValid()) {
+        C.Terms << QStringLiteral("rec_dt >= :from");
+        C.Values.append({QStringLiteral(":from"), Filter.From.toString(Qt::ISODate)});
+    }
+    if (Filter.To.isValid()) {
+        C.Terms << QStringLiteral("rec_dt < :to");
+        C.Values.append({QStringLiteral(":to"), Filter.To.addDays(1).toString(Qt::ISODate)});
+    }
+    if (!Filter.Text.isEmpty()) {
+        QStringList Matches;
+        const QStringList Patterns = CaseFreePatterns(Filter.Text);
+        for (const char* Column : {"title", "persons", "preset_name", "filename"})
+            for (const QString& Pattern : Patterns) {
+                const QString Name = QStringLiteral(":text%1").arg(C.Values.size());
+                Matches
+                    << QStringLiteral("%1 LIKE %2 ESCAPE '\\'").arg(QLatin1String(Column), Name);
+                C.Values.append({Name, Pattern});
+            }
+        C.Terms << u'(' + Matches.join(QStringLiteral(" OR ")) + u')';
+    }
+    return C;
+}
+
+TStatement PageStatement(const QString& Select, const QString& MomentColumn, TConditions C,
+                         const TPageStart& After, int Limit) {
+    if (!After.Id.isNull()) {
+        C.Terms << QStringLiteral("(%1, id) < (:after_moment, :after_id)").arg(MomentColumn);
+        C.Values.append({QStringLiteral(":after_moment"), After.Moment});
+        C.Values.append({QStringLiteral(":after_id"), After.Id});
+    }
+    C.Values.append({QStringLiteral(":limit"), Limit});
+    return {Select + C.Where() +
+                QStringLiteral(" ORDER BY %1 DESC, id DESC LIMIT :limit").arg(MomentColumn),
+            C.Values};
+}
+
 } // namespace
+
+TPageStart PageStartBelow(const QVector<QVariant>& Row) {
+    return {Row.value(ListingMomentColumn), Row.value(ListingIdColumn)};
+}
+
+TStatement RecordingsListing(const TLogFilter& Filter, const TPageStart& After, int Limit) {
+    return PageStatement(
+        QStringLiteral("SELECT id, rec_dt AS \"Datum/tijd\", rec_hour AS \"Uur\", rec_number AS "
+                       "\"Nr\", format AS \"Formaat\", preset_name AS \"Preset\", title AS "
+                       "\"Titel\", persons AS \"Personen\", duration_sec AS \"Duur(s)\", "
+                       "filepath FROM recordings"),
+        QStringLiteral("rec_dt"), FilterConditions(Filter), After, Limit);
+}
+
+TStatement RecordingsCount(const TLogFilter& Filter) {
+    const TConditions C = FilterConditions(Filter);
+    return {QStringLiteral("SELECT COUNT(*) FROM recordings") + C.Where(), C.Values};
+}
+
+TStatement EventsListing(const TPageStart& After, int Limit) {
+    return PageStatement(
+        QStringLiteral("SELECT id, event_dt AS \"Datum/tijd\", event AS \"Gebeurtenis\", kind AS "
+                       "\"Soort\", text AS \"Omschrijving\", filepath AS \"Bestand\" FROM events"),
+        QStringLiteral("event_dt"), {}, After, Limit);
+}
 
 TLogData::TLogData(const QString& DbPath) {
     const qsizetype LastDelimiter = DbPath.lastIndexOf(QLatin1Char('/'));
@@ -104,11 +203,20 @@ QSqlDatabase TLogData::Connection() const {
 }
 
 QSqlQuery TLogData::Run(const QString& Sql, TValues Values) {
-    QSqlQuery Q(FConn);
-    if (!Q.prepare(Sql))
-        RaiseEngineError(Q.lastError());
+    TStatement Statement{Sql, {}};
     for (const auto& [Name, Value] : Values)
-        Q.bindValue(QString::fromLatin1(Name), AsStored(Value));
+        Statement.Values.append({QString::fromLatin1(Name), Value});
+    return Run(Statement);
+}
+
+QSqlQuery TLogData::Run(const TStatement& Statement) {
+    QSqlQuery Q(FConn);
+    // Rows are read once, in order; none is kept in the query.
+    Q.setForwardOnly(true);
+    if (!Q.prepare(Statement.Sql))
+        RaiseEngineError(Q.lastError());
+    for (const auto& [Name, Value] : Statement.Values)
+        Q.bindValue(Name, AsStored(Value));
     if (!Q.exec())
         RaiseEngineError(Q.lastError());
     return Q;
@@ -135,6 +243,8 @@ void TLogData::CreateSchema() {
     Run(QStringLiteral("CREATE TABLE IF NOT EXISTS events (  id INTEGER PRIMARY KEY "
                        "AUTOINCREMENT,  event_dt TEXT NOT NULL,  event TEXT NOT NULL,  kind TEXT "
                        "NOT NULL,  text TEXT,  filepath TEXT)"));
+    // The log window lists and narrows recordings by their time.
+    Run(QStringLiteral("CREATE INDEX IF NOT EXISTS recordings_rec_dt ON recordings(rec_dt)"));
 }
 
 void TLogData::SeedDefaultPresets() {
@@ -289,6 +399,24 @@ QVector<TUnfinishedRecording> TLogData::UnfinishedRecordings() {
         Rows.append(
             {Q.value(0).toInt(), Q.value(1).toString(), StrToFormat(Q.value(2).toString(), afMP3)});
     return Rows;
+}
+
+TListingPage TLogData::ReadPage(const TStatement& Listing) {
+    QSqlQuery Q = Run(Listing);
+    TListingPage Page{Q.record(), {}};
+    const int Columns = Page.Columns.count();
+    while (NextRow(Q)) {
+        QVector<QVariant> Row(Columns);
+        for (int Col = 0; Col < Columns; ++Col)
+            Row[Col] = Q.value(Col);
+        Page.Rows.append(std::move(Row));
+    }
+    return Page;
+}
+
+int32_t TLogData::Count(const TStatement& Counting) {
+    QSqlQuery Q = Run(Counting);
+    return NextRow(Q) ? Q.value(0).toInt() : 0;
 }
 
 QString SqliteVersion() {

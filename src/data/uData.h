@@ -7,6 +7,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QString>
 #include <QVariant>
 #include <QVector>
@@ -36,6 +37,52 @@ struct TLoggedFile {
     QString Path;
     bool Annotated = false; // it has a title or persons
 };
+
+// A statement with its named values.
+struct TStatement {
+    QString Sql;
+    QVector<std::pair<QString, QVariant>> Values;
+};
+
+// What the recordings log window is narrowed to. From and To are local days, both included; an
+// invalid date leaves that end open. Text is looked for as typed, its % and _ included, in the
+// title, the persons, the preset's name and the file name, in either case (beyond A to Z: as
+// long as the matched part holds such letters in one case); empty lets every row through.
+struct TLogFilter {
+    QDate From;
+    QDate To;
+    QString Text;
+};
+
+// The listings of the log windows run newest first; their first column is the row's id and
+// their second its moment as stored, which together say where a row stands.
+constexpr int ListingIdColumn = 0;
+constexpr int ListingMomentColumn = 1;
+
+// Where a page of a listing begins: below the row with this moment and id; at the top when
+// both are null.
+struct TPageStart {
+    QVariant Moment;
+    QVariant Id;
+};
+
+// Rows of a listing, read to the end so that no statement stays open: an unfinished read
+// would hold a lock that keeps other programs from writing the file.
+struct TListingPage {
+    QSqlRecord Columns; // the names, which the windows show as headings
+    QVector<QVector<QVariant>> Rows;
+};
+
+// Where the page below Row begins.
+TPageStart PageStartBelow(const QVector<QVariant>& Row);
+
+// At most Limit recordings that Filter lets through, below After, with the column names the
+// recordings log window shows as headings. A negative Limit reads to the end.
+TStatement RecordingsListing(const TLogFilter& Filter, const TPageStart& After, int Limit);
+// How many recordings Filter lets through.
+TStatement RecordingsCount(const TLogFilter& Filter);
+// At most Limit events below After, with the column names the events window shows as headings.
+TStatement EventsListing(const TPageStart& After, int Limit);
 
 // The one object that owns the connection to the SQLite database with the presets, the
 // weekly schedule and the recordings log. Used on the user-interface thread only. Every
@@ -77,11 +124,16 @@ public:
     QVector<TLoggedFile> LoggedFilesOldestFirst();
     // Every logged recording whose duration is still 0.
     QVector<TUnfinishedRecording> UnfinishedRecordings();
+    // Every row of a listing statement, read to the end.
+    TListingPage ReadPage(const TStatement& Listing);
+    // The number a counting statement yields.
+    int32_t Count(const TStatement& Counting);
 
 private:
     // A prepared statement with its named values bound, executed; throws on an engine error.
     QSqlQuery Run(const QString& Sql,
                   std::initializer_list<std::pair<const char*, QVariant>> Values = {});
+    QSqlQuery Run(const TStatement& Statement);
     // The first column of the statement's first row; a null QVariant when it yields none.
     QVariant Single(const QString& Sql,
                     std::initializer_list<std::pair<const char*, QVariant>> Values = {});
@@ -92,19 +144,6 @@ private:
     QString FConnectionName;
     QSqlDatabase FConn;
 };
-
-// The statement of the recordings log window: every recording, newest first, with the
-// column names the window shows as headings. Run unchanged on Connection().
-inline const QString LogListingSql = QStringLiteral(
-    "SELECT id, rec_dt AS \"Datum/tijd\", rec_hour AS \"Uur\", rec_number AS \"Nr\", format "
-    "AS \"Formaat\", preset_name AS \"Preset\", title AS \"Titel\", persons AS \"Personen\", "
-    "duration_sec AS \"Duur(s)\", filepath FROM recordings ORDER BY rec_dt DESC, id DESC");
-
-// The statement of the events window: every event, newest first, with the column names the
-// window shows as headings. Run unchanged on Connection().
-inline const QString EventListingSql = QStringLiteral(
-    "SELECT id, event_dt AS \"Datum/tijd\", event AS \"Gebeurtenis\", kind AS \"Soort\", text "
-    "AS \"Omschrijving\", filepath AS \"Bestand\" FROM events ORDER BY event_dt DESC, id DESC");
 
 // The version of the SQLite library the database driver has loaded.
 QString SqliteVersion();

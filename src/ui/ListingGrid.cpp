@@ -1,11 +1,8 @@
 #include "ui/ListingGrid.h"
 
-#include "data/uData.h"
-
 #include <QHeaderView>
 #include <QPainter>
 #include <QSet>
-#include <QSqlError>
 #include <QTableView>
 #include <algorithm>
 
@@ -68,34 +65,72 @@ private:
 
 } // namespace
 
+int TListing::rowCount(const QModelIndex& Parent) const {
+    return Parent.isValid() ? 0 : FRows.size();
+}
+
+int TListing::columnCount(const QModelIndex& Parent) const {
+    return Parent.isValid() ? 0 : FColumns.count();
+}
+
 QVariant TListing::data(const QModelIndex& Index, int Role) const {
-    if (Role != Qt::DisplayRole && Role != Qt::TextAlignmentRole)
-        return QSqlQueryModel::data(Index, Role);
-    const QVariant Value = QSqlQueryModel::data(Index, Qt::DisplayRole);
+    if (!Index.isValid() || Index.row() >= FRows.size())
+        return {};
+    const QVariant& Value = FRows[Index.row()].value(Index.column());
     if (Role == Qt::TextAlignmentRole)
         return QVariant::fromValue((IsNumber(Value) ? Qt::AlignRight : Qt::AlignLeft) |
                                    Qt::AlignVCenter);
+    if (Role != Qt::DisplayRole)
+        return {};
     if (Value.isNull())
         return QString();
     return Value.typeId() == QMetaType::QString ? GridText(Value.toString()) : Value.toString();
 }
 
 QVariant TListing::headerData(int Section, Qt::Orientation Orientation, int Role) const {
-    if (Orientation == Qt::Vertical)
+    if (Orientation == Qt::Vertical || Role != Qt::DisplayRole)
         return {};
-    return QSqlQueryModel::headerData(Section, Orientation, Role);
+    return FColumns.fieldName(Section);
 }
 
-void TListing::Load(const QString& Sql) {
-    setQuery(Sql, RequireLogData().Connection());
-    if (lastError().isValid())
-        RaiseEngineError(lastError());
-    // Read every row now: the listing is a snapshot, and a finished statement holds no lock
-    // that would keep other programs from writing the file.
-    while (canFetchMore())
-        fetchMore();
-    if (query().lastError().isValid())
-        RaiseEngineError(query().lastError());
+bool TListing::canFetchMore(const QModelIndex& Parent) const {
+    return !Parent.isValid() && !FComplete;
+}
+
+void TListing::fetchMore(const QModelIndex& Parent) {
+    if (!canFetchMore(Parent))
+        return;
+    TListingPage Page = FSource(PageStartBelow(FRows.constLast()), PageSize);
+    FComplete = Page.Rows.size() < PageSize;
+    if (Page.Rows.isEmpty())
+        return;
+    beginInsertRows({}, FRows.size(), FRows.size() + Page.Rows.size() - 1);
+    FRows += std::move(Page.Rows);
+    endInsertRows();
+}
+
+void TListing::Load(TPageSource Source, int AtLeast) {
+    const int Limit = std::max(AtLeast, int{PageSize});
+    // Read before the reset, so that a failed read leaves the listing as it was.
+    TListingPage Page = Source({}, Limit);
+    beginResetModel();
+    FSource = std::move(Source);
+    FColumns = Page.Columns;
+    FComplete = Page.Rows.size() < Limit;
+    FRows = std::move(Page.Rows);
+    endResetModel();
+}
+
+QSqlRecord TListing::record() const {
+    return FColumns;
+}
+
+QSqlRecord TListing::record(int Row) const {
+    QSqlRecord Record = FColumns;
+    const QVector<QVariant> Values = FRows.value(Row);
+    for (int Col = 0; Col < Values.size(); ++Col)
+        Record.setValue(Col, Values[Col]);
+    return Record;
 }
 
 QTableView* NewListingGrid(QWidget* Parent, TListing* Listing) {

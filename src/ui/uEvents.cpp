@@ -43,7 +43,9 @@ TfrmEvents::TfrmEvents(QWidget* Parent) : QDialog(Parent) {
 }
 
 void TfrmEvents::LoadEvents() {
-    qry->Load(EventListingSql);
+    qry->Load([](const TPageStart& After, int Limit) {
+        return RequireLogData().ReadPage(EventsListing(After, Limit));
+    });
     // The id only orders events of the same moment; the operator has no use for it.
     grd->hideColumn(0);
     AutoSizeColumns(grd);

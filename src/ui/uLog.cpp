@@ -1,21 +1,46 @@
 #include "ui/uLog.h"
 
-#include "data/uData.h"
+#include "base/RegionalText.h"
+#include "control/LogExport.h"
 #include "ui/FormControls.h"
 #include "ui/ListingGrid.h"
+#include "ui/MessageBoxes.h"
 #include "ui/UiFont.h"
 
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSqlRecord>
 #include <QTableView>
+#include <QTimer>
+#include <QUrl>
 #include <limits>
 
 namespace {
 
+constexpr int FindHeight = 48;
 constexpr int PanelHeight = 180;
 constexpr int ButtonWidth = 110;
+// Typing settles this long before the listing is read again.
+constexpr int FindDelayMs = 150;
+
+QDateEdit* NewDateEdit(QWidget* Parent, const char* Name) {
+    auto* Edit = new QDateEdit(QDate::currentDate(), Parent);
+    Edit->setObjectName(QLatin1String(Name));
+    Edit->setCalendarPopup(true);
+    Edit->setDisplayFormat(QStringLiteral("dd-MM-yyyy"));
+    return Edit;
+}
+
+QString RecordingsText(int32_t Count) {
+    return GroupedNumber(Count) +
+           (Count == 1 ? QStringLiteral(" opname") : QStringLiteral(" opnamen"));
+}
 
 } // namespace
 
@@ -24,6 +49,52 @@ TfrmLog::TfrmLog(QWidget* Parent, TFileExists Exists) : QDialog(Parent) {
     setWindowTitle(QStringLiteral("Opnames log"));
     setFont(UiFont(12));
     setMinimumSize(700, 400);
+
+    pnlFind = new QWidget(this);
+    pnlFind->setObjectName(QStringLiteral("pnlFind"));
+    lblFind = new QLabel(QStringLiteral("Zoeken:"), pnlFind);
+    lblFind->setObjectName(QStringLiteral("lblFind"));
+    edtFind = new QLineEdit(pnlFind);
+    edtFind->setObjectName(QStringLiteral("edtFind"));
+    edtFind->setPlaceholderText(QStringLiteral("titel, personen, preset of bestandsnaam"));
+    edtFind->setClearButtonEnabled(true);
+    lblFind->setBuddy(edtFind);
+    lblFrom = new QLabel(QStringLiteral("Van"), pnlFind);
+    lblFrom->setObjectName(QStringLiteral("lblFrom"));
+    dteFrom = NewDateEdit(pnlFind, "dteFrom");
+    lblTo = new QLabel(QStringLiteral("Tot"), pnlFind);
+    lblTo->setObjectName(QStringLiteral("lblTo"));
+    dteTo = NewDateEdit(pnlFind, "dteTo");
+    chkAllDates = new QCheckBox(QStringLiteral("Alle datums"), pnlFind);
+    chkAllDates->setObjectName(QStringLiteral("chkAllDates"));
+    chkAllDates->setChecked(true);
+    lblCount = new QLabel(pnlFind);
+    lblCount->setObjectName(QStringLiteral("lblCount"));
+    lblCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lblCount->setMinimumWidth(120);
+    auto* FindRow = new QHBoxLayout(pnlFind);
+    FindRow->setContentsMargins(16, 10, 16, 8);
+    FindRow->setSpacing(8);
+    FindRow->addWidget(lblFind);
+    FindRow->addWidget(edtFind, 1);
+    FindRow->addSpacing(16);
+    FindRow->addWidget(lblFrom);
+    FindRow->addWidget(dteFrom);
+    FindRow->addWidget(lblTo);
+    FindRow->addWidget(dteTo);
+    FindRow->addWidget(chkAllDates);
+    FindRow->addWidget(lblCount);
+
+    tmrFind = new QTimer(this);
+    tmrFind->setObjectName(QStringLiteral("tmrFind"));
+    tmrFind->setSingleShot(true);
+    tmrFind->setInterval(FindDelayMs);
+    connect(tmrFind, &QTimer::timeout, this, [this] { LoadLog(-1); });
+    const auto FindLater = [this] { tmrFind->start(); };
+    connect(edtFind, &QLineEdit::textChanged, this, FindLater);
+    connect(dteFrom, &QDateEdit::dateChanged, this, FindLater);
+    connect(dteTo, &QDateEdit::dateChanged, this, FindLater);
+    connect(chkAllDates, &QCheckBox::toggled, this, &TfrmLog::chkAllDatesClick);
 
     qry = new TListing(this);
     grd = NewListingGrid(this, qry);
@@ -48,13 +119,21 @@ TfrmLog::TfrmLog(QWidget* Parent, TFileExists Exists) : QDialog(Parent) {
     btnSave = NewButton(pnlEdit, "btnSave", QStringLiteral("Opslaan"), {16, 138, ButtonWidth, 30});
     btnRefresh =
         NewButton(pnlEdit, "btnRefresh", QStringLiteral("Vernieuwen"), {136, 138, ButtonWidth, 30});
+    btnOpenFolder = NewButton(pnlEdit, "btnOpenFolder", QStringLiteral("Map openen"),
+                              {256, 138, ButtonWidth, 30});
+    btnExport = NewButton(pnlEdit, "btnExport", QStringLiteral("Exporteren..."),
+                          {376, 138, ButtonWidth, 30});
     btnClose =
         NewButton(pnlEdit, "btnClose", QStringLiteral("Sluiten"), {774, 138, ButtonWidth, 30});
     btnClose->setDefault(true);
     connect(btnSave, &QPushButton::clicked, this, &TfrmLog::btnSaveClick);
     connect(btnRefresh, &QPushButton::clicked, this, &TfrmLog::btnRefreshClick);
+    connect(btnOpenFolder, &QPushButton::clicked, this, &TfrmLog::btnOpenFolderClick);
+    connect(btnExport, &QPushButton::clicked, this, &TfrmLog::btnExportClick);
     connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
-    QWidget* const TabOrder[] = {grd, edtTitle, edtPersons, btnSave, btnRefresh, btnClose};
+    QWidget* const TabOrder[] = {edtFind,    dteFrom,       dteTo,      chkAllDates,
+                                 grd,        edtTitle,      edtPersons, btnSave,
+                                 btnRefresh, btnOpenFolder, btnExport,  btnClose};
     for (size_t I = 1; I < std::size(TabOrder); ++I)
         setTabOrder(TabOrder[I - 1], TabOrder[I]);
 
@@ -63,18 +142,40 @@ TfrmLog::TfrmLog(QWidget* Parent, TFileExists Exists) : QDialog(Parent) {
 }
 
 void TfrmLog::FormCreate() {
+    chkAllDatesClick();
     LoadLog(-1);
 }
 
+TLogFilter TfrmLog::Filter() const {
+    if (chkAllDates->isChecked())
+        return {QDate(), QDate(), edtFind->text()};
+    return {dteFrom->date(), dteTo->date(), edtFind->text()};
+}
+
+void TfrmLog::chkAllDatesClick() {
+    dteFrom->setEnabled(!chkAllDates->isChecked());
+    dteTo->setEnabled(!chkAllDates->isChecked());
+    tmrFind->start();
+}
+
 void TfrmLog::LoadLog(int32_t KeepId) {
-    qry->Load(LogListingSql);
+    tmrFind->stop();
+    // The rows of one listing come from one filter, also when the fields change meanwhile.
+    FFilter = Filter();
+    // A row to keep is among the rows read before, wherever the grid was scrolled to.
+    qry->Load(
+        [Filter = FFilter](const TPageStart& After, int Limit) {
+            return RequireLogData().ReadPage(RecordingsListing(Filter, After, Limit));
+        },
+        KeepId >= 0 ? qry->rowCount() : 0);
+    lblCount->setText(RecordingsText(RequireLogData().Count(RecordingsCount(FFilter))));
     AutoSizeColumns(grd);
     FDeletedRows->MakeRoom(grd);
 
     int Current = qry->rowCount() > 0 ? 0 : -1;
     if (KeepId >= 0)
         for (int Row = 0; Row < qry->rowCount(); ++Row)
-            if (qry->record(Row).value(0).toInt() == KeepId) {
+            if (qry->record(Row).value(ListingIdColumn).toInt() == KeepId) {
                 Current = Row;
                 break;
             }
@@ -103,7 +204,7 @@ void TfrmLog::btnSaveClick() {
     const int Row = grd->currentIndex().row();
     if (Row < 0)
         return;
-    const int32_t Id = qry->record(Row).value(0).toInt();
+    const int32_t Id = qry->record(Row).value(ListingIdColumn).toInt();
     RequireLogData().UpdateRecordingMeta(Id, edtTitle->text(), edtPersons->text());
     LoadLog(Id);
 }
@@ -112,11 +213,51 @@ void TfrmLog::btnRefreshClick() {
     LoadLog(-1);
 }
 
+void TfrmLog::btnOpenFolderClick() {
+    const int Row = grd->currentIndex().row();
+    if (Row < 0)
+        return;
+    const QString Path = qry->record(Row).value(QStringLiteral("filepath")).toString();
+    if (Path.isEmpty()) {
+        ShowWarning(this, QStringLiteral("Bij deze opname is geen bestand vastgelegd."));
+        return;
+    }
+    const QString Folder = QFileInfo(Path).absolutePath();
+    if (!QFileInfo(Folder).isDir()) {
+        ShowWarning(this, QStringLiteral("De map %1 bestaat niet (meer).").arg(Folder));
+        return;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(Folder)))
+        ShowWarning(this, QStringLiteral("De map %1 kon niet worden geopend: er is geen "
+                                         "bestandsbeheerder ingesteld.")
+                              .arg(Folder));
+}
+
+void TfrmLog::btnExportClick() {
+    QFileDialog dlgExport(this, QStringLiteral("Exporteren"));
+    dlgExport.setObjectName(QStringLiteral("dlgExport"));
+    dlgExport.setAcceptMode(QFileDialog::AcceptSave);
+    dlgExport.setFileMode(QFileDialog::AnyFile);
+    dlgExport.setDefaultSuffix(QStringLiteral("csv"));
+    dlgExport.setNameFilters(
+        {QStringLiteral("CSV-bestanden (*.csv)"), QStringLiteral("Alle bestanden (*)")});
+    dlgExport.selectFile(QStringLiteral("opnamen.csv"));
+    if (dlgExport.exec() != QDialog::Accepted)
+        return;
+    try {
+        // What the grid shows, whole: also the rows it has not read yet.
+        ExportLogCsv(RequireLogData(), FFilter, dlgExport.selectedFiles().value(0));
+    } catch (const std::exception& E) {
+        ShowWarning(this, QString::fromUtf8(E.what()));
+    }
+}
+
 void TfrmLog::resizeEvent(QResizeEvent* Event) {
     QDialog::resizeEvent(Event);
-    // The grid takes every pixel of height beyond the panel's fixed 180.
+    // The grid takes every pixel of height beyond the find row and the panel below.
     const int W = width(), H = height();
-    grd->setGeometry(0, 0, W, H - PanelHeight);
+    pnlFind->setGeometry(0, 0, W, FindHeight);
+    grd->setGeometry(0, FindHeight, W, H - FindHeight - PanelHeight);
     pnlEdit->setGeometry(0, H - PanelHeight, W, PanelHeight);
     const int Inner = W - 2 * 16;
     edtTitle->setGeometry(16, 34, Inner, 23);

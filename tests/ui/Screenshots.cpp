@@ -14,9 +14,12 @@
 #include "ui/uSettings.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QDateEdit>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QSystemTrayIcon>
@@ -205,6 +208,17 @@ int main(int Argc, char** Argv) {
         auto* Grid = Log.findChild<QTableView*>("grd");
         Grid->setCurrentIndex(Grid->model()->index(1, 0));
         Ok &= Save(Log, Out.filePath("log-deleted.png"));
+    }
+    {
+        // Narrowed to two days and a person; the count says how many recordings are left.
+        TfrmLog Log(nullptr, [](const QString&) { return true; });
+        Log.resize(1000, 520);
+        Log.findChild<QCheckBox*>("chkAllDates")->setChecked(false);
+        Log.findChild<QDateEdit*>("dteFrom")->setDate(QDate(2026, 3, 4));
+        Log.findChild<QDateEdit*>("dteTo")->setDate(QDate(2026, 3, 5));
+        Log.findChild<QLineEdit*>("edtFind")->setText("anna");
+        Log.LoadLog(-1);
+        Ok &= Save(Log, Out.filePath("log-filtered.png"));
     }
     {
         TfrmEvents Events;
