@@ -88,13 +88,8 @@ int TPulseStream::Connect(const std::string& Source) {
     // capture, instead of the server moving it to another source and recording the wrong input.
     const auto Flags = static_cast<pa_stream_flags_t>(
         PA_STREAM_ADJUST_LATENCY | (Device ? PA_STREAM_DONT_MOVE : PA_STREAM_NOFLAGS));
-    pa_stream* Stream = FStream;
     const bool Ready = pa_stream_connect_record(FStream, Device, &Attr, Flags) >= 0 &&
-                       FConnection->Wait([Stream] {
-                           const pa_stream_state_t State = pa_stream_get_state(Stream);
-                           return State == PA_STREAM_READY || !PA_STREAM_IS_GOOD(State);
-                       }) &&
-                       pa_stream_get_state(FStream) == PA_STREAM_READY;
+                       FConnection->WaitUntilReady(FStream);
     if (Ready)
         return BASS_OK;
     if (!FConnection->Alive())

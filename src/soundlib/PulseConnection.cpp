@@ -75,4 +75,12 @@ bool TPulseConnection::Wait(const std::function<bool()>& Done) {
     return Done();
 }
 
+bool TPulseConnection::WaitUntilReady(pa_stream* Stream) {
+    Wait([Stream] {
+        const pa_stream_state_t State = pa_stream_get_state(Stream);
+        return State == PA_STREAM_READY || !PA_STREAM_IS_GOOD(State);
+    });
+    return pa_stream_get_state(Stream) == PA_STREAM_READY;
+}
+
 } // namespace soundlib

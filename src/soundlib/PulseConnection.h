@@ -50,6 +50,9 @@ public:
     // With the loop locked: waits until Done() or AnswerTimeout passes; returns Done(). Callbacks
     // that change what Done() looks at signal the loop.
     bool Wait(const std::function<bool()>& Done);
+    // With the loop locked, after the stream was connected: waits until it is ready or has
+    // failed; whether it is ready. The stream's state callback signals the loop.
+    bool WaitUntilReady(pa_stream* Stream);
 
 private:
     TPulseConnection() = default;

@@ -59,14 +59,9 @@ int TPulsePlayback::Start(int64_t Frame) {
     // Interpolated timing lets Position() follow the sound between the server's reports.
     const auto Flags = static_cast<pa_stream_flags_t>(
         PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
-    pa_stream* Stream = FStream;
     const bool Ready =
         pa_stream_connect_playback(FStream, nullptr, &Attr, Flags, nullptr, nullptr) >= 0 &&
-        FConnection->Wait([Stream] {
-            const pa_stream_state_t State = pa_stream_get_state(Stream);
-            return State == PA_STREAM_READY || !PA_STREAM_IS_GOOD(State);
-        }) &&
-        pa_stream_get_state(FStream) == PA_STREAM_READY;
+        FConnection->WaitUntilReady(FStream);
     if (Ready)
         return BASS_OK;
     EndStream();
