@@ -5,6 +5,7 @@
 #include "ui/FormControls.h"
 #include "ui/ListingGrid.h"
 #include "ui/MessageBoxes.h"
+#include "ui/PlaybackBar.h"
 #include "ui/UiFont.h"
 
 #include <QCheckBox>
@@ -24,6 +25,7 @@
 namespace {
 
 constexpr int FindHeight = 48;
+constexpr int PlaybackHeight = 44;
 constexpr int PanelHeight = 180;
 constexpr int ButtonWidth = 110;
 // Typing settles this long before the listing is read again.
@@ -103,6 +105,8 @@ TfrmLog::TfrmLog(QWidget* Parent, TFileExists Exists) : QDialog(Parent) {
     grd->setItemDelegate(FDeletedRows);
     connect(grd->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &TfrmLog::dsDataChange);
+    pnlPlayback = new TPlaybackBar(this);
+    connect(grd, &QTableView::doubleClicked, pnlPlayback, &TPlaybackBar::btnPlayClick);
 
     pnlEdit = new QWidget(this);
     pnlEdit->setObjectName(QStringLiteral("pnlEdit"));
@@ -190,6 +194,7 @@ void TfrmLog::dsDataChange() {
         edtTitle->clear();
         edtPersons->clear();
         lblPath->clear();
+        pnlPlayback->SetRecording(QString(), QDateTime());
         return;
     }
     // The stored texts whole, not the grid's shortened lines, so saving keeps them whole.
@@ -198,6 +203,9 @@ void TfrmLog::dsDataChange() {
     edtPersons->setText(Record.value(QStringLiteral("Personen")).toString());
     lblPath->setText(Record.value(QStringLiteral("filepath")).toString());
     lblPath->adjustSize();
+    pnlPlayback->SetRecording(
+        Record.value(QStringLiteral("filepath")).toString(),
+        DateTimeFromText(Record.value(QStringLiteral("Datum/tijd")).toString()));
 }
 
 void TfrmLog::btnSaveClick() {
@@ -257,7 +265,8 @@ void TfrmLog::resizeEvent(QResizeEvent* Event) {
     // The grid takes every pixel of height beyond the find row and the panel below.
     const int W = width(), H = height();
     pnlFind->setGeometry(0, 0, W, FindHeight);
-    grd->setGeometry(0, FindHeight, W, H - FindHeight - PanelHeight);
+    grd->setGeometry(0, FindHeight, W, H - FindHeight - PlaybackHeight - PanelHeight);
+    pnlPlayback->setGeometry(0, H - PanelHeight - PlaybackHeight, W, PlaybackHeight);
     pnlEdit->setGeometry(0, H - PanelHeight, W, PanelHeight);
     const int Inner = W - 2 * 16;
     edtTitle->setGeometry(16, 34, Inner, 23);

@@ -14,10 +14,11 @@ class QPushButton;
 class QTableView;
 class QTimer;
 class TListing;
+class TPlaybackBar;
 
 // The recordings log window: the logged recordings, newest first, narrowed to a span of days
-// and a text, with the title and the persons of the current one to edit and save. A row whose
-// file is gone is greyed out.
+// and a text, with the title and the persons of the current one to edit and save, and the
+// current one to play (also by a double click). A row whose file is gone is greyed out.
 class TfrmLog : public QDialog {
     Q_OBJECT
 public:
@@ -56,6 +57,7 @@ private:
     QLabel* lblCount;
     QTimer* tmrFind;
     QTableView* grd;
+    TPlaybackBar* pnlPlayback;
     QWidget* pnlEdit;
     QLabel* lblTitle;
     QLineEdit* edtTitle;

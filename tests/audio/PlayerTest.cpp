@@ -1,6 +1,7 @@
 #include "soundlib/CaptureHelpers.h"
 #include "support/AudioCheck.h"
 #include "support/PulseTestServer.h"
+#include "support/ToneFiles.h"
 #include "support/WaitUntil.h"
 
 #include "audio/Player.h"
@@ -25,67 +26,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-constexpr int Rate = 44100;
-
-// A 16-bit stereo WAV holding the tones {frequency, seconds} one after the other.
-void WriteToneWav(const QString& Path, std::initializer_list<std::pair<double, double>> Tones) {
-    std::vector<int16_t> Samples;
-    for (const auto& [Hz, Seconds] : Tones)
-        for (int I = 0; I < int(Seconds * Rate); ++I) {
-            const auto Sample = int16_t(16000 * std::sin(2 * std::numbers::pi * Hz * I / Rate));
-            Samples.insert(Samples.end(), {Sample, Sample});
-        }
-    SF_INFO Info{};
-    Info.samplerate = Rate;
-    Info.channels = 2;
-    Info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* File = sf_open(QFile::encodeName(Path).constData(), SFM_WRITE, &Info);
-    ASSERT_TRUE(File) << sf_strerror(nullptr);
-    EXPECT_EQ(sf_writef_short(File, Samples.data(), sf_count_t(Samples.size() / 2)),
-              sf_count_t(Samples.size() / 2));
-    sf_close(File);
-}
-
-// The last Seconds of Audio.
-TDecodedAudio Tail(const TDecodedAudio& Audio, double Seconds) {
-    TDecodedAudio Last{Audio.Channels, Audio.Rate, {}};
-    const size_t Count =
-        std::min(Audio.Samples.size(), size_t(Seconds * Audio.Rate) * Audio.Channels);
-    Last.Samples.assign(Audio.Samples.end() - Count, Audio.Samples.end());
-    return Last;
-}
-
-double Level(const TDecodedAudio& Audio) {
-    double Sum = 0;
-    for (float S : Audio.Samples)
-        Sum += S * S;
-    return Audio.Samples.empty() ? 0 : std::sqrt(Sum / Audio.Samples.size());
-}
-
-// Records the null sink's monitor, where the player's sound goes, while the object lives or
-// until Stop.
-class TMonitorRecording {
-public:
-    explicit TMonitorRecording(const QString& Path) : FPath(Path) {
-        FRecorder.start("parecord", {"--device=vantor_null.monitor", "--latency-msec=20",
-                                     "--file-format=wav", "--rate=44100", "--channels=2", Path});
-        // Returns once the first tenth of a second arrived.
-        EXPECT_TRUE(WaitUntil([&] { return QFileInfo(Path).size() > 44 + Rate * 4 / 10; }, 3s));
-    }
-    ~TMonitorRecording() { Stop(); }
-
-    // Stops recording; what was heard.
-    TDecodedAudio Stop() {
-        FRecorder.terminate();
-        FRecorder.waitForFinished(3000);
-        return DecodeAudioFile(QFile::encodeName(FPath).toStdString()).value_or(TDecodedAudio{});
-    }
-
-private:
-    QString FPath;
-    QProcess FRecorder;
-};
 
 // Sets PULSE_SERVER for the lifetime of the object.
 class TServerAddress {
@@ -253,7 +193,7 @@ TEST(Player, ARecordingBesideItGoesOn) {
     WriteToneWav(Path, {{2000, 3}});
     ASSERT_TRUE(BASS_RecordInit(SineDevice()));
     TCollected Got;
-    const HRECORD Channel = BASS_RecordStart(Rate, 1, 0, TCollected::Proc, &Got);
+    const HRECORD Channel = BASS_RecordStart(ToneRate, 1, 0, TCollected::Proc, &Got);
     ASSERT_NE(Channel, 0u);
     const auto Started = std::chrono::steady_clock::now();
     {
@@ -272,7 +212,7 @@ TEST(Player, ARecordingBesideItGoesOn) {
     const double Elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - Started).count();
     ASSERT_TRUE(BASS_ChannelStop(Channel));
-    TDecodedAudio Recorded{1, Rate, {}};
+    TDecodedAudio Recorded{1, ToneRate, {}};
     for (int16_t S : Got.Copy())
         Recorded.Samples.push_back(S / 32768.0f);
     // The sine source sends ahead of time, so only a shortfall would tell of a loss.

@@ -224,7 +224,8 @@ TEST_F(LogTest, TheGridTakesTheHeightBeyondTheDesignSize) {
     Window.show();
     Window.resize(1200, 800);
     EXPECT_EQ(Window.findChild<QWidget*>("pnlFind")->geometry(), QRect(0, 0, 1200, 48));
-    EXPECT_EQ(View(Window).Grid->geometry(), QRect(0, 48, 1200, 572));
+    EXPECT_EQ(View(Window).Grid->geometry(), QRect(0, 48, 1200, 528));
+    EXPECT_EQ(Window.findChild<QWidget*>("pnlPlayback")->geometry(), QRect(0, 576, 1200, 44));
     EXPECT_EQ(Window.findChild<QWidget*>("pnlEdit")->geometry(), QRect(0, 620, 1200, 180));
     EXPECT_EQ(View(Window).Title->geometry(), QRect(16, 34, 1168, 23));
     EXPECT_EQ(Window.findChild<QPushButton*>("btnClose")->geometry(), QRect(1074, 138, 110, 30));

@@ -1,0 +1,121 @@
+#include "DialogTestKit.h"
+#include "data/uData.h"
+#include "support/PulseTestServer.h"
+#include "support/ToneFiles.h"
+#include "ui/uLog.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+// The recordings log window playing through the tests' private PulseAudio server, whose
+// default sink is the null sink; its monitor carries what the window plays.
+
+namespace {
+
+class Playback : public testing::Test {
+protected:
+    void SetUp() override {
+        LogData = std::make_unique<TLogData>(Dir.filePath("Vantor2026.sqlite"));
+        WriteToneWav(Dir.filePath("toon.wav"), {{1000, 5}});
+    }
+    void TearDown() override { LogData.reset(); }
+
+    // Logs Path as the one recording, started at 14:23:00.
+    void LogOnly(const QString& Path) {
+        QSqlQuery(LogData->Connection()).exec("DELETE FROM recordings");
+        TPreset P;
+        ASSERT_TRUE(LogData->GetPreset(1, P));
+        LogData->LogRecording(P, Started, 1, QFileInfo(Path).fileName(), Path);
+    }
+
+    QTemporaryDir Dir;
+    const QDateTime Started{QDate(2026, 3, 5), QTime(14, 23)};
+};
+
+} // namespace
+
+// Each format: "Afspelen" is heard as the 1 kHz tone within 2 s, and "Ga naar tijd" to two
+// seconds after the start makes the clock show that time.
+TEST_F(Playback, EachFormatIsHeardAndGaNaarTijdMovesTheClock) {
+    const QString Wav = Dir.filePath("toon.wav");
+    const struct {
+        QString Name;
+        QString Encoder;
+        QStringList Arguments;
+    } Cases[] = {
+        {"toon.wav", {}, {}},
+        {"toon.mp3", "lame", {"--quiet", "-b", "128", Wav, Dir.filePath("toon.mp3")}},
+        {"toon.ogg", "oggenc", {"--quiet", "-b", "96", "-o", Dir.filePath("toon.ogg"), Wav}},
+        {"toon.opus", "opusenc", {"--quiet", "--bitrate", "64", Wav, Dir.filePath("toon.opus")}},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Name.toStdString());
+        if (!C.Encoder.isEmpty()) {
+            ASSERT_EQ(QProcess::execute(C.Encoder, C.Arguments), 0);
+        }
+        LogOnly(Dir.filePath(C.Name));
+        TfrmLog Window;
+        Window.show();
+        auto* lblPosition = Window.findChild<QLabel*>("lblPosition");
+        EXPECT_EQ(lblPosition->text(), "14:23:00");
+        {
+            TMonitorRecording Monitor(Dir.filePath("gehoord-" + C.Name + ".wav"));
+            QTest::mouseClick(Window.findChild<QPushButton*>("btnPlay"), Qt::LeftButton);
+            EXPECT_EQ(Window.findChild<QPushButton*>("btnPlay")->text(), "Pauze");
+            QTest::qWait(2000);
+            const TDecodedAudio Heard = Tail(Monitor.Stop(), 1);
+            EXPECT_NEAR(DominantFrequency(Heard), 1000, 25);
+            EXPECT_GT(Level(Heard), 0.2);
+        }
+        QTest::mouseClick(Window.findChild<QPushButton*>("btnPlay"), Qt::LeftButton);
+        auto* edtGoTo = Window.findChild<QLineEdit*>("edtGoTo");
+        edtGoTo->setText("14:23:02");
+        QTest::keyClick(edtGoTo, Qt::Key_Return);
+        QTest::qWait(300);
+        EXPECT_EQ(lblPosition->text(), "14:23:02");
+    }
+}
+
+// A file that is missing or not audio gets the Dutch message and nothing else; a clock time
+// outside the recording is refused the same way.
+TEST_F(Playback, AFileThatCannotPlayGetsADutchMessage) {
+    QFile Text(Dir.filePath("tekst.mp3"));
+    ASSERT_TRUE(Text.open(QIODevice::WriteOnly));
+    Text.write("geen geluid");
+    Text.close();
+    const struct {
+        QString Path;
+        const char* Action;
+        QString Message;
+    } Cases[] = {
+        {Dir.filePath("weg.mp3"), "play", "Bestand niet gevonden: " + Dir.filePath("weg.mp3")},
+        {Dir.filePath("tekst.mp3"), "play", "is geen geluidsbestand"},
+        {Dir.filePath("toon.wav"), "15:00:00", "15:00:00 valt niet binnen deze opname"},
+        {Dir.filePath("toon.wav"), "kwart over", "Typ een tijd als uu:mm:ss"},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Action);
+        LogOnly(C.Path);
+        TfrmLog Window;
+        Window.show();
+        QString Shown;
+        const auto Watch = WhenModal<QMessageBox>([&Shown](QMessageBox* Box) {
+            Shown = Box->text();
+            Box->button(QMessageBox::Ok)->click();
+        });
+        if (QString(C.Action) == "play") {
+            QTest::mouseClick(Window.findChild<QPushButton*>("btnPlay"), Qt::LeftButton);
+        } else {
+            auto* edtGoTo = Window.findChild<QLineEdit*>("edtGoTo");
+            edtGoTo->setText(C.Action);
+            QTest::keyClick(edtGoTo, Qt::Key_Return);
+        }
+        EXPECT_TRUE(Shown.contains(C.Message)) << Shown.toStdString();
+        EXPECT_EQ(Window.findChild<QPushButton*>("btnPlay")->text(), "Afspelen");
+    }
+}
