@@ -167,6 +167,10 @@ bool TRecorder::GetLevels(float& L, float& R) const {
 }
 
 void TRecorder::SetSilenceLevel(std::optional<int32_t> DbFs) {
+    // The clock tick passes the level every time; it changes only with the settings.
+    if (DbFs == FSilenceDb)
+        return;
+    FSilenceDb = DbFs;
     const int32_t Threshold =
         DbFs ? static_cast<int32_t>(std::ceil(32768.0 * std::pow(10.0, *DbFs / 20.0))) : 0;
     FSilenceThreshold.store(Threshold, std::memory_order_relaxed);

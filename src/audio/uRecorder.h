@@ -118,6 +118,8 @@ private:
     // The sample value every channel's peak must reach to count as sound; 0: not measured.
     // Set by the user-interface thread; read by the capture thread.
     std::atomic<int32_t> FSilenceThreshold{0};
+    // The level that threshold was set from; the user-interface thread's own.
+    std::optional<int32_t> FSilenceDb;
     // Frames in a row below that value, up to the latest block; written by the capture thread
     // only, reset by Start before the channel runs.
     std::atomic<uint64_t> FSilentFrames{0};

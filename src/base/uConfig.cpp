@@ -11,6 +11,12 @@
 
 std::unique_ptr<TConfig> Config;
 
+std::optional<int32_t> WholeNumber(const QString& Text) {
+    bool Ok = false;
+    const int32_t Value = Text.trimmed().toInt(&Ok, 10);
+    return Ok ? std::optional<int32_t>(Value) : std::nullopt;
+}
+
 QString WithTrailingDelimiter(QString Folder) {
     if (!Folder.endsWith(u'/'))
         Folder += u'/';
@@ -67,10 +73,9 @@ public:
         const auto Text = FIni.Value(FSection, Key);
         if (!Text)
             return;
-        bool Ok = false;
-        const int32_t Value = Text->trimmed().toInt(&Ok, 10);
-        if (Ok && Valid(Value))
-            Field = Value;
+        const std::optional<int32_t> Value = WholeNumber(*Text);
+        if (Value && Valid(*Value))
+            Field = *Value;
         else
             FWrong << QStringLiteral("[%1] %2=%3 (standaard %4 gebruikt)")
                           .arg(FSection, Key, *Text)

@@ -3,11 +3,16 @@
 #include <QString>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class TIniFile;
 
 // The settings file's name; it lies beside the executable.
 inline const QString SettingsFileName = QStringLiteral("Vantor2026.ini");
+
+// A whole decimal number, blanks around it allowed; none for anything else, also for a number
+// beyond 32 bits. The rule for every number the operator types or the added sections hold.
+std::optional<int32_t> WholeNumber(const QString& Text);
 
 // Folder with exactly one trailing '/' (added when missing).
 QString WithTrailingDelimiter(QString Folder);

@@ -28,13 +28,6 @@ QLineEdit* NewEdit(QWidget* Parent, const char* Name, int X, int Y, int Width) {
     return Edit;
 }
 
-// A whole decimal number, blanks around it allowed; nothing else.
-std::optional<int32_t> WholeNumber(const QString& Text) {
-    bool Ok = false;
-    const int32_t Value = Text.trimmed().toInt(&Ok, 10);
-    return Ok ? std::optional<int32_t>(Value) : std::nullopt;
-}
-
 QString DeletionQuestion(const TRetentionPreview& Preview) {
     const bool One = Preview.Count == 1;
     return QStringLiteral("Met deze instellingen %1 nu %2 %3 verwijderd (%4). Doorgaan?")

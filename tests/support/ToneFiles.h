@@ -83,3 +83,18 @@ private:
     QString FPath;
     QProcess FRecorder;
 };
+
+// Writes Seconds of a 1 kHz tone into Folder as Stem.wav, and encodes it to Stem.mp3, Stem.ogg
+// and Stem.opus with lame, oggenc and opusenc; the four paths, or none when an encoder failed.
+inline QStringList WriteToneInEachFormat(const QString& Folder, const QString& Stem,
+                                         double Seconds) {
+    const QString Base = Folder + u'/' + Stem;
+    const QString Wav = Base + QStringLiteral(".wav");
+    WriteToneWav(Wav, {{1000, Seconds}});
+    const bool Encoded =
+        QProcess::execute("lame", {"--quiet", "-b", "128", Wav, Base + ".mp3"}) == 0 &&
+        QProcess::execute("oggenc", {"--quiet", "-b", "96", "-o", Base + ".ogg", Wav}) == 0 &&
+        QProcess::execute("opusenc", {"--quiet", "--bitrate", "64", Wav, Base + ".opus"}) == 0;
+    EXPECT_TRUE(Encoded);
+    return Encoded ? QStringList{Wav, Base + ".mp3", Base + ".ogg", Base + ".opus"} : QStringList();
+}

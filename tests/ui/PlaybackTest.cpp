@@ -21,7 +21,6 @@ class Playback : public testing::Test {
 protected:
     void SetUp() override {
         LogData = std::make_unique<TLogData>(Dir.filePath("Vantor2026.sqlite"));
-        WriteToneWav(Dir.filePath("toon.wav"), {{1000, 5}});
     }
     void TearDown() override { LogData.reset(); }
 
@@ -42,29 +41,18 @@ protected:
 // Each format: "Afspelen" is heard as the 1 kHz tone within 2 s, and "Ga naar tijd" to two
 // seconds after the start makes the clock show that time.
 TEST_F(Playback, EachFormatIsHeardAndGaNaarTijdMovesTheClock) {
-    const QString Wav = Dir.filePath("toon.wav");
-    const struct {
-        QString Name;
-        QString Encoder;
-        QStringList Arguments;
-    } Cases[] = {
-        {"toon.wav", {}, {}},
-        {"toon.mp3", "lame", {"--quiet", "-b", "128", Wav, Dir.filePath("toon.mp3")}},
-        {"toon.ogg", "oggenc", {"--quiet", "-b", "96", "-o", Dir.filePath("toon.ogg"), Wav}},
-        {"toon.opus", "opusenc", {"--quiet", "--bitrate", "64", Wav, Dir.filePath("toon.opus")}},
-    };
-    for (const auto& C : Cases) {
-        SCOPED_TRACE(C.Name.toStdString());
-        if (!C.Encoder.isEmpty()) {
-            ASSERT_EQ(QProcess::execute(C.Encoder, C.Arguments), 0);
-        }
-        LogOnly(Dir.filePath(C.Name));
+    const QStringList Files = WriteToneInEachFormat(Dir.path(), "toon", 5);
+    ASSERT_EQ(Files.size(), 4);
+    for (const QString& File : Files) {
+        SCOPED_TRACE(File.toStdString());
+        LogOnly(File);
         TfrmLog Window;
         Window.show();
         auto* lblPosition = Window.findChild<QLabel*>("lblPosition");
         EXPECT_EQ(lblPosition->text(), "14:23:00");
         {
-            TMonitorRecording Monitor(Dir.filePath("gehoord-" + C.Name + ".wav"));
+            TMonitorRecording Monitor(
+                Dir.filePath("gehoord-" + QFileInfo(File).fileName() + ".wav"));
             QTest::mouseClick(Window.findChild<QPushButton*>("btnPlay"), Qt::LeftButton);
             EXPECT_EQ(Window.findChild<QPushButton*>("btnPlay")->text(), "Pauze");
             QTest::qWait(2000);
@@ -84,6 +72,7 @@ TEST_F(Playback, EachFormatIsHeardAndGaNaarTijdMovesTheClock) {
 // A file that is missing or not audio gets the Dutch message and nothing else; a clock time
 // outside the recording is refused the same way.
 TEST_F(Playback, AFileThatCannotPlayGetsADutchMessage) {
+    WriteToneWav(Dir.filePath("toon.wav"), {{1000, 5}});
     QFile Text(Dir.filePath("tekst.mp3"));
     ASSERT_TRUE(Text.open(QIODevice::WriteOnly));
     Text.write("geen geluid");
