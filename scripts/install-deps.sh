@@ -7,6 +7,7 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev libqt6sql6-sqlite qt6-qpa-plugins libgl-dev
   libpulse-dev libmp3lame-dev libvorbis-dev libogg-dev libopus-dev libopusenc-dev libsndfile1-dev
+  libsystemd-dev
   pulseaudio pulseaudio-utils fonts-dejavu-core qt6-translations-l10n
 )
 test_packages=(

@@ -2,6 +2,7 @@
 
 #include "app/ErrorTrap.h"
 #include "app/SignalWatcher.h"
+#include "app/SystemdNotifier.h"
 #include "base/ErrorReport.h"
 #include "base/uConfig.h"
 #include "control/RecordingSession.h"
@@ -53,23 +54,30 @@ public:
 
 } // namespace
 
-int RunHeadless(int& Argc, char** Argv) {
+int RunHeadless(int& Argc, char** Argv, const QString& Notice) {
     THeadlessApplication App(Argc, Argv);
     App.setApplicationName(QStringLiteral("vantor2026"));
     TSignalWatcher Signals;
+    TSystemdNotifier Systemd;
+    if (!Notice.isEmpty())
+        WriteLine(stdout, Notice);
     if (!Config->Warning().isEmpty())
         WriteLine(stderr, Config->Warning());
 
     TRecordingSession Session(*Config, LogData);
     const TRecordingController& Controller = Session.Controller();
-    QObject::connect(&Controller, &TRecordingController::StatusLinesChanged, [&Controller] {
-        const TControlStatus& S = Controller.Status();
-        QStringList Parts;
-        for (const QString& Text : {S.FileText, S.InfoText, S.SourceText})
-            if (!Text.isEmpty())
-                Parts << Text;
-        WriteLine(stdout, Parts.join(QStringLiteral(" | ")));
-    });
+    QObject::connect(&Controller, &TRecordingController::StatusLinesChanged,
+                     [&Controller, &Systemd] {
+                         const TControlStatus& S = Controller.Status();
+                         QStringList Parts;
+                         for (const QString& Text : {S.FileText, S.InfoText, S.SourceText})
+                             if (!Text.isEmpty())
+                                 Parts << Text;
+                         const QString Line = Parts.join(QStringLiteral(" | "));
+                         WriteLine(stdout, Line);
+                         Systemd.Status(Line);
+                     });
+    QObject::connect(&Session, &TRecordingSession::Ticked, [&Systemd] { Systemd.Ticked(); });
     QObject::connect(&Controller, &TRecordingController::WarningRaised,
                      [](const QString& Text) { WriteLine(stderr, Text); });
     // Trouble goes to the error stream when it begins, its end (with how long it lasted) to
@@ -86,7 +94,8 @@ int RunHeadless(int& Argc, char** Argv) {
                          if (Controller.Status().TroubleText.isEmpty())
                              WriteLine(stdout, QStringLiteral("Storing opgeheven."));
                      });
-    QObject::connect(&Signals, &TSignalWatcher::Received, [&Session](int Signal) {
+    QObject::connect(&Signals, &TSignalWatcher::Received, [&Session, &Systemd](int Signal) {
+        Systemd.Stopping();
         WriteLine(stdout,
                   QStringLiteral("Signaal %1 ontvangen: afsluiten.").arg(SignalName(Signal)));
         try {
@@ -100,6 +109,7 @@ int RunHeadless(int& Argc, char** Argv) {
 
     for (const QString& Error : Session.Start())
         ReportError(Error);
+    Systemd.Ready();
     const int Result = App.exec();
     try {
         Session.Shutdown();

@@ -106,8 +106,6 @@ void SetChosenValue(TIniFile& Ini, const QString& Section, const QString& Key, c
 
 } // namespace
 
-TConfig::TConfig() : TConfig(AppDir()) {}
-
 TConfig::TConfig(const QString& Folder) {
     const QString Dir = WithTrailingDelimiter(Folder);
     FIniPath = Dir + SettingsFileName;

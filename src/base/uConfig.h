@@ -7,7 +7,7 @@
 
 class TIniFile;
 
-// The settings file's name; it lies beside the executable.
+// The settings file's name; it lies in the program's data folder (the executable's by default).
 inline const QString SettingsFileName = QStringLiteral("Vantor2026.ini");
 
 // A whole decimal number, blanks around it allowed; none for anything else, also for a number
@@ -56,12 +56,11 @@ struct TRetentionSettings {
 // What is wrong with the two retention values, in Dutch; empty when both lie in their range.
 QString RetentionSettingsError(int32_t KeepDays, int32_t MinFreeMB);
 
-// The settings kept outside the database, in "Vantor2026.ini" beside the executable.
+// The settings kept outside the database, in "Vantor2026.ini" in the program's data folder.
 class TConfig {
 public:
-    // Reads the settings file beside the executable, or creates it with the defaults.
-    TConfig();
-    // The same for a settings file in another folder (tests, or a copy of the program).
+    // Reads the settings file in Folder, or creates it with the defaults; the default database
+    // and recordings folder lie in Folder too.
     explicit TConfig(const QString& Folder);
 
     // Reads the five keys and the added sections of an existing file; creates a missing one.
@@ -91,6 +90,8 @@ public:
 
     // What went wrong with the settings file during Load, in Dutch; empty when nothing did.
     const QString& Warning() const { return FWarning; }
+    // The full path of the settings file in use.
+    const QString& IniPath() const { return FIniPath; }
 
 private:
     // The sections the program added to the five keys: [Alarm] and [Retention].

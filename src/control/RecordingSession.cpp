@@ -45,6 +45,7 @@ TRecordingSession::TRecordingSession(TConfig& Settings, std::unique_ptr<TLogData
 void TRecordingSession::Tick() {
     FController.TimerClockTimer();
     FRetention.Tick(RunningFile());
+    emit Ticked();
 }
 
 QString TRecordingSession::RunningFile() const {

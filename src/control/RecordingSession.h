@@ -61,6 +61,10 @@ public:
     // The recording being written; empty when none.
     QString RunningFile() const;
 
+signals:
+    // A clock tick has run to its end.
+    void Ticked();
+
 private:
     // Runs the alert command for Trouble and logs it as an event.
     void Alert(const TTrouble& Trouble, bool Began);

@@ -61,9 +61,9 @@ void TfrmAbout::FormCreate() {
     lblLibs->setText(UsedLibraries().join(QStringLiteral(", ")));
     lblLibs->setFixedWidth(width() - 36 - 16);
     lblLibs->adjustSize();
-    // Built here as the settings object builds its own, so the box names the file beside the
-    // program even before it exists.
-    const QString IniPath = AppDir() + SettingsFileName;
+    // The file the settings object really uses (another data folder, or the user's own when
+    // the program's folder is not writable); without one, the file beside the program.
+    const QString IniPath = Config ? Config->IniPath() : AppDir() + SettingsFileName;
     lblIniPath->setText(IniPath);
     lblIniPath->setToolTip(IniPath);
     lblIniPath->setFixedWidth(width() - 36 - 16);

@@ -3,6 +3,7 @@
 
 #include <QFileInfo>
 #include <QLabel>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -13,6 +14,15 @@ TEST(AboutTest, ShowsTheSettingsFileBesideTheProgramEvenBeforeItExists) {
     TfrmAbout About;
     EXPECT_EQ(About.findChild<QLabel*>("lblIniPath")->text(), IniPath);
     EXPECT_FALSE(QFileInfo::exists(IniPath));
+}
+
+TEST(AboutTest, ShowsTheSettingsFileInUseWhenItLiesInAnotherFolder) {
+    QTemporaryDir Dir;
+    Config = std::make_unique<TConfig>(Dir.path() + "/studio1");
+    TfrmAbout About;
+    EXPECT_EQ(About.findChild<QLabel*>("lblIniPath")->text(),
+              Dir.path() + "/studio1/Vantor2026.ini");
+    Config.reset();
 }
 
 TEST(AboutTest, ListsEveryLibraryWithTheVersionLoadedAtRunTime) {

@@ -1,0 +1,116 @@
+#include "base/uConfig.h"
+#include "soundlib/bass.h"
+#include "support/ProgramFixture.h"
+#include "support/WaitUntil.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace {
+
+class DataFolder : public testing::Test, public TProgramFixture {};
+
+QString DayFolder(const QString& DataFolder) {
+    return DataFolder + "/Recordings/2026/03/05/";
+}
+
+} // namespace
+
+// Two copies of the installed program, one per input, each told its own data folder: each
+// records its own source into its own files and rows, under its own settings, and neither
+// writes anything beside the executable.
+TEST_F(DataFolder, TwoInstancesRecordTwoSourcesIntoTheirOwnFolders) {
+    ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
+    const int Monitor = DeviceNamed("vantor_null.monitor");
+    BASS_Free();
+    ASSERT_GE(Monitor, 0);
+    const QString Studio1 = Dir.path() + "/studio1";
+    const QString Studio2 = Dir.path() + "/studio2";
+    PrepareDataFolder(Studio1, 1, SineDevice()); // "MP3 128 Kbit Stereo"
+    PrepareDataFolder(Studio2, 2, Monitor);      // "WAV 44 kHz Stereo"
+    const QString BesideProgram = QFileInfo(VANTOR_EXE).absolutePath() + "/Vantor2026.ini";
+    const bool WasBesideProgram = QFileInfo::exists(BesideProgram);
+
+    QProcess First, Second;
+    Start(First, true, "2026-03-05 14:20:00", VANTOR_EXE, {"--headless", "--data-dir", Studio1});
+    Start(Second, true, "2026-03-05 14:20:00", VANTOR_EXE, {"--headless", "--data-dir=" + Studio2});
+    for (QProcess* Program : {&First, &Second}) {
+        const QString Out = ReadOutputUntil(
+            *Program, [](const QString& Text) { return Text.contains("Opname gestart door"); });
+        ASSERT_TRUE(Out.contains("Opname gestart door"))
+            << Out.toStdString() << Program->readAllStandardError().toStdString();
+    }
+    QThread::sleep(2);
+    StopCleanly(First);
+    StopCleanly(Second);
+
+    EXPECT_EQ(QDir(DayFolder(Studio1)).entryList(QDir::Files), QStringList{"05032026141.mp3"});
+    EXPECT_EQ(QDir(DayFolder(Studio2)).entryList(QDir::Files), QStringList{"05032026141.wav"});
+    for (const auto& [Folder, File] : {std::pair{Studio1, QString("05032026141.mp3")},
+                                       std::pair{Studio2, QString("05032026141.wav")}}) {
+        TLogData Data(Folder + "/Vantor2026.sqlite");
+        EXPECT_EQ(SqlRows(Data.Connection(), "SELECT filepath FROM recordings"),
+                  QList<QStringList>{{DayFolder(Folder) + File}});
+    }
+    EXPECT_EQ(TConfig(Studio1).RecordDevice(), SineDevice());
+    EXPECT_EQ(TConfig(Studio2).RecordDevice(), Monitor);
+    EXPECT_EQ(QFileInfo::exists(BesideProgram), WasBesideProgram);
+}
+
+// An installed program's folder cannot be written: the program keeps its files in the user's
+// data folder instead, says so at the first start, and quietly uses that folder afterwards.
+TEST_F(DataFolder, AnUnwritableProgramFolderFallsBackToTheUsersDataFolderWithOneNotice) {
+    if (QProcess::execute("unshare", {"-rm", "true"}) != 0)
+        GTEST_SKIP() << "unshare -rm (a user and mount namespace) is not allowed here";
+    const QString Bin = Dir.path() + "/bin";
+    const QString DataHome = Dir.path() + "/data";
+    ASSERT_TRUE(QDir().mkpath(Bin));
+    ASSERT_TRUE(QFile::copy(VANTOR_EXE, Bin + "/vantor2026"));
+    const QString Own = DataHome + "/Vantor2026/";
+    const char* const Notice = "De map van het programma (";
+
+    for (int Run = 1; Run <= 2; ++Run) {
+        QProcess Program;
+        // The program's folder made read-only in a mount namespace of the program's own, as
+        // /usr/bin is for an installed program.
+        Start(Program, true, "2026-03-05 14:20:00", "unshare",
+              {"-rm", "sh", "-c",
+               "mount --bind \"$0\" \"$0\" && mount -o remount,bind,ro \"$0\" && "
+               "XDG_DATA_HOME=\"$1\" exec \"$0/vantor2026\" --headless",
+               Bin, DataHome});
+        EXPECT_TRUE(WaitUntil([&] { return QFileInfo::exists(Own + "Vantor2026.sqlite"); },
+                              std::chrono::seconds(20)));
+        QThread::sleep(1);
+        StopCleanly(Program);
+        const QString Out = QString::fromUtf8(Program.readAllStandardOutput());
+        const QString Errors = QString::fromUtf8(Program.readAllStandardError());
+        EXPECT_EQ(Out.count(Notice), Run == 1 ? 1 : 0) << Out.toStdString();
+        if (Run == 1) {
+            EXPECT_TRUE(Out.contains(Notice + Bin +
+                                     "/) is niet beschrijfbaar. Instellingen, "
+                                     "database en opnamen staan daarom in " +
+                                     Own + "."))
+                << Out.toStdString();
+        }
+        EXPECT_FALSE(Errors.contains("Vantor2026.ini")) << Errors.toStdString();
+        EXPECT_TRUE(QFileInfo::exists(Own + "Vantor2026.ini"));
+        EXPECT_TRUE(QFileInfo::exists(Own + "Vantor2026.sqlite"));
+        EXPECT_FALSE(QFileInfo::exists(Bin + "/Vantor2026.ini"));
+    }
+    EXPECT_EQ(TConfig(Own).RootFolder(), Own + "Recordings");
+}
+
+// A --data-dir without a folder is refused before anything is written.
+TEST(DataFolderArgument, WithoutAFolderIsRefusedInDutch) {
+    for (const QStringList& Args :
+         {QStringList{"--headless", "--data-dir"}, QStringList{"--headless", "--data-dir="}}) {
+        QProcess Program;
+        Program.start(VANTOR_EXE, Args);
+        ASSERT_TRUE(Program.waitForFinished(10000));
+        EXPECT_EQ(Program.exitCode(), 2);
+        EXPECT_TRUE(Program.readAllStandardError().contains("--data-dir verwacht een map"))
+            << Args.join(' ').toStdString();
+    }
+}
