@@ -28,7 +28,7 @@ TEST(AboutTest, ShowsTheSettingsFileInUseWhenItLiesInAnotherFolder) {
 TEST(AboutTest, ListsEveryLibraryWithTheVersionLoadedAtRunTime) {
     const QStringList Libraries = UsedLibraries();
     const QStringList Names{"Qt",        "SQLite",  "PulseAudio", "LAME",
-                            "libvorbis", "libopus", "libopusenc"};
+                            "libvorbis", "libopus", "libopusenc", "libsndfile"};
     ASSERT_EQ(Libraries.size(), Names.size());
     for (int I = 0; I < Names.size(); ++I) {
         const QStringList Parts = Libraries[I].split(QChar(0x00A0));
