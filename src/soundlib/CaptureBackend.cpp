@@ -10,7 +10,8 @@ constexpr size_t RingSeconds = 32;
 } // namespace
 
 TCaptureStream::TCaptureStream(const TCaptureFormat& Format)
-    : FFormat(Format), FRing(size_t{Format.Rate} * Format.FrameBytes() * RingSeconds) {}
+    : FFormat(Format), FRing(size_t{Format.Rate} * Format.FrameBytes() * RingSeconds),
+      FWakeBytes(size_t{Format.Rate} * DeliveryPeriod.count() / 1000 * Format.FrameBytes()) {}
 
 std::optional<TSteadyTime> TCaptureStream::LastAudio() const {
     const TSteadyTime Last = FLastAudio.load(std::memory_order_relaxed);
@@ -24,7 +25,7 @@ void TCaptureStream::NoteDelivery() {
 void TCaptureStream::Deliver(const void* Data, size_t Bytes) {
     NoteDelivery();
     if (FRing.Write(Data, Bytes))
-        RecordingWakeup().Post();
+        WakeWhenDue();
     else
         FDropped.fetch_add(Bytes, std::memory_order_relaxed);
 }
@@ -32,9 +33,17 @@ void TCaptureStream::Deliver(const void* Data, size_t Bytes) {
 void TCaptureStream::DeliverSilence(size_t Bytes) {
     NoteDelivery();
     if (FRing.WriteZeros(Bytes))
-        RecordingWakeup().Post();
+        WakeWhenDue();
     else
         FDropped.fetch_add(Bytes, std::memory_order_relaxed);
+}
+
+void TCaptureStream::WakeWhenDue() {
+    // Smaller amounts wait for the recording thread's own rhythm (LongestDelivery): a server
+    // sending fragments of a few milliseconds would otherwise wake it hundreds of times a
+    // second.
+    if (FRing.Queued() >= FWakeBytes)
+        RecordingWakeup().Post();
 }
 
 } // namespace soundlib

@@ -16,6 +16,14 @@ namespace soundlib {
 
 using TSteadyTime = std::chrono::steady_clock::time_point;
 
+// The sound server is asked for fragments of this length, and the recording thread is woken
+// once this much audio waits: the rhythm of the level meters, at some twenty wake-ups a
+// second however small the fragments the server sends.
+inline constexpr std::chrono::milliseconds DeliveryPeriod{50};
+// The longest the recording thread leaves captured audio waiting, and the most it hands to
+// the callback at once: a source that delivers less than DeliveryPeriod still gets through.
+inline constexpr std::chrono::milliseconds LongestDelivery = 2 * DeliveryPeriod;
+
 // 16-bit signed interleaved samples at Rate frames per second.
 struct TCaptureFormat {
     uint32_t Rate = 0;
@@ -59,9 +67,12 @@ protected:
 
 private:
     void NoteDelivery();
+    // Wakes the recording thread once DeliveryPeriod of audio waits in the ring.
+    void WakeWhenDue();
 
     TCaptureFormat FFormat;
     TRingBuffer FRing;
+    size_t FWakeBytes;
     std::atomic<bool> FDead{false};
     std::atomic<uint64_t> FDropped{0};
     // Only the time itself is shared, nothing it would publish: relaxed ordering is enough.

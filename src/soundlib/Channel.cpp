@@ -9,7 +9,7 @@ TChannel::TChannel(HRECORD Handle, std::unique_ptr<TCaptureStream> Stream, RECOR
     : FHandle(Handle), FFormat(Stream->Format()), FProc(Proc), FUser(User),
       FStream(std::move(Stream)), FDroppedBefore(FStream->DroppedBytes()),
       FStarted(std::chrono::steady_clock::now()),
-      FBlock(size_t{FFormat.Rate} * DeliveryPeriod.count() / 1000 * FFormat.Channels) {
+      FBlock(size_t{FFormat.Rate} * LongestDelivery.count() / 1000 * FFormat.Channels) {
     FPreroll.reserve(size_t{FFormat.Rate} * PrerollTime.count() * FFormat.Channels);
 }
 

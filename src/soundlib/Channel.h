@@ -12,9 +12,6 @@
 
 namespace soundlib {
 
-// The library delivers captured audio in blocks of at most this length; the sound server is
-// asked for fragments of it.
-inline constexpr std::chrono::milliseconds DeliveryPeriod{50};
 // An encoder attached within this time of its channel's start still gets the channel's audio
 // from the first sample on.
 inline constexpr std::chrono::seconds PrerollTime{2};
@@ -27,8 +24,8 @@ public:
     HRECORD Handle() const { return FHandle; }
     const TCaptureFormat& Format() const { return FFormat; }
 
-    // Recording thread: hands what the ring holds to the callback and the encoder, one block
-    // at a time, until the ring is empty or the channel stopped.
+    // Recording thread: hands what the ring holds to the callback and the encoder, in blocks
+    // of at most LongestDelivery, until the ring is empty or the channel stopped.
     void DeliverPending();
 
     // Any thread but the recording thread: waits for a running callback to return; after that

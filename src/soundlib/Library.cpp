@@ -12,8 +12,10 @@ namespace {
 constexpr uint32_t MinRate = 1000;
 constexpr uint32_t MaxRate = 384000;
 
-// The recording thread sleeps until audio arrives, but no longer than this.
+// Without channels the recording thread sleeps until it is needed, but no longer than this.
 constexpr std::chrono::seconds IdleWake{1};
+// The longest a stop waits for the recording thread to take the audio captured before it.
+constexpr std::chrono::milliseconds FlushWait{250};
 
 thread_local bool IsRecordingThread = false;
 } // namespace
@@ -194,6 +196,7 @@ int TLibrary::RecordStart(const TCaptureFormat& Format, DWORD Flags, RECORDPROC*
     }
     if (!FThread.joinable())
         FThread = std::thread(&TLibrary::RecordingLoop, this);
+    RecordingWakeup().Post(); // from an idle sleep to the channels' rhythm
     return BASS_OK;
 }
 
@@ -201,6 +204,7 @@ int TLibrary::ChannelStop(DWORD Handle) {
     if (OnRecordingThread())
         return BASS_ERROR_BUSY;
     std::lock_guard Control(FControlMutex);
+    FlushPending();
     std::shared_ptr<TChannel> Channel;
     {
         std::lock_guard Lock(FMutex);
@@ -287,6 +291,7 @@ int TLibrary::EncodeStop(DWORD Handle) {
         Channel = std::move(It->second);
         FEncoders.erase(It);
     }
+    FlushPending();
     std::unique_ptr<TEncoder> Encoder = Channel->DetachEncoder();
     return Encoder ? Encoder->Finish() : BASS_ERROR_HANDLE;
 }
@@ -311,14 +316,19 @@ void TLibrary::RecordingLoop() {
     std::vector<std::shared_ptr<TChannel>> Channels;
     for (;;) {
         std::unique_ptr<TCaptureStream> Expired;
-        TSteadyTime Deadline = std::chrono::steady_clock::now() + IdleWake;
+        uint64_t Flush = 0;
+        TSteadyTime Deadline;
         {
             std::lock_guard Lock(FMutex);
             if (FQuit)
                 return;
+            Flush = FFlushWanted;
             Channels.clear();
             for (const auto& [Handle, Channel] : FChannels)
                 Channels.push_back(Channel);
+            // A capture wakes the thread once a block waits; the deadline takes what trickles.
+            Deadline = std::chrono::steady_clock::now() +
+                       (Channels.empty() ? std::chrono::milliseconds(IdleWake) : LongestDelivery);
             if (FLinger.Stream && std::chrono::steady_clock::now() > FLinger.Until)
                 Expired = std::move(FLinger.Stream);
             else if (FLinger.Stream)
@@ -327,8 +337,26 @@ void TLibrary::RecordingLoop() {
         Expired.reset();
         for (const auto& Channel : Channels)
             Channel->DeliverPending();
+        if (Flush != FFlushDone) {
+            {
+                std::lock_guard Lock(FMutex);
+                FFlushDone = Flush;
+            }
+            FFlushed.notify_all();
+        }
         RecordingWakeup().WaitUntil(Deadline);
     }
+}
+
+void TLibrary::FlushPending() {
+    if (!FThread.joinable())
+        return;
+    std::unique_lock Lock(FMutex);
+    const uint64_t Wanted = ++FFlushWanted;
+    Lock.unlock();
+    RecordingWakeup().Post();
+    Lock.lock();
+    FFlushed.wait_for(Lock, FlushWait, [&] { return FFlushDone >= Wanted; });
 }
 
 } // namespace soundlib

@@ -5,6 +5,7 @@
 #include "soundlib/Encoder.h"
 #include "soundlib/bass.h"
 
+#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -65,6 +66,10 @@ private:
     void ReleaseAll();
     void StopRecordingThread();
     void RecordingLoop();
+    // Waits until the recording thread has handed everything captured so far to the callbacks
+    // and encoders, so that a file that ends gets its audio up to this moment; at most
+    // FlushWait, for a thread held up by a stalled disk. Never waits for the sound server.
+    void FlushPending();
 
     std::mutex FControlMutex; // serializes the control operations
     bool FInited = false;
@@ -81,6 +86,9 @@ private:
     std::map<DWORD, std::shared_ptr<TChannel>> FEncoders; // each encoder's channel
     TLinger FLinger;
     bool FQuit = false;
+    uint64_t FFlushWanted = 0; // flushes asked for
+    uint64_t FFlushDone = 0;   // the last of them the recording thread has carried out
+    std::condition_variable FFlushed;
     std::thread FThread;
 };
 

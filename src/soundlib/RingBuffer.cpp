@@ -1,15 +1,13 @@
 #include "soundlib/RingBuffer.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 namespace soundlib {
 
-TRingBuffer::TRingBuffer(size_t MinBytes)
-    : FData(
-          std::make_unique_for_overwrite<uint8_t[]>(std::bit_ceil(std::max<size_t>(MinBytes, 2)))),
-      FMask(std::bit_ceil(std::max<size_t>(MinBytes, 2)) - 1) {}
+TRingBuffer::TRingBuffer(size_t Bytes)
+    : FData(std::make_unique_for_overwrite<uint8_t[]>(std::max<size_t>(Bytes, 1))),
+      FCapacity(std::max<size_t>(Bytes, 1)) {}
 
 size_t TRingBuffer::WriteSpace() const {
     const uint64_t Read = FRead.load(std::memory_order_acquire);
@@ -27,7 +25,7 @@ template <typename TCopy> bool TRingBuffer::Produce(size_t Bytes, TCopy Copy) {
     if (Bytes > WriteSpace())
         return false;
     const uint64_t Write = FWrite.load(std::memory_order_relaxed);
-    const size_t Start = static_cast<size_t>(Write) & FMask;
+    const size_t Start = static_cast<size_t>(Write % FCapacity);
     const size_t First = std::min(Bytes, Capacity() - Start);
     Copy(FData.get() + Start, 0, First);
     Copy(FData.get(), First, Bytes - First);
@@ -49,7 +47,7 @@ bool TRingBuffer::WriteZeros(size_t Bytes) {
 size_t TRingBuffer::Read(void* Out, size_t Bytes) {
     Bytes = std::min(Bytes, ReadSpace());
     const uint64_t Read = FRead.load(std::memory_order_relaxed);
-    const size_t Start = static_cast<size_t>(Read) & FMask;
+    const size_t Start = static_cast<size_t>(Read % FCapacity);
     const size_t First = std::min(Bytes, Capacity() - Start);
     auto* Target = static_cast<uint8_t*>(Out);
     std::memcpy(Target, FData.get() + Start, First);

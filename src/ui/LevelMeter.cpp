@@ -20,13 +20,17 @@ QColor SegmentColour(int Index, bool Lit) {
 
 void DrawMeter(QPainter& Canvas, int BoxWidth, int Top, int Height, float Level) {
     const int W = (BoxWidth - 58) / SegmentCount;
-    // Single-precision product, rounded with halves to the even number (the default
-    // floating-point rounding mode): 14.5 lights 14 segments, 15.5 lights 16.
-    const auto Lit = static_cast<int>(std::nearbyint(Level * static_cast<float>(SegmentCount)));
+    const int Lit = LitSegments(Level);
     for (int I = 0; I < SegmentCount; ++I) {
         const int X = I * (W + 2);
         Canvas.fillRect(X, Top, W, Height, SegmentColour(I, I < Lit));
     }
+}
+
+int LitSegments(float Level) {
+    // Single-precision product, rounded with halves to the even number (the default
+    // floating-point rounding mode): 14.5 lights 14 segments, 15.5 lights 16.
+    return static_cast<int>(std::nearbyint(Level * static_cast<float>(SegmentCount)));
 }
 
 float MeterStep(float Displayed, bool HaveReading, float Reading) {

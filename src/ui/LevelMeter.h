@@ -8,6 +8,8 @@ class QPainter;
 // pixels on a pitch two pixels wider, from x 0, between Top and Top + Height; the first
 // Level * 30 segments (rounded half to even) lit.
 void DrawMeter(QPainter& Canvas, int BoxWidth, int Top, int Height, float Level);
+// How many segments Level lights: all a meter's picture depends on.
+int LitSegments(float Level);
 
 // The displayed level after one 50 ms step: with a reading, it rises at once to a higher
 // reading and otherwise falls by 0.75; without one (no recording) it falls by 0.6.

@@ -33,6 +33,7 @@
 #include <QVBoxLayout>
 #include <exception>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -363,9 +364,13 @@ void TfrmMain::TimerVUTimer() {
     float L = 0.0f;
     float R = 0.0f;
     const bool HaveReading = Controller().GetLevels(L, R);
-    FMeterL = MeterStep(FMeterL, HaveReading, L);
-    FMeterR = MeterStep(FMeterR, HaveReading, R);
-    pbMeters->update();
+    const float OldL = std::exchange(FMeterL, MeterStep(FMeterL, HaveReading, L));
+    const float OldR = std::exchange(FMeterR, MeterStep(FMeterR, HaveReading, R));
+    // A level that falls or rises within a segment draws the same picture: no repaint, and
+    // none while the window is not seen.
+    if (!isMinimized() &&
+        (LitSegments(OldL) != LitSegments(FMeterL) || LitSegments(OldR) != LitSegments(FMeterR)))
+        pbMeters->update();
 }
 
 void TfrmMain::pbMetersPaint(QPainter& Canvas) {
@@ -391,10 +396,15 @@ void TfrmMain::ShowRecordingState() {
 
 void TfrmMain::ShowClock() {
     const TControlStatus& S = Controller().Status();
-    lblDate->setText(S.DateText);
-    lblDate->adjustSize();
-    lblTime->setText(S.TimeText);
-    lblTime->adjustSize();
+    // Every tick brings the texts; a label is touched only when its text changed.
+    if (lblDate->text() != S.DateText) {
+        lblDate->setText(S.DateText);
+        lblDate->adjustSize();
+    }
+    if (lblTime->text() != S.TimeText) {
+        lblTime->setText(S.TimeText);
+        lblTime->adjustSize();
+    }
     lblFree->setText(S.FreeText);
 }
 

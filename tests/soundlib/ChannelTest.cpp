@@ -50,7 +50,7 @@ TEST(Channel, ALargePrerollReachesTheEncoderInBlocks) {
     size_t Frames = 0, Largest = 0;
     Channel.AttachEncoder(std::make_unique<TCountingEncoder>(Frames, Largest));
     EXPECT_EQ(Frames, size_t{44100} * Seconds);
-    EXPECT_LE(Largest, size_t{44100} * DeliveryPeriod.count() / 1000);
+    EXPECT_LE(Largest, size_t{44100} * LongestDelivery.count() / 1000);
     EXPECT_GT(Largest, 0u);
     Channel.Stop();
 }

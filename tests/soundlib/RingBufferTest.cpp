@@ -10,23 +10,24 @@
 using soundlib::TRingBuffer;
 
 TEST(RingBuffer, KeepsBytesInOrderAcrossTheWrapAndRefusesWhatDoesNotFit) {
-    TRingBuffer Ring(10);
-    ASSERT_EQ(Ring.Capacity(), 16u);
+    TRingBuffer Ring(14); // not a power of two: the position wraps by the modulo
+    ASSERT_EQ(Ring.Capacity(), 14u);
     std::vector<uint8_t> Bytes(12);
     std::iota(Bytes.begin(), Bytes.end(), 1);
     ASSERT_TRUE(Ring.Write(Bytes.data(), 12));
     EXPECT_FALSE(Ring.Write(Bytes.data(), 5)) << "a block that does not fit is refused whole";
     EXPECT_EQ(Ring.ReadSpace(), 12u);
+    EXPECT_EQ(Ring.Queued(), 12u);
 
-    uint8_t Out[16] = {};
+    uint8_t Out[14] = {};
     ASSERT_EQ(Ring.Read(Out, 10), 10u);
-    ASSERT_TRUE(Ring.Write(Bytes.data(), 12)); // runs over the end of the storage
+    ASSERT_TRUE(Ring.Write(Bytes.data(), 10)); // runs over the end of the storage
     ASSERT_TRUE(Ring.WriteZeros(2));
     EXPECT_EQ(Ring.WriteSpace(), 0u);
-    ASSERT_EQ(Ring.Read(Out, 16), 16u);
-    const std::vector<uint8_t> Expected = {11, 12, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0, 0};
-    EXPECT_EQ(std::vector<uint8_t>(Out, Out + 16), Expected);
-    EXPECT_EQ(Ring.Read(Out, 16), 0u);
+    ASSERT_EQ(Ring.Read(Out, 14), 14u);
+    const std::vector<uint8_t> Expected = {11, 12, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0, 0};
+    EXPECT_EQ(std::vector<uint8_t>(Out, Out + 14), Expected);
+    EXPECT_EQ(Ring.Read(Out, 14), 0u);
 }
 
 // One thread writes a running count in uneven pieces while another reads it in other uneven

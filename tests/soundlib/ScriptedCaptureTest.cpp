@@ -56,6 +56,39 @@ TEST_F(ScriptedCapture, BlocksArriveInOrderAndUnchangedOnTheLibrarysThread) {
     EXPECT_FALSE(Got.OnCallerThread);
 }
 
+// A server that sends fragments of a few milliseconds: the callback still comes at the meters'
+// rhythm, some twenty times a second, and never with more than LongestDelivery.
+TEST_F(ScriptedCapture, SmallFragmentsReachTheCallbackInBlocksOfTheDeliveryPeriod) {
+    Install({.Signal = soundlib::ToneSignal(440, 0.5), .Block = 2ms});
+    struct TBlocks {
+        std::atomic<int> Calls{0};
+        std::atomic<DWORD> Largest{0};
+        static BOOL Proc(HRECORD, const void*, DWORD Length, void* User) {
+            auto* Self = static_cast<TBlocks*>(User);
+            ++Self->Calls;
+            Self->Largest = std::max<DWORD>(Self->Largest, Length);
+            return 1;
+        }
+    } Blocks;
+    const HRECORD Channel = BASS_RecordStart(48000, 2, 0, TBlocks::Proc, &Blocks);
+    ASSERT_NE(Channel, 0u);
+    std::this_thread::sleep_for(1s);
+    ASSERT_TRUE(BASS_ChannelStop(Channel));
+    EXPECT_GE(Blocks.Calls, 8);
+    EXPECT_LE(Blocks.Calls, 30) << "a wake-up per fragment would be some 500";
+    EXPECT_LE(Blocks.Largest, 48000 * 4 * soundlib::LongestDelivery.count() / 1000);
+}
+
+// Audio that waits below the wake-up threshold when the channel stops still reaches the
+// callback before BASS_ChannelStop returns: the end of an hour's file is complete.
+TEST_F(ScriptedCapture, AStopTakesTheAudioCapturedBeforeIt) {
+    const std::vector<int16_t> Samples = Noise(48 * 2 * 20, 5); // 20 ms, 48 kHz stereo
+    Install({.Signal = soundlib::SamplesSignal(Samples, 2), .Block = 2ms});
+    TCollected Got;
+    Record(Got, 70ms); // stops before the recording thread's own rhythm would take it
+    EXPECT_TRUE(Got.Copy() == Samples) << Got.Bytes << " of " << Samples.size() * 2 << " bytes";
+}
+
 // Many short channels, stopped at random moments while blocks flow: once BASS_ChannelStop
 // has returned, that channel's callback never runs again.
 TEST_F(ScriptedCapture, NoCallbackRunsAfterStopReturns) {
