@@ -7,12 +7,13 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev libqt6sql6-sqlite qt6-qpa-plugins libgl-dev
   libpulse-dev libmp3lame-dev libvorbis-dev libogg-dev libopus-dev libopusenc-dev libsndfile1-dev
-  libsystemd-dev
+  libsystemd-dev prometheus-cpp-dev
   pulseaudio pulseaudio-utils fonts-dejavu-core qt6-translations-l10n
 )
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev sqlite3 python3
   xvfb xauth x11-utils imagemagick faketime sox lame vorbis-tools opus-tools time dbus-daemon
+  python3-prometheus-client
 )
 
 wanted=("${packages[@]}")

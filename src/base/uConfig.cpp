@@ -57,6 +57,7 @@ namespace {
 
 const QString AlarmSection = QStringLiteral("Alarm");
 const QString RetentionSection = QStringLiteral("Retention");
+const QString MetricsSection = QStringLiteral("Metrics");
 
 QString FlagText(bool Value) {
     return Value ? QStringLiteral("1") : QStringLiteral("0");
@@ -160,6 +161,7 @@ void TConfig::LoadAddedSections(const TIniFile& Ini) {
     Retention.Number(QStringLiteral("MinFreeMB"), FRetention.MinFreeMB,
                      [](int32_t V) { return RetentionSettingsError(0, V).isEmpty(); });
     Retention.Flag(QStringLiteral("KeepAnnotated"), FRetention.KeepAnnotated);
+    TSectionReader(Ini, MetricsSection, Wrong).Text(QStringLiteral("Listen"), FMetricsListen);
     if (!Wrong.isEmpty())
         FWarning = QStringLiteral("Ongeldige waarden in %1: %2.")
                        .arg(FIniPath, Wrong.join(QStringLiteral(", ")));
@@ -196,6 +198,8 @@ void TConfig::Save() {
                    FRetention.MinFreeMB == Retention.MinFreeMB);
     SetChosenValue(Ini, RetentionSection, QStringLiteral("KeepAnnotated"),
                    FlagText(FRetention.KeepAnnotated), FRetention.KeepAnnotated);
+    SetChosenValue(Ini, MetricsSection, QStringLiteral("Listen"), FMetricsListen,
+                   FMetricsListen.isEmpty());
     if (!Ini.Write(Error))
         throw std::runtime_error(QStringLiteral("Kan instellingenbestand %1 niet opslaan: %2")
                                      .arg(FIniPath, Error)

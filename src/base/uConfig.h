@@ -87,6 +87,9 @@ public:
     void SetAlarm(const TAlarmSettings& Value) { FAlarm = Value; }
     const TRetentionSettings& Retention() const { return FRetention; }
     void SetRetention(const TRetentionSettings& Value) { FRetention = Value; }
+    // Where the Prometheus metrics are served ([Metrics] Listen, "host:port"); empty: off.
+    const QString& MetricsListen() const { return FMetricsListen; }
+    void SetMetricsListen(const QString& Value) { FMetricsListen = Value; }
 
     // What went wrong with the settings file during Load, in Dutch; empty when nothing did.
     const QString& Warning() const { return FWarning; }
@@ -94,7 +97,7 @@ public:
     const QString& IniPath() const { return FIniPath; }
 
 private:
-    // The sections the program added to the five keys: [Alarm] and [Retention].
+    // The sections the program added to the five keys: [Alarm], [Retention] and [Metrics].
     void LoadAddedSections(const TIniFile& Ini);
 
     QString FIniPath;
@@ -105,6 +108,7 @@ private:
     bool FAutoRecord = true;
     TAlarmSettings FAlarm;
     TRetentionSettings FRetention;
+    QString FMetricsListen;
     QString FWarning;
 };
 

@@ -240,6 +240,7 @@ void TRecordingController::RetryRecording(const QDateTime& Moment, int64_t FreeB
 }
 
 void TRecordingController::CheckFreeSpace(int64_t FreeBytes) {
+    FLastFreeBytes = FreeBytes;
     const bool Low = FreeSpace::Low(FreeBytes, FreeSpaceNeeded());
     if (Low != FStatus.FreeSpaceLow) {
         FStatus.FreeSpaceLow = Low;

@@ -142,6 +142,8 @@ public:
     const TControlStatus& Status() const { return FStatus; }
     // The recorder; null before Startup and after Shutdown.
     const TRecorder* Recorder() const { return FRecorder.get(); }
+    // The free bytes on the recording volume as the last tick read them; -1 when unknown.
+    int64_t LastFreeBytes() const { return FLastFreeBytes; }
     // The latest peak levels of a running recording; false (and 0.0) when none runs.
     bool GetLevels(float& L, float& R) const;
 
@@ -240,6 +242,7 @@ private:
     std::unique_ptr<TLogData>& FData;
     TClock FClock;
     TFreeSpaceProbe FProbe;
+    int64_t FLastFreeBytes = -1;
     std::unique_ptr<TRecorder> FRecorder;
     int32_t FCurrentRecId = 0;
     TPreset FCurrentPreset;

@@ -4,6 +4,8 @@
 #include "base/uConfig.h"
 #include "data/uData.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <exception>
 #include <utility>
 
@@ -22,7 +24,9 @@ TRecordingSession::TRecordingSession(TConfig& Settings, std::unique_ptr<TLogData
                                      std::chrono::milliseconds AlertTimeLimit)
     : FSettings(Settings), FData(Data), FController(Settings, Data, Clock, Probe),
       FJournal(Data, Clock), FAlertCommand(AlertTimeLimit),
-      FRetention(Settings, Data, Clock, std::move(Probe)) {
+      FRetention(Settings, Data, Clock, std::move(Probe)),
+      // The instance is the name of the data folder: one per input on a machine.
+      FMetrics(FController, QFileInfo(Settings.IniPath()).absoluteDir().dirName()) {
     FTick.setInterval(TickMilliseconds);
     connect(&FTick, &QTimer::timeout, this, &TRecordingSession::Tick);
     connect(&FRetention, &TRetentionScheduler::Deleted, &FJournal, &TEventJournal::Deleted);
@@ -40,11 +44,24 @@ TRecordingSession::TRecordingSession(TConfig& Settings, std::unique_ptr<TLogData
     connect(&FAlertCommand, &TAlertCommand::FailureToReport, &FController,
             &TRecordingController::ShowInfo);
     connect(&FJournal, &TEventJournal::WriteFailed, &FController, &TRecordingController::ShowInfo);
+    connect(&FController, &TRecordingController::TroubleBegan, &FMetrics,
+            &TMetricsExporter::TroubleBegan);
+    connect(&FController, &TRecordingController::TroubleEnded, &FMetrics,
+            &TMetricsExporter::TroubleEnded);
+    connect(&FController, &TRecordingController::RecordingStarted, &FMetrics,
+            [this](const TRecordingEvent& Recording) {
+                FMetrics.RecordingStarted(Recording.FilePath);
+            });
+    connect(&FController, &TRecordingController::RecordingStopped, &FMetrics,
+            &TMetricsExporter::RecordingStopped);
+    connect(&FAlertCommand, &TAlertCommand::RunEnded, &FMetrics,
+            [this](const QString&, bool Failed) { FMetrics.AlertCommandEnded(Failed); });
 }
 
 void TRecordingSession::Tick() {
     FController.TimerClockTimer();
     FRetention.Tick(RunningFile());
+    FMetrics.Tick();
     emit Ticked();
 }
 
@@ -82,6 +99,9 @@ QStringList TRecordingSession::Start() {
         Errors << QString::fromUtf8(E.what());
     }
     FRetention.Tick(RunningFile());
+    if (!FSettings.MetricsListen().isEmpty())
+        if (const QString Error = FMetrics.Start(FSettings.MetricsListen()); !Error.isEmpty())
+            Errors << Error;
     FTick.start();
     return Errors;
 }

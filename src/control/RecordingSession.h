@@ -4,6 +4,7 @@
 #include "control/AlertCommand.h"
 #include "control/EventJournal.h"
 #include "control/FreeSpacePolicy.h"
+#include "control/MetricsExporter.h"
 #include "control/RecordingController.h"
 #include "control/RetentionScheduler.h"
 
@@ -24,7 +25,7 @@ QString OpenDatabase(const TConfig& Settings, std::unique_ptr<TLogData>& Data);
 // the settings name, owns the recording controller and its clock tick, and runs the start-up,
 // the shutdown and the hand-overs to another capture device or another database. Trouble
 // that begins or ends runs the alert command and goes into the events log; the retention
-// rules run on the same tick. The views
+// rules and the metrics ([Metrics] Listen) follow the same tick. The views
 // show the controller's status and events and forward the operator's commands; nothing else.
 //
 // Everything runs on the user-interface thread. An error of a tick reaches the application's
@@ -77,6 +78,7 @@ private:
     TEventJournal FJournal;
     TAlertCommand FAlertCommand;
     TRetentionScheduler FRetention;
+    TMetricsExporter FMetrics;
     QTimer FTick;
     bool FRunning = false;
 };

@@ -14,9 +14,14 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
+#include <arpa/inet.h>
 #include <cmath>
 #include <functional>
+#include <map>
+#include <netinet/in.h>
 #include <sndfile.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -535,4 +540,103 @@ TEST_F(Unattended, MinFreeDeletesTheOldestUntilEnoughIsFree) {
     EXPECT_TRUE(Out.contains("Opgeruimd: 3 opnamen verwijderd")) << Out.toStdString();
     EXPECT_EQ(Rows("SELECT filepath FROM events WHERE event='verwijderd' ORDER BY id"),
               (QList<QStringList>{{Paths[0]}, {Paths[1]}, {Paths[2]}}));
+}
+
+namespace {
+
+// A TCP port on loopback that nothing listens on now.
+int FreePort() {
+    const int Socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in Address{};
+    Address.sin_family = AF_INET;
+    Address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t Length = sizeof(Address);
+    const bool Bound = ::bind(Socket, reinterpret_cast<sockaddr*>(&Address), Length) == 0 &&
+                       ::getsockname(Socket, reinterpret_cast<sockaddr*>(&Address), &Length) == 0;
+    ::close(Socket);
+    return Bound ? ntohs(Address.sin_port) : 0;
+}
+
+// The samples of one scrape, parsed by the Prometheus client's own parser: "name{labels}" to
+// value. Empty when the endpoint gave nothing; Parsed tells whether the text was valid.
+std::map<QString, double> Scrape(int Port, int& Status) {
+    QProcess Parser;
+    Parser.start("/usr/bin/python3",
+                 {VANTOR_SCRAPE_SCRIPT, QStringLiteral("http://127.0.0.1:%1/metrics").arg(Port)});
+    Parser.waitForFinished(10000);
+    Status = Parser.exitCode();
+    std::map<QString, double> Samples;
+    for (const QString& Line : QString::fromUtf8(Parser.readAllStandardOutput()).split('\n')) {
+        const qsizetype Space = Line.lastIndexOf(' ');
+        if (Space > 0)
+            Samples[Line.left(Space)] = Line.mid(Space + 1).toDouble();
+    }
+    return Samples;
+}
+
+} // namespace
+
+// With [Metrics] Listen set, a scrape shows the recording and its growing seconds; the
+// capture trouble gauge follows a sound server that dies and comes back. Every scrape is
+// parsed by the Prometheus client's parser.
+TEST_F(Unattended, MetricsShowTheRecordingAndALostServer) {
+    int Status = 0;
+    if (QProcess::execute("/usr/bin/python3", {"-c", "import prometheus_client.parser"}) != 0)
+        GTEST_SKIP() << "the Prometheus client for Python (python3-prometheus-client) is missing";
+    Prepare(1); // "MP3 128 Kbit Stereo"
+    const int Port = FreePort();
+    ASSERT_GT(Port, 0);
+    {
+        TConfig Settings(Dir.path());
+        Settings.SetMetricsListen(QStringLiteral("127.0.0.1:%1").arg(Port));
+        Settings.Save();
+    }
+    const QString Instance = QFileInfo(Dir.path()).fileName();
+    const auto Key = [&](const QString& Name, const QString& Labels = QString()) {
+        return QStringLiteral("%1{%2instance=\"%3\"}").arg(Name, Labels, Instance);
+    };
+    QProcess Program;
+    Start(Program, true, "2026-03-05 14:20:00");
+    const QString Started = ReadOutputUntil(
+        Program, [](const QString& Text) { return Text.contains("Opname gestart door"); });
+    ASSERT_TRUE(Started.contains("05032026141.mp3")) << Started.toStdString();
+    QThread::sleep(1);
+    std::map<QString, double> First = Scrape(Port, Status);
+    ASSERT_EQ(Status, 0) << "the scrape did not parse or did not answer";
+    EXPECT_EQ(First[Key("vantor_recording")], 1);
+    EXPECT_EQ(First[Key("vantor_recording_format", "format=\"mp3\",")], 1);
+    EXPECT_EQ(First[Key("vantor_recordings_started_total")], 1);
+    QThread::sleep(2);
+    std::map<QString, double> Second = Scrape(Port, Status);
+    EXPECT_GE(Second[Key("vantor_recorded_seconds_total")],
+              First[Key("vantor_recorded_seconds_total")] + 1.5);
+    EXPECT_GT(Second[Key("vantor_free_bytes")], 0);
+
+    const QString Capture =
+        QStringLiteral("vantor_trouble_active{instance=\"%1\",kind=\"capture\"}").arg(Instance);
+    KillPulseServer();
+    QElapsedTimer Waited;
+    Waited.start();
+    double Lost = 0;
+    while (Lost != 1 && Waited.elapsed() < 5000) {
+        Lost = Scrape(Port, Status)[Capture];
+        QThread::msleep(100);
+    }
+    EXPECT_EQ(Lost, 1);
+    EXPECT_LE(Waited.elapsed(), 2500) << "the capture trouble must show within 2 s";
+    ASSERT_TRUE(StartPulseServer());
+    Waited.restart();
+    double Back = 1;
+    while (Back != 0 && Waited.elapsed() < 30000) {
+        Back = Scrape(Port, Status)[Capture];
+        QThread::msleep(200);
+    }
+    EXPECT_EQ(Back, 0);
+    const std::map<QString, double> Last = Scrape(Port, Status);
+    EXPECT_EQ(
+        Last.at(QStringLiteral("vantor_trouble_episodes_total{instance=\"%1\",kind=\"capture\"}")
+                    .arg(Instance)),
+        1);
+    EXPECT_EQ(Last.at(Key("vantor_recording")), 1);
+    StopCleanly(Program);
 }
