@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config dpkg-dev file
   qt6-base-dev libqt6sql6-sqlite qt6-qpa-plugins libgl-dev
   libpulse-dev libmp3lame-dev libvorbis-dev libogg-dev libopus-dev libopusenc-dev libsndfile1-dev
   libsystemd-dev prometheus-cpp-dev
