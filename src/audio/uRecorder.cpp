@@ -109,6 +109,7 @@ bool TRecorder::Start(const TPreset& P, const QString& FullPath) {
         }
         return false;
     }
+    FGapFrames = soundlib::ChannelGapFrames(FChannel.Get());
     if (IsEncodedFormat(FFormat)) {
         FEncoder = StartEncoder(P, FullPath);
         if (!FEncoder) {

@@ -86,6 +86,9 @@ public:
     // capture had to drop them while the recording thread was held up longer than its
     // buffer lasts (a disk that stalled).
     double DroppedSeconds() const;
+    // Frames of audio between the previous recording's end and this one's start that neither
+    // file holds: 0 when the capture went on without a break.
+    uint64_t GapFrames() const { return FGapFrames; }
     // The recording's state, levels and troubles at this moment, in one call.
     TRecorderSnapshot Snapshot() const;
 
@@ -135,6 +138,7 @@ private:
     int FStartError = 0;
     // What the capture of the last recording dropped, counted when it stopped.
     uint64_t FDroppedBytes = 0;
+    uint64_t FGapFrames = 0;
     // Declared after everything the callback touches, so that they outlive the channel.
     TEncoderHandle FEncoder;
     TRecordChannel FChannel;

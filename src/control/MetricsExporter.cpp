@@ -75,6 +75,9 @@ TMetricsExporter::TMetricsExporter(const TRecordingController& Controller, const
     FDroppedSeconds = &Counter("vantor_dropped_audio_seconds_total",
                                "Seconds of audio the capture had to drop (a stalled disk)")
                            .Add({});
+    FSwitchGap = &Gauge("vantor_hour_switch_gap_samples",
+                        "Audio frames lost between the last two files of a switch")
+                      .Add({});
     FAlertFailures =
         &Counter("vantor_alert_command_failures_total", "Runs of the alert command that failed")
              .Add({});
@@ -119,6 +122,7 @@ void TMetricsExporter::Tick() {
             FDroppedSeconds->Increment(Dropped - FDroppedSoFar);
         FDroppedSoFar = Dropped;
     }
+    FStoppedThisTick = false;
 }
 
 void TMetricsExporter::TroubleBegan(const TTrouble& Trouble) {
@@ -139,9 +143,12 @@ void TMetricsExporter::RecordingStarted(const QString& FilePath) {
     const QString Format = QFileInfo(FilePath).suffix().toLower();
     for (const auto& [Name, Gauge] : FFormats)
         Gauge->Set(Name == Format ? 1 : 0);
+    if (const TRecorder* Recorder = FController.Recorder(); Recorder && FStoppedThisTick)
+        FSwitchGap->Set(static_cast<double>(Recorder->GapFrames()));
 }
 
 void TMetricsExporter::RecordingStopped() {
+    FStoppedThisTick = true;
     FRecording->Set(0);
     for (const auto& [Name, Gauge] : FFormats)
         Gauge->Set(0);

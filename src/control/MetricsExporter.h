@@ -44,6 +44,7 @@ public:
     void Tick();
     void TroubleBegan(const TTrouble& Trouble);
     void TroubleEnded(const TTrouble& Trouble);
+    // FilePath: the new file, named with its format's extension.
     void RecordingStarted(const QString& FilePath);
     void RecordingStopped();
     void AlertCommandEnded(bool Failed);
@@ -65,6 +66,8 @@ private:
     prometheus::Gauge* FPeakRight;
     prometheus::Counter* FDroppedSeconds;
     prometheus::Counter* FAlertFailures;
+    prometheus::Gauge* FSwitchGap;
+    bool FStoppedThisTick = false; // a start after it is an hour switch
     QElapsedTimer FSinceTick;
     double FDroppedSoFar = 0; // of the running recording, already counted
 };

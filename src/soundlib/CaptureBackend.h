@@ -112,4 +112,10 @@ uint64_t ChannelDroppedBytes(uint32_t Handle);
 // which a capture that is still alive does not show otherwise.
 uint64_t ChannelMsSinceAudio(uint32_t Handle);
 
+// The frames of audio that no channel received between the stop of the previous channel and
+// the start of this one: 0 when this one continued the previous capture (same device and
+// format, started within a second), otherwise at least the time between the two calls; 0 for
+// the first channel and once the channel is stopped.
+uint64_t ChannelGapFrames(uint32_t Handle);
+
 } // namespace soundlib

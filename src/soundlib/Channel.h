@@ -22,6 +22,10 @@ public:
     TChannel(HRECORD Handle, std::unique_ptr<TCaptureStream> Stream, RECORDPROC* Proc, void* User);
 
     HRECORD Handle() const { return FHandle; }
+    // Frames no channel received before this one started (see ChannelGapFrames); set once,
+    // by the control thread, before the channel is shared.
+    uint64_t GapFrames() const { return FGapFrames; }
+    void SetGapFrames(uint64_t Frames) { FGapFrames = Frames; }
     const TCaptureFormat& Format() const { return FFormat; }
 
     // Recording thread: hands what the ring holds to the callback and the encoder, in blocks
@@ -70,6 +74,7 @@ private:
     std::atomic<bool> FStopped{false};
     // What was delivered before the first encoder came, during the first PrerollTime.
     const TSteadyTime FStarted;
+    uint64_t FGapFrames = 0;
     std::vector<int16_t> FPreroll;
     bool FPrerolling = true;
     std::vector<int16_t> FBlock; // recording thread only

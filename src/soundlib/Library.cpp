@@ -74,6 +74,7 @@ void TLibrary::ReleaseAll() {
         Encoders.swap(FEncoders);
         Lingering = std::move(FLinger.Stream);
     }
+    FLastStop.reset();
     for (auto& [Handle, Channel] : Channels)
         Channel->Stop();
     for (auto& [Handle, Channel] : Encoders)
@@ -127,6 +128,7 @@ int TLibrary::RecordFree() {
         std::lock_guard Lock(FMutex);
         Lingering = std::move(FLinger.Stream);
     }
+    FLastStop.reset();
     Lingering.reset();
     FDevice.reset();
     ++FDeviceGeneration;
@@ -182,14 +184,22 @@ int TLibrary::RecordStart(const TCaptureFormat& Format, DWORD Flags, RECORDPROC*
         return BASS_ERROR_FORMAT;
     const TSteadyTime Now = std::chrono::steady_clock::now();
     std::unique_ptr<TCaptureStream> Stream = TakeLinger(Format, Now);
+    uint64_t GapFrames = 0;
     if (!Stream) {
         int Error = BASS_OK;
         Stream = FDevice->Start(Format, Error);
         if (!Stream)
             return Error;
+        if (FLastStop) {
+            const auto Gap = std::chrono::steady_clock::now() - *FLastStop;
+            GapFrames = static_cast<uint64_t>(
+                std::chrono::duration<double>(Gap).count() * Format.Rate + 0.5);
+        }
     }
+    FLastStop.reset();
     Handle = ++FNextHandle;
     auto Channel = std::make_shared<TChannel>(Handle, std::move(Stream), Proc, User);
+    Channel->SetGapFrames(GapFrames);
     {
         std::lock_guard Lock(FMutex);
         FChannels.emplace(Handle, std::move(Channel));
@@ -216,6 +226,7 @@ int TLibrary::ChannelStop(DWORD Handle) {
     }
     std::unique_ptr<TCaptureStream> Stream = Channel->Stop();
     if (Stream && Stream->Alive()) {
+        FLastStop = std::chrono::steady_clock::now();
         std::lock_guard Lock(FMutex);
         std::swap(FLinger.Stream, Stream);
         FLinger.DeviceGeneration = FDeviceGeneration;
@@ -237,6 +248,12 @@ uint64_t TLibrary::DroppedBytes(DWORD Handle) {
     std::lock_guard Lock(FMutex);
     auto It = FChannels.find(Handle);
     return It == FChannels.end() ? 0 : It->second->DroppedBytes();
+}
+
+uint64_t TLibrary::GapFrames(DWORD Handle) {
+    std::lock_guard Lock(FMutex);
+    auto It = FChannels.find(Handle);
+    return It == FChannels.end() ? 0 : It->second->GapFrames();
 }
 
 uint64_t TLibrary::MsSinceAudio(DWORD Handle) {

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -46,6 +47,7 @@ public:
     void InstallBackend(std::unique_ptr<TCaptureBackend> Backend);
     uint64_t DroppedBytes(DWORD Handle);
     uint64_t MsSinceAudio(DWORD Handle);
+    uint64_t GapFrames(DWORD Handle);
 
 private:
     TLibrary() = default;
@@ -79,6 +81,7 @@ private:
     std::set<std::string> FNames;   // device names handed out; the pointers stay valid
     std::vector<TSourceInfo> FSources;
     DWORD FNextHandle = 0;
+    std::optional<TSteadyTime> FLastStop; // of a channel whose capture still ran
 
     // Shared with the recording thread; never held while a channel's lock is taken.
     std::mutex FMutex;

@@ -125,4 +125,8 @@ uint64_t ChannelMsSinceAudio(uint32_t Handle) {
     return Library().MsSinceAudio(Handle);
 }
 
+uint64_t ChannelGapFrames(uint32_t Handle) {
+    return Library().GapFrames(Handle);
+}
+
 } // namespace soundlib

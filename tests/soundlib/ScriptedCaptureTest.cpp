@@ -148,6 +148,28 @@ TEST_F(ScriptedCapture, NextChannelContinuesWithTheVeryNextSample) {
     }
 }
 
+// The gap between two channels is counted: none when the next continues the capture, the
+// time in between when it cannot (another format), none for a first channel.
+TEST_F(ScriptedCapture, TheGapBetweenTwoChannelsIsCounted) {
+    Install({.Signal = soundlib::ToneSignal(440, 0.5)});
+    TCollected Got;
+    const HRECORD First = BASS_RecordStart(48000, 2, 0, TCollected::Proc, &Got);
+    ASSERT_NE(First, 0u);
+    EXPECT_EQ(soundlib::ChannelGapFrames(First), 0u);
+    ASSERT_TRUE(BASS_ChannelStop(First));
+    const HRECORD Same = BASS_RecordStart(48000, 2, 0, TCollected::Proc, &Got);
+    ASSERT_NE(Same, 0u);
+    EXPECT_EQ(soundlib::ChannelGapFrames(Same), 0u);
+    ASSERT_TRUE(BASS_ChannelStop(Same));
+    std::this_thread::sleep_for(200ms);
+    const HRECORD Other = BASS_RecordStart(44100, 2, 0, TCollected::Proc, &Got);
+    ASSERT_NE(Other, 0u);
+    EXPECT_GE(soundlib::ChannelGapFrames(Other), 44100u / 5);
+    EXPECT_LT(soundlib::ChannelGapFrames(Other), 44100u);
+    ASSERT_TRUE(BASS_ChannelStop(Other));
+    EXPECT_EQ(soundlib::ChannelGapFrames(Other), 0u) << "unknown once stopped";
+}
+
 // After a longer pause the next channel starts with what the device hears now, not with
 // audio buffered during the pause.
 TEST_F(ScriptedCapture, AfterALongerPauseTheNextChannelHoldsNoStaleAudio) {
