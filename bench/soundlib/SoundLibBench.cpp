@@ -2,7 +2,7 @@
 // encoding 10 minutes of 44100 Hz stereo PCM versus `lame -b 128`, `oggenc -b 160` and
 // `opusenc --bitrate 96`, and capturing 60 s at 48000 Hz stereo from the sine source into a
 // WAV file versus `parecord`. Needs the tests' PulseAudio server (PULSE_SERVER); bench/run.sh
-// starts it.
+// starts it. With --capture it runs the capture alone, once.
 
 #include "audio/DeviceList.h"
 #include "audio/uRecorder.h"
@@ -189,9 +189,16 @@ std::optional<double> LibraryCapture(const QString& Path) {
 
 } // namespace
 
-int main() {
+int main(int Argc, char** Argv) {
     QTemporaryDir Dir;
     const std::string Folder = Dir.path().toStdString();
+    // --capture: only the library's capture, once, for a profiler (bench/profile.sh).
+    if (Argc > 1 && std::string(Argv[1]) == "--capture") {
+        const std::optional<double> Seconds = LibraryCapture(Dir.path() + "/capture.wav");
+        if (Seconds)
+            std::printf("capture %.3f s CPU\n", *Seconds);
+        return Seconds ? 0 : 1;
+    }
     const std::string Input = Folder + "/input.wav";
     std::printf("Sound library CPU time against the reference tools (lower of %d runs each)\n",
                 Runs);
