@@ -20,5 +20,7 @@ PULSE_SERVER="unix:$PWD/pulse/native" bench/soundlib/soundlib_bench
 
 # The program recording with its window, against parecord (its own private server).
 ../bench/control/record_bench.sh .
+# Where that time goes (perf's cpu-clock samples).
+../bench/profile.sh .
 
 bench/ui/bench_log_window

@@ -13,7 +13,7 @@ packages=(
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev sqlite3 python3
   xvfb xauth x11-utils imagemagick faketime sox lame vorbis-tools opus-tools time dbus-daemon
-  python3-prometheus-client
+  python3-prometheus-client linux-perf
 )
 
 wanted=("${packages[@]}")
