@@ -135,7 +135,7 @@ void TRecordingController::TimerClockTimer() {
     const QDateTime Local = T.toLocalTime();
     FStatus.DateText = DateDisplayText(Local.date());
     FStatus.TimeText = TimeDisplayText(Local.time());
-    const int64_t FreeBytes = FreeSpaceBytes();
+    const int64_t FreeBytes = FreeSpaceAt(T);
     FStatus.FreeText = ControlText::FreeSpace(FreeBytes);
     emit ClockChanged();
     CheckHourTrigger(T, FreeBytes);
@@ -240,7 +240,6 @@ void TRecordingController::RetryRecording(const QDateTime& Moment, int64_t FreeB
 }
 
 void TRecordingController::CheckFreeSpace(int64_t FreeBytes) {
-    FLastFreeBytes = FreeBytes;
     const bool Low = FreeSpace::Low(FreeBytes, FreeSpaceNeeded());
     if (Low != FStatus.FreeSpaceLow) {
         FStatus.FreeSpaceLow = Low;
@@ -326,6 +325,16 @@ bool TRecordingController::FindScheduledPreset(const QDateTime& Moment, TPreset&
     if (Id == 0)
         return false;
     return FData->GetPreset(Id, P);
+}
+
+int64_t TRecordingController::FreeSpaceAt(const QDateTime& Moment) {
+    // The tick comes four times a second; the file system is asked at most once a second of
+    // clock time (or when the clock jumped back), the ticks between use its answer.
+    if (!FFreeSpaceRead.isValid() || std::abs(FFreeSpaceRead.msecsTo(Moment)) >= 1000) {
+        FLastFreeBytes = FreeSpaceBytes();
+        FFreeSpaceRead = Moment;
+    }
+    return FLastFreeBytes;
 }
 
 int64_t TRecordingController::FreeSpaceBytes() const {

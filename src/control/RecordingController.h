@@ -99,6 +99,8 @@ public:
     // Free space for recordings on the root folder's volume (or on the volume of its nearest
     // existing parent) in bytes; -1 when it cannot be read.
     int64_t FreeSpaceBytes() const;
+    // FreeSpaceBytes as the tick at Moment needs it: read anew once a second.
+    int64_t FreeSpaceAt(const QDateTime& Moment);
     // The free space below which the operator is warned: one hour of the running preset, and
     // never less than 1 GiB.
     int64_t FreeSpaceNeeded() const;
@@ -142,7 +144,7 @@ public:
     const TControlStatus& Status() const { return FStatus; }
     // The recorder; null before Startup and after Shutdown.
     const TRecorder* Recorder() const { return FRecorder.get(); }
-    // The free bytes on the recording volume as the last tick read them; -1 when unknown.
+    // The free bytes on the recording volume as the tick last read them; -1 when unknown.
     int64_t LastFreeBytes() const { return FLastFreeBytes; }
     // The latest peak levels of a running recording; false (and 0.0) when none runs.
     bool GetLevels(float& L, float& R) const;
@@ -243,6 +245,7 @@ private:
     TClock FClock;
     TFreeSpaceProbe FProbe;
     int64_t FLastFreeBytes = -1;
+    QDateTime FFreeSpaceRead; // when FLastFreeBytes was read
     std::unique_ptr<TRecorder> FRecorder;
     int32_t FCurrentRecId = 0;
     TPreset FCurrentPreset;

@@ -81,3 +81,24 @@ TEST_F(FreeSpaceRules, LowSpaceWarnsAndAFullVolumeEndsTheRecordingUntilRoomIsMad
 }
 
 } // namespace
+
+// The tick comes four times a second; the volume is asked once a second of clock time, and
+// again at once when the clock jumps back.
+TEST_F(FreeSpaceRules, TheVolumeIsAskedOnceASecond) {
+    Now = Amsterdam("2026-03-05T13:20:00Z");
+    Free = 10 * GiB;
+    int Asked = 0;
+    TRecordingController Controller(Clock(), [&](const QString&) {
+        ++Asked;
+        return Free;
+    });
+    Controller.Startup();
+    Asked = 0;
+    Controller.TimerClockTimer();
+    TickUntil(Controller, Amsterdam("2026-03-05T13:20:10Z"));
+    EXPECT_EQ(Asked, 10); // 13:20:00 was read by the start-up's own tick
+    EXPECT_EQ(Controller.LastFreeBytes(), 10 * GiB);
+    Now = Amsterdam("2026-03-05T13:00:00Z");
+    Controller.TimerClockTimer();
+    EXPECT_EQ(Asked, 11);
+}
