@@ -1,5 +1,4 @@
 #include "base/uConfig.h"
-#include "soundlib/bass.h"
 #include "support/ProgramFixture.h"
 #include "support/WaitUntil.h"
 
@@ -22,9 +21,7 @@ QString DayFolder(const QString& DataFolder) {
 // records its own source into its own files and rows, under its own settings, and neither
 // writes anything beside the executable.
 TEST_F(DataFolder, TwoInstancesRecordTwoSourcesIntoTheirOwnFolders) {
-    ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
-    const int Monitor = DeviceNamed("vantor_null.monitor");
-    BASS_Free();
+    const int Monitor = MonitorDevice();
     ASSERT_GE(Monitor, 0);
     const QString Studio1 = Dir.path() + "/studio1";
     const QString Studio2 = Dir.path() + "/studio2";

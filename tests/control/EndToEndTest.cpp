@@ -1,7 +1,6 @@
 #include "audio/uRecorder.h"
 #include "base/uConfig.h"
 #include "data/uData.h"
-#include "soundlib/bass.h"
 #include "support/ProgramFixture.h"
 #include "support/PulseTestServer.h"
 #include "support/SqlHelpers.h"
@@ -357,9 +356,7 @@ TEST_F(Unattended, AFolderInPlaceOfTheSettingsFileDoesNotHoldUpTheScheduledHour)
 // events log, and the recording goes on unbroken: one file, one row.
 TEST_F(Unattended, SilenceRunsTheAlertCommandAndSoundEndsIt) {
     Prepare(1); // "MP3 128 Kbit Stereo"
-    ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
-    const int Monitor = DeviceNamed("vantor_null.monitor");
-    BASS_Free();
+    const int Monitor = MonitorDevice();
     ASSERT_GE(Monitor, 0);
     const QString Script = Dir.path() + "/alarm.sh";
     const QString Told = Dir.path() + "/alarm.txt";
@@ -614,24 +611,22 @@ TEST_F(Unattended, MetricsShowTheRecordingAndALostServer) {
 
     const QString Capture =
         QStringLiteral("vantor_trouble_active{instance=\"%1\",kind=\"capture\"}").arg(Instance);
-    KillPulseServer();
     QElapsedTimer Waited;
-    Waited.start();
-    double Lost = 0;
-    while (Lost != 1 && Waited.elapsed() < 5000) {
-        Lost = Scrape(Port, Status)[Capture];
-        QThread::msleep(100);
-    }
-    EXPECT_EQ(Lost, 1);
+    // Scrapes until the capture gauge reads Wanted or TimeoutMs passes; the last reading.
+    const auto ScrapeUntil = [&](double Wanted, qint64 TimeoutMs) {
+        Waited.start();
+        double Value = Scrape(Port, Status)[Capture];
+        while (Value != Wanted && Waited.elapsed() < TimeoutMs) {
+            QThread::msleep(100);
+            Value = Scrape(Port, Status)[Capture];
+        }
+        return Value;
+    };
+    KillPulseServer();
+    EXPECT_EQ(ScrapeUntil(1, 5000), 1);
     EXPECT_LE(Waited.elapsed(), 2500) << "the capture trouble must show within 2 s";
     ASSERT_TRUE(StartPulseServer());
-    Waited.restart();
-    double Back = 1;
-    while (Back != 0 && Waited.elapsed() < 30000) {
-        Back = Scrape(Port, Status)[Capture];
-        QThread::msleep(200);
-    }
-    EXPECT_EQ(Back, 0);
+    EXPECT_EQ(ScrapeUntil(0, 30000), 0);
     const std::map<QString, double> Last = Scrape(Port, Status);
     EXPECT_EQ(
         Last.at(QStringLiteral("vantor_trouble_episodes_total{instance=\"%1\",kind=\"capture\"}")

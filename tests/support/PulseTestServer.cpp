@@ -49,6 +49,14 @@ int SineDevice() {
     return -1;
 }
 
+int MonitorDevice() {
+    EXPECT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
+    const int Monitor = DeviceNamed("vantor_null.monitor");
+    BASS_Free();
+    EXPECT_GE(Monitor, 0) << "no monitor of the null sink";
+    return Monitor < 0 ? -1 : Monitor;
+}
+
 int DeviceNamed(const std::string& Name) {
     BASS_DEVICEINFO Info{};
     for (DWORD I = 0; BASS_RecordGetDeviceInfo(I, &Info); ++I)

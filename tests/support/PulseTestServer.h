@@ -18,6 +18,10 @@ std::string PulseServerAddress();
 // The recording device number of the server's 1 kHz sine source; -1 (and a test failure)
 // when it is not listed.
 int SineDevice();
+// The recording device number of the null sink's monitor (the program's device setting),
+// looked up with the sound library initialised for the call; -1 (and a test failure) when it
+// is not listed.
+int MonitorDevice();
 // The device number of the source the server calls Name (for example
 // "vantor_null.monitor"), or -2. Needs an initialised sound library.
 int DeviceNamed(const std::string& Name);

@@ -1,7 +1,6 @@
 #include "base/uConfig.h"
 #include "control/RecordingController.h"
 #include "data/uData.h"
-#include "soundlib/bass.h"
 #include "support/AudioCheck.h"
 #include "support/PulseTestServer.h"
 #include "support/SqlHelpers.h"
@@ -131,9 +130,7 @@ TEST(ServerLoss, AHungServerIsTroubleThenALostCaptureAndTheTickNeverWaitsForIt) 
     TPacedTone Tone;
     ASSERT_TRUE(Tone.Running());
     QTest::qWait(2000);
-    ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
-    const int Monitor = DeviceNamed("vantor_null.monitor");
-    BASS_Free();
+    const int Monitor = MonitorDevice();
     ASSERT_GE(Monitor, 0);
     QTemporaryDir Dir;
     SetUpProgram(Dir, Monitor, 2); // "WAV 44 kHz Stereo"
