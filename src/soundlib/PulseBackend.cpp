@@ -63,7 +63,7 @@ public:
     int Connect(const std::string& Source);
 
 private:
-    static void OnRead(pa_stream* Stream, size_t Bytes, void* User);
+    static void OnRead(pa_stream* Stream, size_t Readable, void* User);
     static void OnState(pa_stream* Stream, void* User);
 
     std::shared_ptr<TPulseConnection> FConnection;
@@ -111,9 +111,12 @@ TPulseStream::~TPulseStream() {
     pa_stream_unref(FStream);
 }
 
-void TPulseStream::OnRead(pa_stream* Stream, size_t, void* User) {
+void TPulseStream::OnRead(pa_stream* Stream, size_t Readable, void* User) {
     auto* Self = static_cast<TPulseStream*>(User);
-    while (pa_stream_readable_size(Stream) > 0) {
+    // Takes the Readable bytes the server announced and asks no more: every call into the
+    // library costs a system call (its fork check), at hundreds of fragments a second. What
+    // arrives later announces itself with another call.
+    while (Readable > 0) {
         const void* Data = nullptr;
         size_t Bytes = 0;
         if (pa_stream_peek(Stream, &Data, &Bytes) < 0) {
@@ -127,6 +130,7 @@ void TPulseStream::OnRead(pa_stream* Stream, size_t, void* User) {
         else
             Self->DeliverSilence(Bytes); // a hole in the source's audio
         pa_stream_drop(Stream);
+        Readable -= std::min(Readable, Bytes);
     }
 }
 

@@ -2,11 +2,17 @@
 
 #include <QColor>
 #include <QPainter>
+#include <QRect>
+#include <algorithm>
 #include <cmath>
 
 namespace {
 
 constexpr int SegmentCount = 30;
+
+int SegmentWidth(int BoxWidth) {
+    return (BoxWidth - 58) / SegmentCount;
+}
 
 QColor SegmentColour(int Index, bool Lit) {
     if (Index < 18)
@@ -19,7 +25,7 @@ QColor SegmentColour(int Index, bool Lit) {
 } // namespace
 
 void DrawMeter(QPainter& Canvas, int BoxWidth, int Top, int Height, float Level) {
-    const int W = (BoxWidth - 58) / SegmentCount;
+    const int W = SegmentWidth(BoxWidth);
     const int Lit = LitSegments(Level);
     for (int I = 0; I < SegmentCount; ++I) {
         const int X = I * (W + 2);
@@ -31,6 +37,13 @@ int LitSegments(float Level) {
     // Single-precision product, rounded with halves to the even number (the default
     // floating-point rounding mode): 14.5 lights 14 segments, 15.5 lights 16.
     return static_cast<int>(std::nearbyint(Level * static_cast<float>(SegmentCount)));
+}
+
+QRect ChangedSegments(int BoxWidth, int Top, int Height, int LitBefore, int LitAfter) {
+    const int Pitch = SegmentWidth(BoxWidth) + 2;
+    const auto [From, To] =
+        std::minmax(std::clamp(LitBefore, 0, SegmentCount), std::clamp(LitAfter, 0, SegmentCount));
+    return QRect(From * Pitch, Top, (To - From) * Pitch, Height);
 }
 
 float MeterStep(float Displayed, bool HaveReading, float Reading) {

@@ -45,6 +45,16 @@ constexpr int DesignHeight = 401;
 // Text that asks for the operator's attention: free space running out, a recording not kept.
 const QString AlarmStyle = QStringLiteral("color: #ff5a4a; font-weight: bold;");
 
+// Where a bar lies in the meter box: the left channel in the upper half, the right below.
+struct TMeterBar {
+    int Top;
+    int Height;
+};
+std::pair<TMeterBar, TMeterBar> MeterBars(int BoxHeight) {
+    const int Half = BoxHeight / 2;
+    return {{4, Half - 6}, {Half + 2, Half - 6}};
+}
+
 // A panel whose children sit at fixed positions; some keep their distance to the right edge
 // (anchored top right), others stretch to the right margin.
 class TPanel : public QWidget {
@@ -366,18 +376,23 @@ void TfrmMain::TimerVUTimer() {
     const bool HaveReading = Controller().GetLevels(L, R);
     const float OldL = std::exchange(FMeterL, MeterStep(FMeterL, HaveReading, L));
     const float OldR = std::exchange(FMeterR, MeterStep(FMeterR, HaveReading, R));
-    // A level that falls or rises within a segment draws the same picture: no repaint, and
-    // none while the window is not seen.
-    if (!isMinimized() &&
-        (LitSegments(OldL) != LitSegments(FMeterL) || LitSegments(OldR) != LitSegments(FMeterR)))
-        pbMeters->update();
+    // Only the segments that changed are repainted, and nothing while the window is not seen:
+    // a level that falls or rises within a segment draws the same picture.
+    if (isMinimized())
+        return;
+    const auto [BarL, BarR] = MeterBars(pbMeters->height());
+    const int Width = pbMeters->width();
+    pbMeters->update(
+        ChangedSegments(Width, BarL.Top, BarL.Height, LitSegments(OldL), LitSegments(FMeterL)));
+    pbMeters->update(
+        ChangedSegments(Width, BarR.Top, BarR.Height, LitSegments(OldR), LitSegments(FMeterR)));
 }
 
 void TfrmMain::pbMetersPaint(QPainter& Canvas) {
     Canvas.fillRect(pbMeters->rect(), QColor(10, 10, 10));
-    const int Half = pbMeters->height() / 2;
-    DrawMeter(Canvas, pbMeters->width(), 4, Half - 6, FMeterL);
-    DrawMeter(Canvas, pbMeters->width(), Half + 2, Half - 6, FMeterR);
+    const auto [BarL, BarR] = MeterBars(pbMeters->height());
+    DrawMeter(Canvas, pbMeters->width(), BarL.Top, BarL.Height, FMeterL);
+    DrawMeter(Canvas, pbMeters->width(), BarR.Top, BarR.Height, FMeterR);
 }
 
 void TfrmMain::ShowStatusLines() {

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QRect>
 #include <gtest/gtest.h>
 
 namespace {
@@ -58,6 +59,26 @@ TEST(LevelMeter, SegmentGeometryAndColours) {
     const QImage Dark = Draw(0.0f);
     EXPECT_EQ(Dark.pixel(0, 20), qRgb(0, 48, 0));
     EXPECT_EQ(Dark.pixel(180, 20), qRgb(40, 40, 0));
+}
+
+// The window repaints only ChangedSegments: painting the new level there, over the old
+// picture, must give the picture of the new level, and nothing else may differ.
+TEST(LevelMeter, RepaintingTheChangedSegmentsGivesTheNewPicture) {
+    const std::pair<float, float> Cases[] = {
+        {0.0f, 1.0f}, {1.0f, 0.0f},  {0.5f, 11.0f / 30}, {11.0f / 30, 0.5f},
+        {0.9f, 0.9f}, {0.2f, 0.21f}, {0.0f, 1.0f / 30},
+    };
+    for (const auto& [Before, After] : Cases) {
+        QImage Image = Draw(Before);
+        const QRect Changed = ChangedSegments(316, 4, 42, LitSegments(Before), LitSegments(After));
+        EXPECT_EQ(Changed.isEmpty(), LitSegments(Before) == LitSegments(After)) << Before;
+        {
+            QPainter Canvas(&Image);
+            Canvas.setClipRect(Changed);
+            DrawMeter(Canvas, 316, 4, 42, After);
+        }
+        EXPECT_EQ(Image, Draw(After)) << Before << " to " << After;
+    }
 }
 
 TEST(LevelMeter, RisesAtOnceAndFalls) {
