@@ -14,9 +14,14 @@ namespace soundlib {
 // them by storing FWrite with release; the consumer loads FWrite with acquire, so the bytes it
 // then reads are complete. Likewise the consumer stores FRead with release after copying out,
 // and the producer loads it with acquire before it reuses that space. Both indices only grow;
-// the position in FData is the index modulo the capacity. The capacity is exactly what was
-// asked for, not rounded up to a power of two: the ring becomes resident as audio passes
-// through it, and a rounded one would hold up to twice the memory for nothing.
+// the position in the storage is the index modulo the storage's size.
+//
+// Memory: the ring is sized for half a minute of stalled disk, but normally holds a fraction of
+// a second. The consumer gives the pages it has left back to the system, a batch at a time,
+// before it publishes its new index, so only the queued audio and at most a batch stay
+// resident. The storage is whole pages and a batch and a page longer than the capacity: the
+// producer, held to the capacity, then never reaches a page the consumer has left but not yet
+// given back, so a page given back holds nothing unread.
 class TRingBuffer {
 public:
     // Capacity: Bytes (at least 1).
@@ -41,11 +46,20 @@ public:
 
 private:
     template <typename TCopy> bool Produce(size_t Bytes, TCopy Copy);
+    // Gives back the pages the consumer has left once they make a batch; Read: the consumer's
+    // new index.
+    void ReleaseBehind(uint64_t Read);
 
-    std::unique_ptr<uint8_t[]> FData;
+    struct TUnmap {
+        size_t Bytes;
+        void operator()(uint8_t* Data) const;
+    };
     size_t FCapacity;
+    size_t FStorageBytes;
+    std::unique_ptr<uint8_t[], TUnmap> FData;
     alignas(64) std::atomic<uint64_t> FWrite{0};
     alignas(64) std::atomic<uint64_t> FRead{0};
+    uint64_t FReleased = 0; // the consumer's: below this index all pages were given back
 };
 
 } // namespace soundlib

@@ -2,15 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <numeric>
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
 
 using soundlib::TRingBuffer;
 
-TEST(RingBuffer, KeepsBytesInOrderAcrossTheWrapAndRefusesWhatDoesNotFit) {
-    TRingBuffer Ring(14); // not a power of two: the position wraps by the modulo
+TEST(RingBuffer, KeepsBytesInOrderAndRefusesWhatDoesNotFit) {
+    TRingBuffer Ring(14);
     ASSERT_EQ(Ring.Capacity(), 14u);
     std::vector<uint8_t> Bytes(12);
     std::iota(Bytes.begin(), Bytes.end(), 1);
@@ -21,7 +23,7 @@ TEST(RingBuffer, KeepsBytesInOrderAcrossTheWrapAndRefusesWhatDoesNotFit) {
 
     uint8_t Out[14] = {};
     ASSERT_EQ(Ring.Read(Out, 10), 10u);
-    ASSERT_TRUE(Ring.Write(Bytes.data(), 10)); // runs over the end of the storage
+    ASSERT_TRUE(Ring.Write(Bytes.data(), 10));
     ASSERT_TRUE(Ring.WriteZeros(2));
     EXPECT_EQ(Ring.WriteSpace(), 0u);
     ASSERT_EQ(Ring.Read(Out, 14), 14u);
@@ -31,35 +33,63 @@ TEST(RingBuffer, KeepsBytesInOrderAcrossTheWrapAndRefusesWhatDoesNotFit) {
 }
 
 // One thread writes a running count in uneven pieces while another reads it in other uneven
-// pieces: the reader sees every number once, in order (run under the thread sanitizer too).
+// pieces, often with the ring full: the reader sees every number once, in order, across many
+// wraps of the storage and the pages given back behind the reader (run under the thread
+// sanitizer too). Capacities below a page and of a few pages and a bit.
 TEST(RingBuffer, OneWriterAndOneReaderOnTwoThreads) {
-    TRingBuffer Ring(1024);
-    constexpr uint32_t Count = 200000;
-    std::thread Writer([&Ring] {
-        std::mt19937 Random(1);
-        uint32_t Next = 0;
-        std::vector<uint32_t> Piece;
-        while (Next < Count) {
-            Piece.resize(std::min<uint32_t>(Random() % 37 + 1, Count - Next));
-            std::iota(Piece.begin(), Piece.end(), Next);
-            while (!Ring.Write(Piece.data(), Piece.size() * 4))
+    for (const size_t Capacity : {size_t{1024}, size_t{3 * 4096 + 100}}) {
+        TRingBuffer Ring(Capacity);
+        constexpr uint32_t Count = 400000;
+        std::thread Writer([&Ring, Capacity] {
+            std::mt19937 Random(1);
+            uint32_t Next = 0;
+            std::vector<uint32_t> Piece;
+            while (Next < Count) {
+                // Pieces up to a quarter of the capacity, so that each fits once the reader has
+                // read.
+                const auto Largest = static_cast<uint32_t>(Capacity / 16);
+                Piece.resize(std::min<uint32_t>(Random() % Largest + 1, Count - Next));
+                std::iota(Piece.begin(), Piece.end(), Next);
+                while (!Ring.Write(Piece.data(), Piece.size() * 4))
+                    std::this_thread::yield();
+                Next += static_cast<uint32_t>(Piece.size());
+            }
+        });
+        std::mt19937 Random(2);
+        uint32_t Expected = 0;
+        bool InOrder = true;
+        std::vector<uint32_t> Piece(Capacity / 16);
+        while (Expected < Count) {
+            const size_t Want = (Random() % (Capacity / 16) + 1) * 4;
+            const size_t Got = Ring.Read(Piece.data(), std::min(Want, Ring.ReadSpace() / 4 * 4));
+            for (size_t I = 0; I < Got / 4; ++I)
+                InOrder = InOrder && Piece[I] == Expected++;
+            if (Got == 0)
                 std::this_thread::yield();
-            Next += static_cast<uint32_t>(Piece.size());
         }
-    });
-    std::mt19937 Random(2);
-    uint32_t Expected = 0;
-    bool InOrder = true;
-    std::vector<uint32_t> Piece(64);
-    while (Expected < Count) {
-        const size_t Want = (Random() % 64 + 1) * 4;
-        const size_t Got = Ring.Read(Piece.data(), std::min(Want, Ring.ReadSpace() / 4 * 4));
-        for (size_t I = 0; I < Got / 4; ++I)
-            InOrder = InOrder && Piece[I] == Expected++;
-        if (Got == 0)
-            std::this_thread::yield();
+        Writer.join();
+        EXPECT_TRUE(InOrder) << Capacity << ": wrong number before " << Expected;
+        EXPECT_EQ(Ring.ReadSpace(), 0u) << Capacity;
     }
-    Writer.join();
-    EXPECT_TRUE(InOrder);
-    EXPECT_EQ(Ring.ReadSpace(), 0u);
+}
+
+// A ring the reader keeps up with holds only what is queued: 64 MiB through a 32 MiB ring in
+// 64 KiB pieces leaves the process's resident memory nearly where it was.
+TEST(RingBuffer, PagesTheReaderHasLeftAreGivenBack) {
+    const auto ResidentKiB = [] {
+        std::ifstream Status("/proc/self/status");
+        std::string Line;
+        while (std::getline(Status, Line))
+            if (Line.starts_with("VmRSS:"))
+                return std::stol(Line.substr(6));
+        return 0L;
+    };
+    TRingBuffer Ring(32 << 20);
+    std::vector<uint8_t> Piece(64 << 10, 0x5a);
+    const long Before = ResidentKiB();
+    for (int I = 0; I < 1024; ++I) {
+        ASSERT_TRUE(Ring.Write(Piece.data(), Piece.size()));
+        ASSERT_EQ(Ring.Read(Piece.data(), Piece.size()), Piece.size());
+    }
+    EXPECT_LT(ResidentKiB() - Before, 4096) << "KiB more resident after 64 MiB went through";
 }
