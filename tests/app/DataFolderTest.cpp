@@ -34,8 +34,7 @@ TEST_F(DataFolder, TwoInstancesRecordTwoSourcesIntoTheirOwnFolders) {
     Start(First, true, "2026-03-05 14:20:00", VANTOR_EXE, {"--headless", "--data-dir", Studio1});
     Start(Second, true, "2026-03-05 14:20:00", VANTOR_EXE, {"--headless", "--data-dir=" + Studio2});
     for (QProcess* Program : {&First, &Second}) {
-        const QString Out = ReadOutputUntil(
-            *Program, [](const QString& Text) { return Text.contains("Opname gestart door"); });
+        const QString Out = ReadUntilRecordingStarts(*Program);
         ASSERT_TRUE(Out.contains("Opname gestart door"))
             << Out.toStdString() << Program->readAllStandardError().toStdString();
     }

@@ -140,8 +140,7 @@ TEST_F(Unattended, AWavCutShortByAKillIsRepairedAtTheNextStartOnce) {
     const auto Restart = [&] {
         QProcess Program;
         Start(Program, true, "2026-03-05 14:30:00");
-        const QString Out = ReadOutputUntil(
-            Program, [](const QString& Text) { return Text.contains("Opname gestart door"); });
+        const QString Out = ReadUntilRecordingStarts(Program);
         StopCleanly(Program);
         return Out + QString::fromUtf8(Program.readAllStandardOutput());
     };
@@ -184,8 +183,7 @@ TEST_F(Unattended, ASecondCopyLeavesTheFileTheFirstWritesAlone) {
     QElapsedTimer FirstRuns;
     FirstRuns.start();
     Start(First, true, "2026-03-05 14:20:00");
-    const QString FirstOut = ReadOutputUntil(
-        First, [](const QString& Text) { return Text.contains("Opname gestart door"); });
+    const QString FirstOut = ReadUntilRecordingStarts(First);
     ASSERT_TRUE(FirstOut.contains(Running)) << FirstOut.toStdString();
     QElapsedTimer Waited;
     Waited.start();
@@ -196,8 +194,7 @@ TEST_F(Unattended, ASecondCopyLeavesTheFileTheFirstWritesAlone) {
 
     QProcess Second;
     Start(Second, true, "2026-03-05 14:20:10");
-    QString SecondOut = ReadOutputUntil(
-        Second, [](const QString& Text) { return Text.contains("Opname gestart door"); });
+    QString SecondOut = ReadUntilRecordingStarts(Second);
     EXPECT_TRUE(SecondOut.contains(Folder + "05032026142.wav")) << SecondOut.toStdString();
     EXPECT_EQ(ReadHeader(), Before);
     StopCleanly(Second);
@@ -227,8 +224,7 @@ TEST_F(Unattended, HeadlessReportsALostServerAndItsReturn) {
     Prepare(1); // "MP3 128 Kbit Stereo"
     QProcess Program;
     Start(Program, true, "2026-03-05 14:20:00");
-    const QString Started = ReadOutputUntil(
-        Program, [](const QString& Text) { return Text.contains("Opname gestart door"); });
+    const QString Started = ReadUntilRecordingStarts(Program);
     ASSERT_TRUE(Started.contains("05032026141.mp3")) << Started.toStdString();
     QThread::sleep(1);
     KillPulseServer();
@@ -384,8 +380,7 @@ TEST_F(Unattended, SilenceRunsTheAlertCommandAndSoundEndsIt) {
     };
     QProcess Program;
     Start(Program, true, "2026-03-05 14:20:00");
-    const QString Started = ReadOutputUntil(
-        Program, [](const QString& Text) { return Text.contains("Opname gestart door"); });
+    const QString Started = ReadUntilRecordingStarts(Program);
     ASSERT_TRUE(Started.contains("05032026141.mp3")) << Started.toStdString();
     const qint64 BeganAfter = WaitForTold("VANTOR_EVENT=begin", 8000);
     EXPECT_GE(BeganAfter, 2500);
@@ -594,8 +589,7 @@ TEST_F(Unattended, MetricsShowTheRecordingAndALostServer) {
     };
     QProcess Program;
     Start(Program, true, "2026-03-05 14:20:00");
-    const QString Started = ReadOutputUntil(
-        Program, [](const QString& Text) { return Text.contains("Opname gestart door"); });
+    const QString Started = ReadUntilRecordingStarts(Program);
     ASSERT_TRUE(Started.contains("05032026141.mp3")) << Started.toStdString();
     QThread::sleep(1);
     std::map<QString, double> First = Scrape(Port, Status);

@@ -87,6 +87,12 @@ protected:
         return Out;
     }
 
+    // Reads the program's output until it tells a recording started; the output.
+    static QString ReadUntilRecordingStarts(QProcess& Program) {
+        return ReadOutputUntil(
+            Program, [](const QString& Text) { return Text.contains("Opname gestart door"); });
+    }
+
     static void StopCleanly(QProcess& Program) {
         Program.terminate();
         ASSERT_TRUE(Program.waitForFinished(15000));
