@@ -18,32 +18,36 @@ std::optional<TSteadyTime> TCaptureStream::LastAudio() const {
     return Last == TSteadyTime::min() ? std::nullopt : std::optional(Last);
 }
 
-void TCaptureStream::NoteDelivery() {
-    FLastAudio.store(std::chrono::steady_clock::now(), std::memory_order_relaxed);
+TSteadyTime TCaptureStream::NoteDelivery() {
+    const TSteadyTime Now = std::chrono::steady_clock::now();
+    FLastAudio.store(Now, std::memory_order_relaxed);
+    return Now;
 }
 
 void TCaptureStream::Deliver(const void* Data, size_t Bytes) {
-    NoteDelivery();
+    const TSteadyTime Now = NoteDelivery();
     if (FRing.Write(Data, Bytes))
-        WakeWhenDue();
+        WakeWhenDue(Now);
     else
         FDropped.fetch_add(Bytes, std::memory_order_relaxed);
 }
 
 void TCaptureStream::DeliverSilence(size_t Bytes) {
-    NoteDelivery();
+    const TSteadyTime Now = NoteDelivery();
     if (FRing.WriteZeros(Bytes))
-        WakeWhenDue();
+        WakeWhenDue(Now);
     else
         FDropped.fetch_add(Bytes, std::memory_order_relaxed);
 }
 
-void TCaptureStream::WakeWhenDue() {
-    // Smaller amounts wait for the recording thread's own rhythm (LongestDelivery): a server
-    // sending fragments of a few milliseconds would otherwise wake it hundreds of times a
-    // second.
-    if (FRing.Queued() >= FWakeBytes)
-        RecordingWakeup().Post();
+void TCaptureStream::WakeWhenDue(TSteadyTime Now) {
+    // A server sending fragments of a few milliseconds would otherwise wake the thread hundreds
+    // of times a second. The time rule lets a source that trickles still reach the callback
+    // in time, without the thread having to look for it on a timer of its own.
+    if (FRing.Queued() < FWakeBytes && Now - FLastWake < LongestDelivery)
+        return;
+    FLastWake = Now;
+    RecordingWakeup().Post();
 }
 
 } // namespace soundlib

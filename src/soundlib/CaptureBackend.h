@@ -20,8 +20,8 @@ using TSteadyTime = std::chrono::steady_clock::time_point;
 // once this much audio waits: the rhythm of the level meters, at some twenty wake-ups a
 // second however small the fragments the server sends.
 inline constexpr std::chrono::milliseconds DeliveryPeriod{50};
-// The longest the recording thread leaves captured audio waiting, and the most it hands to
-// the callback at once: a source that delivers less than DeliveryPeriod still gets through.
+// A capture that delivers less than DeliveryPeriod in this time still wakes the recording
+// thread with each delivery after it; and the most the thread hands to the callback at once.
 inline constexpr std::chrono::milliseconds LongestDelivery = 2 * DeliveryPeriod;
 
 // 16-bit signed interleaved samples at Rate frames per second.
@@ -66,13 +66,15 @@ protected:
     void MarkDead() { FDead.store(true, std::memory_order_release); }
 
 private:
-    void NoteDelivery();
-    // Wakes the recording thread once DeliveryPeriod of audio waits in the ring.
-    void WakeWhenDue();
+    TSteadyTime NoteDelivery();
+    // Wakes the recording thread once DeliveryPeriod of audio waits in the ring, or
+    // LongestDelivery after it last did so.
+    void WakeWhenDue(TSteadyTime Now);
 
     TCaptureFormat FFormat;
     TRingBuffer FRing;
     size_t FWakeBytes;
+    TSteadyTime FLastWake{}; // the producer's; long ago, as the clock counts from boot
     std::atomic<bool> FDead{false};
     std::atomic<uint64_t> FDropped{0};
     // Only the time itself is shared, nothing it would publish: relaxed ordering is enough.

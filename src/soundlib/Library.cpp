@@ -12,7 +12,8 @@ namespace {
 constexpr uint32_t MinRate = 1000;
 constexpr uint32_t MaxRate = 384000;
 
-// Without channels the recording thread sleeps until it is needed, but no longer than this.
+// The recording thread sleeps until a capture or a call wakes it, but no longer than this:
+// the end of a source's audio that stopped below the wake-up threshold waits at most this long.
 constexpr std::chrono::seconds IdleWake{1};
 // The longest a stop waits for the recording thread to take the audio captured before it.
 constexpr std::chrono::milliseconds FlushWait{250};
@@ -343,9 +344,8 @@ void TLibrary::RecordingLoop() {
             Channels.clear();
             for (const auto& [Handle, Channel] : FChannels)
                 Channels.push_back(Channel);
-            // A capture wakes the thread once a block waits; the deadline takes what trickles.
-            Deadline = std::chrono::steady_clock::now() +
-                       (Channels.empty() ? std::chrono::milliseconds(IdleWake) : LongestDelivery);
+            // The captures wake the thread when audio waits (see WakeWhenDue).
+            Deadline = std::chrono::steady_clock::now() + IdleWake;
             if (FLinger.Stream && std::chrono::steady_clock::now() > FLinger.Until)
                 Expired = std::move(FLinger.Stream);
             else if (FLinger.Stream)

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <mutex>
 #include <random>
 #include <thread>
 
@@ -77,6 +78,31 @@ TEST_F(ScriptedCapture, SmallFragmentsReachTheCallbackInBlocksOfTheDeliveryPerio
     EXPECT_GE(Blocks.Calls, 8);
     EXPECT_LE(Blocks.Calls, 30) << "a wake-up per fragment would be some 500";
     EXPECT_LE(Blocks.Largest, 48000 * 4 * soundlib::LongestDelivery.count() / 1000);
+}
+
+// A source that trickles, a tenth of real time, never gathers DeliveryPeriod of audio: it
+// still reaches the callback about every LongestDelivery, not only when the thread times out.
+TEST_F(ScriptedCapture, ATricklingSourceStillReachesTheCallbackInTime) {
+    Install({.Signal = soundlib::ToneSignal(440, 0.5), .Speed = 0.1, .Block = 2ms});
+    struct TCalls {
+        std::mutex Mutex;
+        std::vector<std::chrono::steady_clock::time_point> Times;
+        static BOOL Proc(HRECORD, const void*, DWORD, void* User) {
+            auto* Self = static_cast<TCalls*>(User);
+            std::lock_guard Lock(Self->Mutex);
+            Self->Times.push_back(std::chrono::steady_clock::now());
+            return 1;
+        }
+    } Calls;
+    const HRECORD Channel = BASS_RecordStart(48000, 2, 0, TCalls::Proc, &Calls);
+    ASSERT_NE(Channel, 0u);
+    std::this_thread::sleep_for(1500ms);
+    ASSERT_TRUE(BASS_ChannelStop(Channel));
+    ASSERT_GE(Calls.Times.size(), 2u);
+    std::chrono::steady_clock::duration Longest{};
+    for (size_t I = 1; I < Calls.Times.size(); ++I)
+        Longest = std::max(Longest, Calls.Times[I] - Calls.Times[I - 1]);
+    EXPECT_LE(Longest, 400ms) << Calls.Times.size() << " calls";
 }
 
 // Audio that waits below the wake-up threshold when the channel stops still reaches the
