@@ -5,12 +5,15 @@
 namespace soundlib {
 
 namespace {
-// The ring holds this much audio: what a stalled disk may hold the recording thread up.
-constexpr size_t RingSeconds = 32;
+// The hot ring holds more than the server's largest fragments; the spill ring what a stalled
+// disk may hold the recording thread up.
+constexpr size_t HotSeconds = 2;
+constexpr size_t SpillSeconds = 32;
 } // namespace
 
 TCaptureStream::TCaptureStream(const TCaptureFormat& Format)
-    : FFormat(Format), FRing(size_t{Format.Rate} * Format.FrameBytes() * RingSeconds),
+    : FFormat(Format), FQueue(size_t{Format.Rate} * Format.FrameBytes() * HotSeconds,
+                              size_t{Format.Rate} * Format.FrameBytes() * SpillSeconds),
       FWakeBytes(size_t{Format.Rate} * DeliveryPeriod.count() / 1000 * Format.FrameBytes()) {}
 
 std::optional<TSteadyTime> TCaptureStream::LastAudio() const {
@@ -26,7 +29,7 @@ TSteadyTime TCaptureStream::NoteDelivery() {
 
 void TCaptureStream::Deliver(const void* Data, size_t Bytes) {
     const TSteadyTime Now = NoteDelivery();
-    if (FRing.Write(Data, Bytes))
+    if (FQueue.Write(Data, Bytes))
         WakeWhenDue(Now);
     else
         FDropped.fetch_add(Bytes, std::memory_order_relaxed);
@@ -34,7 +37,7 @@ void TCaptureStream::Deliver(const void* Data, size_t Bytes) {
 
 void TCaptureStream::DeliverSilence(size_t Bytes) {
     const TSteadyTime Now = NoteDelivery();
-    if (FRing.WriteZeros(Bytes))
+    if (FQueue.WriteZeros(Bytes))
         WakeWhenDue(Now);
     else
         FDropped.fetch_add(Bytes, std::memory_order_relaxed);
@@ -44,7 +47,7 @@ void TCaptureStream::WakeWhenDue(TSteadyTime Now) {
     // A server sending fragments of a few milliseconds would otherwise wake the thread hundreds
     // of times a second. The time rule lets a source that trickles still reach the callback
     // in time, without the thread having to look for it on a timer of its own.
-    if (FRing.Queued() < FWakeBytes && Now - FLastWake < LongestDelivery)
+    if (FQueue.Queued() < FWakeBytes && Now - FLastWake < LongestDelivery)
         return;
     FLastWake = Now;
     RecordingWakeup().Post();

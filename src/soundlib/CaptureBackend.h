@@ -1,6 +1,6 @@
 #pragma once
 
-#include "soundlib/RingBuffer.h"
+#include "soundlib/CaptureQueue.h"
 
 #include <atomic>
 #include <chrono>
@@ -38,9 +38,9 @@ struct TSourceInfo {
     bool Enabled = true;
 };
 
-// One running capture. The backend's thread writes what it captures into Ring(); the library's
+// One running capture. The backend's thread writes what it captures into Queue(); the library's
 // recording thread reads it. A subclass's destructor stops its producer: once it has returned,
-// nothing writes into the ring any more.
+// nothing writes into the queue any more.
 class TCaptureStream {
 public:
     explicit TCaptureStream(const TCaptureFormat& Format);
@@ -49,10 +49,10 @@ public:
     TCaptureStream& operator=(const TCaptureStream&) = delete;
 
     const TCaptureFormat& Format() const { return FFormat; }
-    TRingBuffer& Ring() { return FRing; }
+    TCaptureQueue& Queue() { return FQueue; }
     // False once the capture died (server gone, source removed); no more audio will come.
     bool Alive() const { return !FDead.load(std::memory_order_acquire); }
-    // Bytes the producer had to throw away because the ring was full.
+    // Bytes the producer had to throw away because the queue was full.
     uint64_t DroppedBytes() const { return FDropped.load(std::memory_order_relaxed); }
     // When the producer last delivered audio, kept or dropped; empty before the first block.
     // A server that hangs delivers nothing while the capture stays alive.
@@ -60,19 +60,19 @@ public:
 
 protected:
     // Producer side: never blocks, never allocates. A block that does not fit is dropped whole
-    // and counted, so the ring always holds whole frames.
+    // and counted, so the queue always holds whole frames.
     void Deliver(const void* Data, size_t Bytes);
     void DeliverSilence(size_t Bytes);
     void MarkDead() { FDead.store(true, std::memory_order_release); }
 
 private:
     TSteadyTime NoteDelivery();
-    // Wakes the recording thread once DeliveryPeriod of audio waits in the ring, or
+    // Wakes the recording thread once DeliveryPeriod of audio waits in the queue, or
     // LongestDelivery after it last did so.
     void WakeWhenDue(TSteadyTime Now);
 
     TCaptureFormat FFormat;
-    TRingBuffer FRing;
+    TCaptureQueue FQueue;
     size_t FWakeBytes;
     TSteadyTime FLastWake{}; // the producer's; long ago, as the clock counts from boot
     std::atomic<bool> FDead{false};

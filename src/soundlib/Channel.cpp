@@ -20,12 +20,12 @@ void TChannel::DeliverPending() {
         std::lock_guard Lock(FMutex);
         if (FStopped.load(std::memory_order_relaxed) || !FStream)
             return;
-        TRingBuffer& Ring = FStream->Ring();
-        size_t Bytes = std::min(Ring.ReadSpace(), BlockBytes);
+        TCaptureQueue& Queue = FStream->Queue();
+        size_t Bytes = std::min(Queue.ReadSpace(), BlockBytes);
         Bytes -= Bytes % FrameBytes;
         if (Bytes == 0)
             return;
-        Ring.Read(FBlock.data(), Bytes);
+        Queue.Read(FBlock.data(), Bytes);
         if (FProc && !FProc(FHandle, FBlock.data(), static_cast<DWORD>(Bytes), FUser))
             FStopped.store(true, std::memory_order_relaxed);
         if (FEncoder) {

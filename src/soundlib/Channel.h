@@ -28,8 +28,8 @@ public:
     void SetGapFrames(uint64_t Frames) { FGapFrames = Frames; }
     const TCaptureFormat& Format() const { return FFormat; }
 
-    // Recording thread: hands what the ring holds to the callback and the encoder, in blocks
-    // of at most LongestDelivery, until the ring is empty or the channel stopped.
+    // Recording thread: hands what the queue holds to the callback and the encoder, in blocks
+    // of at most LongestDelivery, until the queue is empty or the channel stopped.
     void DeliverPending();
 
     // Any thread but the recording thread: waits for a running callback to return; after that

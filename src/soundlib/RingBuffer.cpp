@@ -23,8 +23,10 @@ size_t WholePages(size_t Bytes) {
     return (Bytes + PageBytes() - 1) / PageBytes() * PageBytes();
 }
 
-uint8_t* MapStorage(size_t Bytes) {
-    void* Data = mmap(nullptr, Bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+uint8_t* MapStorage(size_t Bytes, TRingPages Pages) {
+    const int Populate = Pages == TRingPages::Keep ? MAP_POPULATE : 0;
+    void* Data =
+        mmap(nullptr, Bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | Populate, -1, 0);
     if (Data == MAP_FAILED)
         throw std::bad_alloc();
     return static_cast<uint8_t*>(Data);
@@ -36,10 +38,11 @@ void TRingBuffer::TUnmap::operator()(uint8_t* Data) const {
     munmap(Data, Bytes);
 }
 
-TRingBuffer::TRingBuffer(size_t Bytes)
-    : FCapacity(std::max<size_t>(Bytes, 1)),
-      FStorageBytes(WholePages(FCapacity + ReleaseBatch) + PageBytes()),
-      FData(MapStorage(FStorageBytes), TUnmap{FStorageBytes}) {}
+TRingBuffer::TRingBuffer(size_t Bytes, TRingPages Pages)
+    : FCapacity(std::max<size_t>(Bytes, 1)), FGiveBack(Pages == TRingPages::GiveBack),
+      FStorageBytes(FGiveBack ? WholePages(FCapacity + ReleaseBatch) + PageBytes()
+                              : WholePages(FCapacity)),
+      FData(MapStorage(FStorageBytes, Pages), TUnmap{FStorageBytes}) {}
 
 size_t TRingBuffer::WriteSpace() const {
     const uint64_t Read = FRead.load(std::memory_order_acquire);
@@ -91,7 +94,7 @@ size_t TRingBuffer::Read(void* Out, size_t Bytes) {
 
 void TRingBuffer::ReleaseBehind(uint64_t Read) {
     const uint64_t Left = Read / PageBytes() * PageBytes(); // the page at Read is being read
-    if (Left - FReleased < ReleaseBatch)
+    if (!FGiveBack || Left - FReleased < ReleaseBatch)
         return;
     while (FReleased < Left) {
         const size_t Start = static_cast<size_t>(FReleased % FStorageBytes);

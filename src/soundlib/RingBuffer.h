@@ -16,16 +16,18 @@ namespace soundlib {
 // and the producer loads it with acquire before it reuses that space. Both indices only grow;
 // the position in the storage is the index modulo the storage's size.
 //
-// Memory: the ring is sized for half a minute of stalled disk, but normally holds a fraction of
-// a second. The consumer gives the pages it has left back to the system, a batch at a time,
-// before it publishes its new index, so only the queued audio and at most a batch stay
-// resident. The storage is whole pages and a batch and a page longer than the capacity: the
-// producer, held to the capacity, then never reaches a page the consumer has left but not yet
-// given back, so a page given back holds nothing unread.
+// Memory, for a ring that gives its pages back: the consumer gives the pages it has left back
+// to the system, a batch at a time, before it publishes its new index, so only the queued
+// bytes and at most a batch stay resident. The storage is whole pages and a batch and a page
+// longer than the capacity: the producer, held to the capacity, then never reaches a page the
+// consumer has left but not yet given back, so a page given back holds nothing unread.
+// A ring that keeps its pages has them all resident from the start, and never faults one in.
+enum class TRingPages { GiveBack, Keep };
+
 class TRingBuffer {
 public:
     // Capacity: Bytes (at least 1).
-    explicit TRingBuffer(size_t Bytes);
+    explicit TRingBuffer(size_t Bytes, TRingPages Pages = TRingPages::GiveBack);
     TRingBuffer(const TRingBuffer&) = delete;
     TRingBuffer& operator=(const TRingBuffer&) = delete;
 
@@ -55,6 +57,7 @@ private:
         void operator()(uint8_t* Data) const;
     };
     size_t FCapacity;
+    bool FGiveBack;
     size_t FStorageBytes;
     std::unique_ptr<uint8_t[], TUnmap> FData;
     alignas(64) std::atomic<uint64_t> FWrite{0};

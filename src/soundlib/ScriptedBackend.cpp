@@ -115,7 +115,7 @@ private:
             const uint32_t Got = FSignal(FPos, Buffer.data(), Frames, Rate, Channels);
             const size_t Bytes = size_t{Got} * Format().FrameBytes();
             if (FSpeed == 0)
-                while (!Stopping() && Ring().WriteSpace() < Bytes)
+                while (!Stopping() && Queue().WriteSpace() < Bytes)
                     FWake.wait_for(Lock, std::chrono::milliseconds(1));
             if (Stopping())
                 break;

@@ -63,7 +63,7 @@ TEST(RingBuffer, OneWriterAndOneReaderOnTwoThreads) {
             const size_t Want = (Random() % (Capacity / 16) + 1) * 4;
             const size_t Got = Ring.Read(Piece.data(), std::min(Want, Ring.ReadSpace() / 4 * 4));
             for (size_t I = 0; I < Got / 4; ++I)
-                InOrder = InOrder && Piece[I] == Expected++;
+                InOrder = Piece[I] == Expected++ && InOrder;
             if (Got == 0)
                 std::this_thread::yield();
         }
