@@ -1,8 +1,11 @@
 // Measures the CPU time of the sound library against the reference tools on the same work:
 // encoding 10 minutes of 44100 Hz stereo PCM versus `lame -b 128`, `oggenc -b 160` and
 // `opusenc --bitrate 96`, and capturing 60 s at 48000 Hz stereo from the sine source into a
-// WAV file versus `parecord`. Needs the tests' PulseAudio server (PULSE_SERVER); bench/run.sh
-// starts it. With --capture it runs the capture alone, once.
+// WAV file versus `parecord`. Each library run is paired with a run of its reference, so that
+// both see nearly the same moments of a shared machine, in three rounds; the median ratio
+// counts.
+// Needs the tests' PulseAudio server (PULSE_SERVER); bench/run.sh starts it. With --capture
+// it runs the capture alone, once.
 
 #include "audio/DeviceList.h"
 #include "audio/uRecorder.h"
@@ -20,6 +23,7 @@
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
+#include <future>
 #include <numbers>
 #include <optional>
 #include <random>
@@ -38,7 +42,7 @@ namespace {
 constexpr int Rate = 44100;
 constexpr int EncodeSeconds = 600;
 constexpr int CaptureSeconds = 60;
-constexpr int Runs = 2; // the lower of two runs counts, on either side
+constexpr int Rounds = 3;
 
 double ProcessCpuSeconds() {
     timespec Now{};
@@ -106,16 +110,31 @@ bool WriteWav(const QString& Path, const std::vector<int16_t>& Samples) {
     return File.error() == QFile::NoError;
 }
 
+double ThreadCpuSeconds() {
+    timespec Now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &Now);
+    return double(Now.tv_sec) + Now.tv_nsec / 1e9;
+}
+
 std::atomic<size_t> Delivered{0};
+// The recording thread's CPU time at the first callback and at the latest.
+std::atomic<double> FirstCallbackCpu{0}, LatestCallbackCpu{0};
 
 BOOL CountBytes(HRECORD, const void*, DWORD Length, void*) {
+    const double Cpu = ThreadCpuSeconds();
+    if (Delivered == 0)
+        FirstCallbackCpu = Cpu;
+    LatestCallbackCpu = Cpu;
     Delivered += Length;
     return 1;
 }
 
 using TStartFile = HENCODE(DWORD, const char*, DWORD, const char*);
 
-// Encodes the samples through the library, fed as fast as it takes them; CPU seconds.
+// Encodes the samples through the library, fed as fast as it takes them; CPU seconds of the
+// encoding: the recording thread's from the first block to the last (reading the queue,
+// converting, encoding, writing) and the caller's to start and close the encoder. The scripted
+// source feeding the queue stands in for the sound server, whose cost the capture run measures.
 std::optional<double> LibraryEncode(const std::vector<int16_t>& Samples, TStartFile* StartFile,
                                     const char* Options, const std::string& Path) {
     soundlib::InstallScriptedBackend({.Signal = soundlib::SamplesSignal(Samples, 2),
@@ -125,40 +144,51 @@ std::optional<double> LibraryEncode(const std::vector<int16_t>& Samples, TStartF
         return std::nullopt;
     std::remove(Path.c_str()); // the library never writes over an existing file
     Delivered = 0;
-    const double Before = ProcessCpuSeconds();
+    double Caller = ThreadCpuSeconds();
     const HRECORD Channel = BASS_RecordStart(Rate, 2, 0, CountBytes, nullptr);
     const HENCODE Encoder = StartFile(Channel, Options, BASS_UNICODE, Path.c_str());
     if (!Channel || !Encoder)
         return std::nullopt;
+    Caller = ThreadCpuSeconds() - Caller;
     while (Delivered < Samples.size() * 2)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const double Closing = ThreadCpuSeconds();
     BASS_ChannelStop(Channel);
     const bool Ok = BASS_Encode_Stop(Encoder);
-    const double Cpu = ProcessCpuSeconds() - Before;
+    Caller += ThreadCpuSeconds() - Closing;
     BASS_Free();
-    return Ok ? std::optional(Cpu) : std::nullopt;
+    return Ok ? std::optional(Caller + LatestCallbackCpu - FirstCallbackCpu) : std::nullopt;
 }
 
-template <typename TRun> std::optional<double> Best(TRun Run) {
-    std::optional<double> Lowest;
-    for (int I = 0; I < Runs; ++I) {
-        const std::optional<double> Cpu = Run();
-        if (!Cpu)
-            return std::nullopt;
-        Lowest = std::min(Lowest.value_or(*Cpu), *Cpu);
-    }
-    return Lowest;
-}
+// Encoding runs one after the other: the scripted source that feeds the library is a busy
+// thread of its own, which would slow down a reference running beside it. The capture runs
+// at the same time as its reference: both wait on the sound server most of the time.
+enum class TPairing { OneAfterTheOther, SideBySide };
 
-void Report(const char* What, std::optional<double> Ours, const char* Reference,
-            std::optional<double> Theirs) {
-    if (!Ours || !Theirs || *Theirs <= 0) {
-        std::printf("%-34s failed (library %s, %s %s)\n", What, Ours ? "ran" : "failed", Reference,
-                    Theirs ? "ran" : "failed");
-        return;
+// Runs Ours and Theirs, paired as Pairing says, Rounds times; prints each round and the median
+// of the rounds' ratios.
+template <typename TOurs, typename TTheirs>
+void Compare(const char* What, TOurs Ours, const char* Reference, TTheirs Theirs,
+             TPairing Pairing = TPairing::OneAfterTheOther) {
+    std::vector<double> Ratios;
+    std::printf("%s\n", What);
+    for (int Round = 1; Round <= Rounds; ++Round) {
+        const auto Launch =
+            Pairing == TPairing::SideBySide ? std::launch::async : std::launch::deferred;
+        std::future<std::optional<double>> Child = std::async(Launch, Theirs);
+        const std::optional<double> Library = Ours();
+        const std::optional<double> Tool = Child.get();
+        if (!Library || !Tool || *Tool <= 0) {
+            std::printf("  round %d failed (library %s, %s %s)\n", Round,
+                        Library ? "ran" : "failed", Reference, Tool ? "ran" : "failed");
+            return;
+        }
+        Ratios.push_back(*Library / *Tool);
+        std::printf("  round %d: library %7.3f s  %-9s %7.3f s  ratio %.3f\n", Round, *Library,
+                    Reference, *Tool, Ratios.back());
     }
-    std::printf("%-34s library %7.3f s  %-9s %7.3f s  ratio %.3f\n", What, *Ours, Reference,
-                *Theirs, *Ours / *Theirs);
+    std::sort(Ratios.begin(), Ratios.end());
+    std::printf("  median ratio %.3f\n", Ratios[Ratios.size() / 2]);
 }
 
 // Records CaptureSeconds from the sine source into a WAV file with the recorder, from opening
@@ -200,43 +230,52 @@ int main(int Argc, char** Argv) {
         return Seconds ? 0 : 1;
     }
     const std::string Input = Folder + "/input.wav";
-    std::printf("Sound library CPU time against the reference tools (lower of %d runs each)\n",
-                Runs);
+    std::printf("Sound library CPU time against the reference tools\n");
     const std::vector<int16_t> Samples = MusicLike();
     if (!WriteWav(QString::fromStdString(Input), Samples)) {
         std::printf("cannot write %s\n", Input.c_str());
         return 1;
     }
-    Report("MP3 -b 128, 10 min 44100 stereo", Best([&] {
-               return LibraryEncode(Samples, BASS_Encode_MP3_StartFile, "-b 128",
-                                    Folder + "/a.mp3");
-           }),
-           "lame", Best([&] {
-               return ChildCpuSeconds({"lame", "--quiet", "-b", "128", Input, Folder + "/b.mp3"});
-           }));
-    Report(
-        "OGG -b 160, 10 min 44100 stereo", Best([&] {
+    Compare(
+        "MP3 -b 128, 10 min 44100 stereo",
+        [&] {
+            return LibraryEncode(Samples, BASS_Encode_MP3_StartFile, "-b 128", Folder + "/a.mp3");
+        },
+        "lame",
+        [&] {
+            return ChildCpuSeconds({"lame", "--quiet", "-b", "128", Input, Folder + "/b.mp3"});
+        });
+    Compare(
+        "OGG -b 160, 10 min 44100 stereo",
+        [&] {
             return LibraryEncode(Samples, BASS_Encode_OGG_StartFile, "-b 160", Folder + "/a.ogg");
-        }),
-        "oggenc", Best([&] {
+        },
+        "oggenc",
+        [&] {
             return ChildCpuSeconds({"oggenc", "-Q", "-b", "160", "-o", Folder + "/b.ogg", Input});
-        }));
-    Report("OPUS --bitrate 96, 10 min 44100 st.", Best([&] {
-               return LibraryEncode(Samples, BASS_Encode_OPUS_StartFile, "--bitrate 96",
-                                    Folder + "/a.opus");
-           }),
-           "opusenc", Best([&] {
-               return ChildCpuSeconds(
-                   {"opusenc", "--quiet", "--bitrate", "96", Input, Folder + "/b.opus"});
-           }));
+        });
+    Compare(
+        "OPUS --bitrate 96, 10 min 44100 stereo",
+        [&] {
+            return LibraryEncode(Samples, BASS_Encode_OPUS_StartFile, "--bitrate 96",
+                                 Folder + "/a.opus");
+        },
+        "opusenc",
+        [&] {
+            return ChildCpuSeconds(
+                {"opusenc", "--quiet", "--bitrate", "96", Input, Folder + "/b.opus"});
+        });
 
     soundlib::InstallCaptureBackend(nullptr); // back to the sound server
-    Report("Capture 60 s 48000 stereo to WAV",
-           Best([&] { return LibraryCapture(Dir.path() + "/capture.wav"); }), "parecord", Best([&] {
-               return ChildCpuSeconds({"parecord", "--device=vantor_sine", "--rate=48000",
-                                       "--channels=2", "--format=s16le", "--file-format=wav",
-                                       Folder + "/parecord.wav"},
-                                      std::chrono::seconds(CaptureSeconds));
-           }));
+    Compare(
+        "Capture 60 s 48000 stereo to WAV",
+        [&] { return LibraryCapture(Dir.path() + "/capture.wav"); }, "parecord",
+        [&] {
+            return ChildCpuSeconds({"parecord", "--device=vantor_sine", "--rate=48000",
+                                    "--channels=2", "--format=s16le", "--file-format=wav",
+                                    Folder + "/parecord.wav"},
+                                   std::chrono::seconds(CaptureSeconds));
+        },
+        TPairing::SideBySide);
     return 0;
 }
