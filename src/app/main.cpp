@@ -60,6 +60,12 @@ std::optional<QString> DataDirArgument(int Argc, char** Argv, bool& Missing) {
 }
 
 int RunWindowed(int Argc, char** Argv, const QString& Notice) {
+    // The window repaints a few small meter rectangles twenty times a second. Through X's
+    // shared memory each repaint first waits for the server to have read the previous one, a
+    // round trip; sending those few kilobytes over the socket costs less. The operator's own
+    // choice stays.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
+        qputenv("QT_XCB_NO_MITSHM", "1");
     TApplication App(Argc, Argv);
     SetUpApplication(App);
     try {

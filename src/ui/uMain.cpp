@@ -25,6 +25,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QRegion>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
@@ -382,10 +383,14 @@ void TfrmMain::TimerVUTimer() {
         return;
     const auto [BarL, BarR] = MeterBars(pbMeters->height());
     const int Width = pbMeters->width();
-    pbMeters->update(
+    QRegion Changed(
         ChangedSegments(Width, BarL.Top, BarL.Height, LitSegments(OldL), LitSegments(FMeterL)));
-    pbMeters->update(
-        ChangedSegments(Width, BarR.Top, BarR.Height, LitSegments(OldR), LitSegments(FMeterR)));
+    Changed +=
+        ChangedSegments(Width, BarR.Top, BarR.Height, LitSegments(OldR), LitSegments(FMeterR));
+    // Painted at once rather than through a posted update: one wake-up of the event loop less
+    // at every step.
+    if (!Changed.isEmpty())
+        pbMeters->repaint(Changed);
 }
 
 void TfrmMain::pbMetersPaint(QPainter& Canvas) {
