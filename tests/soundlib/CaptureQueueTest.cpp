@@ -53,8 +53,8 @@ TEST(CaptureQueue, KeepsTheOrderWhileItSpillsOnTwoThreads) {
     }
 }
 
-// While the reader keeps up, the audio stays in the hot ring, whose pages are resident from
-// the start: 64 MiB through the queue in 64 KiB pieces faults no page in. (Through a ring that
+// While the reader keeps up, the audio stays in the hot ring, whose pages stay resident: 64 MiB
+// through the queue in 64 KiB pieces faults no page in. (Through a ring that
 // gives its pages back, each page would fault in once per pass: some 16,000 times.)
 TEST(CaptureQueue, AReaderThatKeepsUpFaultsNoPageIn) {
     const auto MinorFaults = [] {
@@ -64,10 +64,14 @@ TEST(CaptureQueue, AReaderThatKeepsUpFaultsNoPageIn) {
     };
     TCaptureQueue Queue(1 << 20, 32 << 20);
     std::vector<uint8_t> Piece(64 << 10, 0x5a);
+    const auto PassThrough = [&](int Pieces) {
+        for (int I = 0; I < Pieces; ++I) {
+            ASSERT_TRUE(Queue.Write(Piece.data(), Piece.size()));
+            ASSERT_EQ(Queue.Read(Piece.data(), Piece.size()), Piece.size());
+        }
+    };
+    PassThrough(32); // twice round the hot ring: a sanitizer's shadow of it is in place
     const long Before = MinorFaults();
-    for (int I = 0; I < 1024; ++I) {
-        ASSERT_TRUE(Queue.Write(Piece.data(), Piece.size()));
-        ASSERT_EQ(Queue.Read(Piece.data(), Piece.size()), Piece.size());
-    }
+    PassThrough(1024);
     EXPECT_LT(MinorFaults() - Before, 256);
 }
