@@ -44,9 +44,10 @@ constexpr int EncodeSeconds = 600;
 constexpr int CaptureSeconds = 60;
 constexpr int Rounds = 3;
 
-double ProcessCpuSeconds() {
+// CPU seconds of the given clock: CLOCK_PROCESS_CPUTIME_ID or CLOCK_THREAD_CPUTIME_ID.
+double CpuSeconds(clockid_t Clock) {
     timespec Now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &Now);
+    clock_gettime(Clock, &Now);
     return double(Now.tv_sec) + Now.tv_nsec / 1e9;
 }
 
@@ -110,18 +111,12 @@ bool WriteWav(const QString& Path, const std::vector<int16_t>& Samples) {
     return File.error() == QFile::NoError;
 }
 
-double ThreadCpuSeconds() {
-    timespec Now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &Now);
-    return double(Now.tv_sec) + Now.tv_nsec / 1e9;
-}
-
 std::atomic<size_t> Delivered{0};
 // The recording thread's CPU time at the first callback and at the latest.
 std::atomic<double> FirstCallbackCpu{0}, LatestCallbackCpu{0};
 
 BOOL CountBytes(HRECORD, const void*, DWORD Length, void*) {
-    const double Cpu = ThreadCpuSeconds();
+    const double Cpu = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
     if (Delivered == 0)
         FirstCallbackCpu = Cpu;
     LatestCallbackCpu = Cpu;
@@ -144,18 +139,18 @@ std::optional<double> LibraryEncode(const std::vector<int16_t>& Samples, TStartF
         return std::nullopt;
     std::remove(Path.c_str()); // the library never writes over an existing file
     Delivered = 0;
-    double Caller = ThreadCpuSeconds();
+    double Caller = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
     const HRECORD Channel = BASS_RecordStart(Rate, 2, 0, CountBytes, nullptr);
     const HENCODE Encoder = StartFile(Channel, Options, BASS_UNICODE, Path.c_str());
     if (!Channel || !Encoder)
         return std::nullopt;
-    Caller = ThreadCpuSeconds() - Caller;
+    Caller = CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - Caller;
     while (Delivered < Samples.size() * 2)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    const double Closing = ThreadCpuSeconds();
+    const double Closing = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
     BASS_ChannelStop(Channel);
     const bool Ok = BASS_Encode_Stop(Encoder);
-    Caller += ThreadCpuSeconds() - Closing;
+    Caller += CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - Closing;
     BASS_Free();
     return Ok ? std::optional(Caller + LatestCallbackCpu - FirstCallbackCpu) : std::nullopt;
 }
@@ -206,7 +201,7 @@ std::optional<double> LibraryCapture(const QString& Path) {
     P.SampleRate = 48000;
     P.Channels = 2;
     QFile::remove(Path); // the recorder never writes over an existing file
-    const double Before = ProcessCpuSeconds();
+    const double Before = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
     {
         TRecorder Recorder;
         if (!Recorder.InitDevice(Sine->Value) || !Recorder.Start(P, Path))
@@ -214,7 +209,7 @@ std::optional<double> LibraryCapture(const QString& Path) {
         std::this_thread::sleep_for(std::chrono::seconds(CaptureSeconds));
         Recorder.Stop();
     }
-    return ProcessCpuSeconds() - Before;
+    return CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - Before;
 }
 
 } // namespace

@@ -7,14 +7,16 @@ namespace soundlib {
 TCaptureQueue::TCaptureQueue(size_t HotBytes, size_t SpillBytes)
     : FHot(HotBytes, TRingPages::Keep), FSpill(SpillBytes, TRingPages::GiveBack) {}
 
+bool TCaptureQueue::Spilling() const {
+    return FSpilling && FSpill.Queued() > 0; // else the consumer has caught up
+}
+
 size_t TCaptureQueue::WriteSpace() const {
-    const bool Spilling = FSpilling && FSpill.Queued() > 0;
-    return Spilling ? FSpill.WriteSpace() : std::max(FHot.WriteSpace(), FSpill.WriteSpace());
+    return Spilling() ? FSpill.WriteSpace() : std::max(FHot.WriteSpace(), FSpill.WriteSpace());
 }
 
 template <typename TWrite> bool TCaptureQueue::Produce(TWrite WriteInto) {
-    if (FSpilling && FSpill.Queued() == 0)
-        FSpilling = false; // the consumer has caught up
+    FSpilling = Spilling();
     if (!FSpilling && WriteInto(FHot))
         return true;
     FSpilling = true;

@@ -35,6 +35,8 @@ public:
     size_t Read(void* Out, size_t Bytes);
 
 private:
+    // Whether new blocks still go into the spill ring: it was begun and is not yet emptied.
+    bool Spilling() const;
     // WriteInto(ring) writes the block into the ring it is given, or nothing.
     template <typename TWrite> bool Produce(TWrite WriteInto);
 

@@ -1,12 +1,12 @@
+#include "CountThroughQueue.h"
+
 #include "soundlib/RingBuffer.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <numeric>
-#include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 using soundlib::TRingBuffer;
@@ -40,35 +40,9 @@ TEST(RingBuffer, OneWriterAndOneReaderOnTwoThreads) {
     for (const size_t Capacity : {size_t{1024}, size_t{3 * 4096 + 100}}) {
         TRingBuffer Ring(Capacity);
         constexpr uint32_t Count = 400000;
-        std::thread Writer([&Ring, Capacity] {
-            std::mt19937 Random(1);
-            uint32_t Next = 0;
-            std::vector<uint32_t> Piece;
-            while (Next < Count) {
-                // Pieces up to a quarter of the capacity, so that each fits once the reader has
-                // read.
-                const auto Largest = static_cast<uint32_t>(Capacity / 16);
-                Piece.resize(std::min<uint32_t>(Random() % Largest + 1, Count - Next));
-                std::iota(Piece.begin(), Piece.end(), Next);
-                while (!Ring.Write(Piece.data(), Piece.size() * 4))
-                    std::this_thread::yield();
-                Next += static_cast<uint32_t>(Piece.size());
-            }
-        });
-        std::mt19937 Random(2);
-        uint32_t Expected = 0;
-        bool InOrder = true;
-        std::vector<uint32_t> Piece(Capacity / 16);
-        while (Expected < Count) {
-            const size_t Want = (Random() % (Capacity / 16) + 1) * 4;
-            const size_t Got = Ring.Read(Piece.data(), std::min(Want, Ring.ReadSpace() / 4 * 4));
-            for (size_t I = 0; I < Got / 4; ++I)
-                InOrder = Piece[I] == Expected++ && InOrder;
-            if (Got == 0)
-                std::this_thread::yield();
-        }
-        Writer.join();
-        EXPECT_TRUE(InOrder) << Capacity << ": wrong number before " << Expected;
+        // Pieces up to a quarter of the capacity, so that each fits once the reader has read.
+        EXPECT_EQ(CountThroughQueue(Ring, Capacity / 16, Count), Count)
+            << Capacity << ": numbers in order before the first wrong one";
         EXPECT_EQ(Ring.ReadSpace(), 0u) << Capacity;
     }
 }

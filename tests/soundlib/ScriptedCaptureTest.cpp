@@ -24,9 +24,10 @@ protected:
         ASSERT_TRUE(BASS_RecordInit(-1));
     }
 
-    // Records Duration on a new channel at Rate, stereo, into Into.
-    static void Record(TCollected& Into, std::chrono::milliseconds Duration, DWORD Rate = 48000) {
-        const HRECORD Channel = BASS_RecordStart(Rate, 2, 0, TCollected::Proc, &Into);
+    // Records Duration on a new channel at Rate, stereo, into Into (through TInto::Proc).
+    template <typename TInto>
+    static void Record(TInto& Into, std::chrono::milliseconds Duration, DWORD Rate = 48000) {
+        const HRECORD Channel = BASS_RecordStart(Rate, 2, 0, TInto::Proc, &Into);
         ASSERT_NE(Channel, 0u);
         std::this_thread::sleep_for(Duration);
         ASSERT_TRUE(BASS_ChannelStop(Channel));
@@ -71,10 +72,7 @@ TEST_F(ScriptedCapture, SmallFragmentsReachTheCallbackInBlocksOfTheDeliveryPerio
             return 1;
         }
     } Blocks;
-    const HRECORD Channel = BASS_RecordStart(48000, 2, 0, TBlocks::Proc, &Blocks);
-    ASSERT_NE(Channel, 0u);
-    std::this_thread::sleep_for(1s);
-    ASSERT_TRUE(BASS_ChannelStop(Channel));
+    Record(Blocks, 1s);
     EXPECT_GE(Blocks.Calls, 8);
     EXPECT_LE(Blocks.Calls, 30) << "a wake-up per fragment would be some 500";
     EXPECT_LE(Blocks.Largest, 48000 * 4 * soundlib::LongestDelivery.count() / 1000);
@@ -94,10 +92,7 @@ TEST_F(ScriptedCapture, ATricklingSourceStillReachesTheCallbackInTime) {
             return 1;
         }
     } Calls;
-    const HRECORD Channel = BASS_RecordStart(48000, 2, 0, TCalls::Proc, &Calls);
-    ASSERT_NE(Channel, 0u);
-    std::this_thread::sleep_for(1500ms);
-    ASSERT_TRUE(BASS_ChannelStop(Channel));
+    Record(Calls, 1500ms);
     ASSERT_GE(Calls.Times.size(), 2u);
     std::chrono::steady_clock::duration Longest{};
     for (size_t I = 1; I < Calls.Times.size(); ++I)
