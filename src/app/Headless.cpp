@@ -109,6 +109,12 @@ int RunHeadless(int& Argc, char** Argv, const QString& Notice) {
 
     for (const QString& Error : Session.Start())
         ReportError(Error);
+    // Without a window nobody would see that nothing is recorded: the run ends with an error,
+    // so that the service manager shows it (and tries again).
+    if (!Session.CanRecord()) {
+        ReportError(QStringLiteral("Deze kopie kan niet opnemen en stopt."));
+        return 1;
+    }
     Systemd.Ready();
     const int Result = App.exec();
     try {

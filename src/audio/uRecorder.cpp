@@ -6,13 +6,15 @@
 #include "soundlib/Encoder.h"
 #include "soundlib/OutputFile.h"
 
-#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -70,7 +72,6 @@ bool TRecorder::Start(const TPreset& P, const QString& FullPath) {
         FStartError = BASS_ErrorGetCode();
         return false;
     }
-    QDir().mkpath(QFileInfo(FullPath).path()); // a failure shows when the file is created
 
     FFormat = P.Format;
     FChannels = P.Channels;
@@ -79,6 +80,13 @@ bool TRecorder::Start(const TPreset& P, const QString& FullPath) {
     FBytesPerSecond = int64_t{P.SampleRate} * P.Channels * 2;
     FDroppedBytes = 0;
     FCurrentPath = FullPath;
+    const QString Folder = QFileInfo(FullPath).path();
+    std::error_code Made;
+    std::filesystem::create_directories(QFile::encodeName(Folder).toStdString(), Made);
+    if (Made)
+        throw EFileError(QStringLiteral("Kan map %1 niet maken: %2")
+                             .arg(Folder, SystemReasonText(Made.value()))
+                             .toStdString());
     FWavBytes = 0;
     FLevelL.store(0.0f, std::memory_order_relaxed);
     FLevelR.store(0.0f, std::memory_order_relaxed);

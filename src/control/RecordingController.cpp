@@ -14,6 +14,7 @@
 #include <cmath>
 #include <exception>
 #include <future>
+#include <map>
 #include <optional>
 #include <utility>
 
@@ -31,8 +32,11 @@ int LocalHour(const QDateTime& Moment) {
 } // namespace
 
 TRecordingController::TRecordingController(TConfig& Settings, std::unique_ptr<TLogData>& Data,
-                                           TClock Clock, TFreeSpaceProbe Probe)
-    : FSettings(Settings), FData(Data), FClock(std::move(Clock)), FProbe(std::move(Probe)) {
+                                           TClock Clock, TFreeSpaceProbe Probe,
+                                           TElapsedClock Elapsed)
+    : FSettings(Settings), FData(Data), FClock(std::move(Clock)),
+      FElapsed(Elapsed ? std::move(Elapsed) : ElapsedClockOf(FClock)), FProbe(std::move(Probe)),
+      FLog(Data) {
     FStatus.FormatText = ControlText::NoRecording;
 }
 
@@ -42,15 +46,22 @@ TRecordingController::TRecordingController(TClock Clock, TFreeSpaceProbe Probe)
 TRecordingController::~TRecordingController() = default;
 
 void TRecordingController::Startup() {
-    FLastTriggerHour = -1;
-    FCurrentRecId = 0;
+    FHandledHour.reset();
+    FCurrentTicket = 0;
     FRetry.reset();
     FRecorder = std::make_unique<TRecorder>(FClock);
+    if (RecordsNothing()) {
+        FHandledHour = ClockHourOf(FClock());
+        UpdateRecordingState();
+        SetStatus(QString(), FRecordsNothing, QString());
+        TimerClockTimer();
+        return;
+    }
     // Before anything of this run is recorded, so that its own file is never touched.
     const QString Repaired = RepairInterrupted();
     UpdateRecordingState();
     const QDateTime Now = FClock();
-    FLastTriggerHour = LocalHour(Now);
+    FHandledHour = ClockHourOf(Now);
     TPreset P;
     const bool Scheduled = FSettings.AutoRecord() && FindScheduledPreset(Now, P);
     // The device is opened, and the scheduled recording started, on a thread of its own: a
@@ -122,6 +133,9 @@ void TRecordingController::Shutdown() {
     StopRecording();
     FRetry.reset();
     FRecorder.reset();
+    // The log's last chance, waiting for a lock as long as the database says.
+    if (!FLog.Flush(TBusyWait::Unchanged))
+        throw EDatabaseError(FLog.LastError().toStdString());
 }
 
 void TRecordingController::TimerClockTimer() {
@@ -138,6 +152,7 @@ void TRecordingController::TimerClockTimer() {
     const int64_t FreeBytes = FreeSpaceAt(T);
     FStatus.FreeText = ControlText::FreeSpace(FreeBytes);
     emit ClockChanged();
+    ReadNextHourAhead(T);
     CheckHourTrigger(T, FreeBytes);
     // What the recorder tells is read once a tick; the steps below look at IsRecording()
     // afresh, since one of them may have stopped the recording.
@@ -148,6 +163,7 @@ void TRecordingController::TimerClockTimer() {
     RetryRecording(T, FreeBytes);
     CheckFreeSpace(FreeBytes);
     UpdateTrouble(T, Recorded);
+    FlushLog(T);
     // The start-up's file error reaches the operator once, after its retry was planned.
     if (FStartupError)
         std::rethrow_exception(std::exchange(FStartupError, nullptr));
@@ -264,6 +280,7 @@ void TRecordingController::UpdateTrouble(const QDateTime& Moment,
     Signs.Recording = Recording;
     Signs.RetryPending = FRetry.has_value();
     Signs.WaitsForRoom = FRetry && FRetry->WaitsForRoom();
+    Signs.StartFileFails = FRetry && !FStartFileError.isEmpty();
     Signs.WritesFail = Recording && !Recorded.WriteError.isEmpty();
     Signs.DroppedSeconds = Recorded.DroppedSeconds;
     Signs.SecondsWithoutAudio = Recorded.SecondsWithoutAudio;
@@ -295,10 +312,12 @@ void TRecordingController::ShowWriteError(const TRecorderSnapshot& Recorded) {
 }
 
 void TRecordingController::CheckHourTrigger(const QDateTime& Moment, int64_t FreeBytes) {
-    const QTime Time = Moment.toLocalTime().time();
-    if (Time.minute() != 0 || Time.hour() == FLastTriggerHour)
+    const TClockHour Hour = ClockHourOf(Moment);
+    if (Hour == FHandledHour)
         return;
-    FLastTriggerHour = Time.hour();
+    FHandledHour = Hour;
+    if (RecordsNothing())
+        return;
     const std::exception_ptr LogError = StopRecordingKeepingError();
     FRetry.reset();
     TPreset P;
@@ -321,10 +340,38 @@ void TRecordingController::CheckHourTrigger(const QDateTime& Moment, int64_t Fre
 bool TRecordingController::FindScheduledPreset(const QDateTime& Moment, TPreset& P) {
     if (!FData)
         return false;
-    const int32_t Id = FData->GetSchedulePreset(LocalDate(Moment).dayOfWeek(), LocalHour(Moment));
-    if (Id == 0)
-        return false;
-    return FData->GetPreset(Id, P);
+    const std::pair<int, int> Cell{LocalDate(Moment).dayOfWeek(), LocalHour(Moment)};
+    std::optional<TPreset> Found;
+    try {
+        TBusyWait Wait(*FData, TRecordingLog::LockWaitMilliseconds);
+        const int32_t Id = FData->GetSchedulePreset(Cell.first, Cell.second);
+        if (Id != 0 && FData->GetPreset(Id, P))
+            Found = P;
+        FScheduleRead[Cell] = Found;
+    } catch (const EDatabaseError&) {
+        // Another program holds the database: the hour is recorded as the schedule said when
+        // it was last read, rather than not at all.
+        const auto Known = FScheduleRead.find(Cell);
+        if (Known == FScheduleRead.end())
+            throw;
+        Found = Known->second;
+    }
+    if (Found)
+        P = *Found;
+    return Found.has_value();
+}
+
+void TRecordingController::ReadNextHourAhead(const QDateTime& Moment) {
+    const QDateTime Local = Moment.toLocalTime();
+    if (Local.time().minute() != 59 || FReadAhead == ClockHourOf(Moment))
+        return;
+    FReadAhead = ClockHourOf(Moment);
+    TPreset Ignored;
+    try {
+        FindScheduledPreset(Local.addSecs(60), Ignored);
+    } catch (const EDatabaseError&) {
+        // Read again at the hour itself.
+    }
 }
 
 int64_t TRecordingController::FreeSpaceAt(const QDateTime& Moment) {
@@ -373,17 +420,26 @@ bool TRecordingController::BeginRecording(const TPreset& P, const QDateTime& Sta
 
 bool TRecordingController::CompleteStart(const TStartAttempt& Attempt, const TWantedStart& Wanted) {
     FDeviceOK = Attempt.DeviceOK;
-    if (Attempt.FileError)
-        std::rethrow_exception(Attempt.FileError);
+    if (Attempt.FileError) {
+        try {
+            std::rethrow_exception(Attempt.FileError);
+        } catch (const EFileError& E) {
+            FStartFileError = QString::fromUtf8(E.what());
+            throw;
+        }
+    }
     if (!Attempt.Started)
         return false;
+    FStartFileError.clear();
     FRetry.reset();
     FFreeSpaceWarned = false;
     FCurrentPreset = Wanted.Preset;
     FCurrentSource = Wanted.Source;
-    if (FData)
-        FCurrentRecId = FData->LogRecording(Wanted.Preset, Wanted.StartedAt, Wanted.Number,
-                                            Attempt.FileName, Attempt.FullPath);
+    // The start may have run on a thread of its own a moment before this takes it up.
+    FStartedElapsed =
+        FElapsed() - std::clamp<int64_t>(FRecorder->StartedAt().msecsTo(FClock()), 0, 60000);
+    FCurrentTicket = FLog.Started(Wanted.Preset, Wanted.StartedAt, Wanted.Number, Attempt.FileName,
+                                  Attempt.FullPath);
     SetStatus(Attempt.FullPath, ControlText::FormatLine(Wanted.Preset), Wanted.Source);
     UpdateRecordingState();
     emit RecordingStarted(
@@ -417,7 +473,7 @@ void TRecordingController::StopRecording() {
     if (!IsRecording())
         return;
     int64_t Seconds = ElapsedSeconds();
-    const int32_t RecId = std::exchange(FCurrentRecId, 0);
+    const int64_t Ticket = std::exchange(FCurrentTicket, 0);
     // The file is completed first: a failing log must not leave it open.
     FRecorder->Stop();
     UpdateRecordingState();
@@ -429,16 +485,41 @@ void TRecordingController::StopRecording() {
             RecordedDurationSec(FRecorder->CurrentPath(), FCurrentPreset.Format).value_or(Seconds));
     emit RecordingStopped({FRecorder->CurrentPath(), FCurrentPreset.Name, FCurrentSource,
                            FRecorder->StartedAt(), Seconds});
-    if (RecId != 0 && FData)
-        FData->SetRecordingDuration(RecId, static_cast<int32_t>(Seconds));
+    FLog.Stopped(Ticket, static_cast<int32_t>(Seconds));
 }
 
 int64_t TRecordingController::ElapsedSeconds() const {
-    return std::abs(FRecorder->StartedAt().msecsTo(FClock())) / 1000;
+    return std::max<int64_t>(0, FElapsed() - FStartedElapsed) / 1000;
+}
+
+void TRecordingController::FlushLog(const QDateTime& Moment) {
+    if (FLog.Waiting() &&
+        (!FLogTried.isValid() || std::abs(FLogTried.secsTo(Moment)) >= RetrySeconds)) {
+        FLogTried = Moment;
+        FLog.Flush();
+    }
+    const QString Error = FLog.Waiting() ? FLog.LastError() : QString();
+    if (Error == FShownLogError)
+        return;
+    if (!Error.isEmpty())
+        ShowInfo(ControlText::LogBehind(Error, RetrySeconds));
+    else
+        ShowInfo(ControlText::LogCaughtUp);
+    FShownLogError = Error;
 }
 
 int32_t TRecordingController::NextRecNumber(const QDateTime& Moment) {
-    return ::NextRecNumber(FData ? FData->CountRecordingsInHour(Moment) : 0);
+    int32_t Logged = FLog.RowsWaitingInHour(Moment);
+    try {
+        if (FData) {
+            TBusyWait Wait(*FData, TRecordingLog::LockWaitMilliseconds);
+            Logged += FData->CountRecordingsInHour(Moment);
+        }
+    } catch (const EDatabaseError&) {
+        // A database that cannot be read now must not keep the hour from being recorded: the
+        // name of a file that exists already gets a suffix.
+    }
+    return ::NextRecNumber(Logged);
 }
 
 void TRecordingController::CheckDevice() {
@@ -473,6 +554,10 @@ void TRecordingController::UpdateRecordingState() {
 void TRecordingController::ManualStart() {
     if (!FRecorder)
         return;
+    if (RecordsNothing()) {
+        emit WarningRaised(FRecordsNothing);
+        return;
+    }
     const QDateTime T = FClock();
     TPreset P;
     if (!FindScheduledPreset(T, P)) {
@@ -518,6 +603,9 @@ void RunSettingsChange(const TSettingsChange& Change) {
 
 void TRecordingController::RestartRecording(const TSettingsChange& Change) {
     if (!IsRecording()) {
+        // What the database in use still owes its log goes there before it is handed over.
+        if (!FLog.Flush(TBusyWait::Unchanged))
+            throw EDatabaseError(FLog.LastError().toStdString());
         RunSettingsChange(Change);
         return;
     }
@@ -525,9 +613,10 @@ void TRecordingController::RestartRecording(const TSettingsChange& Change) {
     const QString Source = FCurrentSource;
     // The database that logged the recording must take its length before anything stops:
     // when it refuses (locked, full), nothing has changed and the recording goes on.
-    if (FCurrentRecId != 0 && FData)
-        FData->SetRecordingDuration(FCurrentRecId, static_cast<int32_t>(ElapsedSeconds()));
+    FLog.SettleBeforeHandOver(FCurrentTicket, static_cast<int32_t>(ElapsedSeconds()));
     std::exception_ptr Error = StopRecordingKeepingError();
+    if (!Error && !FLog.Flush(TBusyWait::Unchanged))
+        Error = std::make_exception_ptr(EDatabaseError(FLog.LastError().toStdString()));
     if (!Error) {
         try {
             RunSettingsChange(Change);

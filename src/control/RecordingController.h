@@ -2,7 +2,9 @@
 
 #include "base/uClock.h"
 #include "base/uTypes.h"
+#include "control/ClockHour.h"
 #include "control/FreeSpacePolicy.h"
+#include "control/RecordingLog.h"
 #include "control/RetryPolicy.h"
 #include "control/StartAttempt.h"
 #include "control/StatusText.h"
@@ -17,6 +19,7 @@
 #include <exception>
 #include <functional>
 #include <future>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -68,9 +71,11 @@ class TRecordingController : public QObject {
     Q_OBJECT
 public:
     // Works on Settings and on the database Data holds (empty: none open), which a hand-over
-    // may replace; reads time from Clock and free space from Probe.
+    // may replace; reads time from Clock, the passing of time from Elapsed (empty: the one that
+    // goes with Clock) and free space from Probe.
     TRecordingController(TConfig& Settings, std::unique_ptr<TLogData>& Data,
-                         TClock Clock = SystemNow, TFreeSpaceProbe Probe = VolumeFreeBytes);
+                         TClock Clock = SystemNow, TFreeSpaceProbe Probe = VolumeFreeBytes,
+                         TElapsedClock Elapsed = {});
     // The same on the program's Config and LogData.
     explicit TRecordingController(TClock Clock = SystemNow,
                                   TFreeSpaceProbe Probe = VolumeFreeBytes);
@@ -84,16 +89,24 @@ public:
     // are there on return, else a later tick takes them up. A file error of that start is
     // thrown by the tick that takes it up.
     void Startup();
+    // Before Startup: this run records nothing at all (another copy records in this folder).
+    // Reason stays in the information line and answers the menu's start; the clock, the free
+    // space and the log keep working.
+    void RecordNothing(const QString& Reason) { FRecordsNothing = Reason; }
+    bool RecordsNothing() const { return !FRecordsNothing.isEmpty(); }
     // The end of the run: stops a running recording (its duration is logged) and releases the
     // recorder, the capture device and the sound library. Ticks do nothing afterwards.
     void Shutdown();
 
     // The clock tick, four times a second: date, time, free space, a failed write, the hour
     // rule, a capture that died (stopped and logged at once, then retried every
-    // RetrySeconds within the hour) and the trouble status.
+    // RetrySeconds within the hour), the trouble status, and log writes the database refused
+    // (tried again every RetrySeconds).
     void TimerClockTimer();
-    // The hour rule. A scheduled start that fails is retried within the hour; on a volume
-    // with almost no room left, once room is made.
+    // The hour rule: at the first tick in another clock hour than the last one acted on (at
+    // the hour, or after the clock stepped or the machine slept across it), the running
+    // recording stops and the hour's scheduled one starts. A scheduled start that fails is
+    // retried within the hour; on a volume with almost no room left, once room is made.
     void CheckHourTrigger(const QDateTime& Moment, int64_t FreeBytes);
     bool FindScheduledPreset(const QDateTime& Moment, TPreset& P);
     // Free space for recordings on the root folder's volume (or on the volume of its nearest
@@ -138,8 +151,10 @@ public:
     void RestartRecording(const TSettingsChange& Change);
 
     bool DeviceOK() const { return FDeviceOK; }
-    int32_t LastTriggerHour() const { return FLastTriggerHour; }
-    int32_t CurrentRecId() const { return FCurrentRecId; }
+    // The log ticket of the running recording; 0 when none runs.
+    int64_t CurrentTicket() const { return FCurrentTicket; }
+    // Log writes the database refused, kept and tried again.
+    const TRecordingLog& Log() const { return FLog; }
     const TPreset& CurrentPreset() const { return FCurrentPreset; }
     const TControlStatus& Status() const { return FStatus; }
     // The recorder; null before Startup and after Shutdown.
@@ -185,8 +200,15 @@ private:
     // so that the caller can plan the retry first.
     std::exception_ptr StartRecordingKeepingFileError(const TPreset& P, const QDateTime& StartedAt,
                                                       const QString& Source);
-    // Whole seconds since the running recording started.
+    // Whole seconds since the running recording started, by the passing of time (a step of
+    // the wall clock does not count).
     int64_t ElapsedSeconds() const;
+    // In the last minute of an hour, reads the next hour's schedule cell ahead, so that a
+    // database another program holds at the hour does not keep that hour from being recorded.
+    void ReadNextHourAhead(const QDateTime& Moment);
+    // Tries the log writes the database refused, every RetrySeconds; tells the information
+    // line when the log falls behind and when it caught up.
+    void FlushLog(const QDateTime& Moment);
     // Stops and logs a recording whose capture died, and schedules its retry.
     void CheckCapture(const QDateTime& Moment, const TRecorderSnapshot& Recorded);
     // Stops and logs a recording whose writes failed on a volume that is (nearly) full, and
@@ -243,16 +265,28 @@ private:
     TConfig& FSettings;
     std::unique_ptr<TLogData>& FData;
     TClock FClock;
+    TElapsedClock FElapsed;
     TFreeSpaceProbe FProbe;
+    TRecordingLog FLog;
+    QDateTime FLogTried; // when kept log writes were last tried
+    QString FShownLogError;
     int64_t FLastFreeBytes = -1;
     QDateTime FFreeSpaceRead; // when FLastFreeBytes was read
     std::unique_ptr<TRecorder> FRecorder;
-    int32_t FCurrentRecId = 0;
+    int64_t FCurrentTicket = 0;
+    int64_t FStartedElapsed = 0; // the elapsed clock at the running recording's start
     TPreset FCurrentPreset;
     QString FCurrentSource;
     bool FDeviceOK = false;
-    int32_t FLastTriggerHour = -1;
+    // The clock hour the hour rule last acted on (or the start-up took as handled).
+    std::optional<TClockHour> FHandledHour;
     QString FShownWriteError;
+    // The schedule's cells (day of the week, hour) as last read, with their presets.
+    std::map<std::pair<int, int>, std::optional<TPreset>> FScheduleRead;
+    std::optional<TClockHour> FReadAhead;
+    QString FRecordsNothing;
+    // Why the last start could not make its file or folder; empty once a recording runs.
+    QString FStartFileError;
     std::optional<TRetryPolicy> FRetry;
     std::optional<TPendingStart> FPendingStart;
     // A file error of the start-up's start, thrown by the tick that took it up.

@@ -16,10 +16,13 @@ QStringList RepairInterruptedRecordings(TLogData& Data) {
             continue;
         if (Row.Format == afWAV) {
             const auto Wav = RepairWavHeader(Row.Path);
-            if (!Wav || !Wav->Rewritten)
+            if (!Wav || (!Wav->Rewritten && Wav->DurationSec == 0))
                 continue;
             Data.SetRecordingDuration(Row.Id, static_cast<int32_t>(Wav->DurationSec));
-            Repaired << Row.Path;
+            // A complete file whose length never reached the log (the database refused it
+            // until that run ended) only gets its length: nothing of it was repaired.
+            if (Wav->Rewritten)
+                Repaired << Row.Path;
         } else if (const auto Seconds = EncodedDurationSec(Row.Path, Row.Format);
                    Seconds && *Seconds > 0) {
             Data.SetRecordingDuration(Row.Id, static_cast<int32_t>(*Seconds));

@@ -4,10 +4,35 @@
 #include "base/uConfig.h"
 #include "data/uData.h"
 
+#include "base/SystemReason.h"
+#include "control/StatusText.h"
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <exception>
+#include <filesystem>
+#include <system_error>
+#include <unistd.h>
 #include <utility>
+
+namespace {
+
+// Why recordings cannot be made in Root (created when missing); empty when they can.
+QString RecordingsFolderProblem(const QString& Root) {
+    const QByteArray Path = QFile::encodeName(Root);
+    std::error_code Made;
+    std::filesystem::create_directories(Path.toStdString(), Made);
+    if (Made)
+        return QStringLiteral("De opnamemap %1 kan niet worden gemaakt: %2")
+            .arg(Root, SystemReasonText(Made.value()));
+    if (::access(Path.constData(), W_OK | X_OK) != 0)
+        return QStringLiteral("In de opnamemap %1 kan niet worden geschreven: %2")
+            .arg(Root, SystemReasonText(errno));
+    return {};
+}
+
+} // namespace
 
 QString OpenDatabase(const TConfig& Settings, std::unique_ptr<TLogData>& Data) {
     Data.reset();
@@ -26,7 +51,8 @@ TRecordingSession::TRecordingSession(TConfig& Settings, std::unique_ptr<TLogData
       FJournal(Data, Clock), FAlertCommand(AlertTimeLimit),
       FRetention(Settings, Data, Clock, std::move(Probe)),
       // The instance is the name of the data folder: one per input on a machine.
-      FMetrics(FController, QFileInfo(Settings.IniPath()).absoluteDir().dirName()) {
+      FMetrics(FController, QFileInfo(Settings.IniPath()).absoluteDir().dirName()),
+      FFolderLock(QFileInfo(Settings.IniPath()).absolutePath()) {
     FTick.setInterval(TickMilliseconds);
     connect(&FTick, &QTimer::timeout, this, &TRecordingSession::Tick);
     connect(&FRetention, &TRetentionScheduler::Deleted, &FJournal, &TEventJournal::Deleted);
@@ -60,9 +86,15 @@ TRecordingSession::TRecordingSession(TConfig& Settings, std::unique_ptr<TLogData
 
 void TRecordingSession::Tick() {
     FController.TimerClockTimer();
-    FRetention.Tick(RunningFile());
+    // The copy that records in this folder keeps its disk from filling.
+    if (!FController.RecordsNothing())
+        FRetention.Tick(RunningFile());
     FMetrics.Tick();
     emit Ticked();
+}
+
+bool TRecordingSession::CanRecord() const {
+    return !FController.RecordsNothing() && FData && FRecordingsFolderUsable;
 }
 
 QString TRecordingSession::RunningFile() const {
@@ -88,20 +120,31 @@ TRecordingSession::~TRecordingSession() {
 
 QStringList TRecordingSession::Start() {
     QStringList Errors;
+    if (!FFolderLock.TryLock()) {
+        FController.RecordNothing(ControlText::OtherCopyRecords);
+        Errors << ControlText::OtherCopyRecords;
+    }
     // Without a database the run goes on: it records nothing by schedule and logs nothing,
     // and the status lines say so.
     if (const QString Error = OpenDatabase(FSettings, FData); !Error.isEmpty())
         Errors << Error;
+    const QString FolderError = RecordingsFolderProblem(FSettings.RootFolder());
+    FRecordingsFolderUsable = FolderError.isEmpty();
+    if (!FRecordingsFolderUsable)
+        Errors << FolderError;
     FRunning = true;
     try {
         FController.Startup();
     } catch (const std::exception& E) {
         Errors << QString::fromUtf8(E.what());
     }
-    FRetention.Tick(RunningFile());
-    if (!FSettings.MetricsListen().isEmpty())
-        if (const QString Error = FMetrics.Start(FSettings.MetricsListen()); !Error.isEmpty())
-            Errors << Error;
+    // The copy that records in this folder keeps its disk from filling and serves its metrics.
+    if (!FController.RecordsNothing()) {
+        FRetention.Tick(RunningFile());
+        if (!FSettings.MetricsListen().isEmpty())
+            if (const QString Error = FMetrics.Start(FSettings.MetricsListen()); !Error.isEmpty())
+                Errors << Error;
+    }
     FTick.start();
     return Errors;
 }

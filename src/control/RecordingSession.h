@@ -3,6 +3,7 @@
 #include "base/uClock.h"
 #include "control/AlertCommand.h"
 #include "control/EventJournal.h"
+#include "control/FolderLock.h"
 #include "control/FreeSpacePolicy.h"
 #include "control/MetricsExporter.h"
 #include "control/RecordingController.h"
@@ -42,10 +43,14 @@ public:
 
     static constexpr int TickMilliseconds = 250;
 
-    // Opens the database, runs the controller's start-up and starts the clock tick. Returns
-    // the errors to report (a database that would not open, a failed start-up), in that
-    // order; the run goes on either way.
+    // Claims the data folder, opens the database, checks the recordings folder, runs the
+    // controller's start-up and starts the clock tick. Returns the errors to report (another
+    // copy records in this folder, a database that would not open, a recordings folder that
+    // cannot be used, a failed start-up), in that order; the run goes on either way.
     QStringList Start();
+    // Whether this run can record: it holds the data folder, and its database and recordings
+    // folder could be used at the start.
+    bool CanRecord() const;
     // Stops the tick and a running recording (its duration is logged), waits for a retention
     // run, releases the recorder and then the database. An error of logging the duration propagates
     // after all of it.
@@ -80,5 +85,7 @@ private:
     TRetentionScheduler FRetention;
     TMetricsExporter FMetrics;
     QTimer FTick;
+    TFolderLock FFolderLock;
+    bool FRecordingsFolderUsable = false;
     bool FRunning = false;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/uTypes.h"
+#include "control/ClockHour.h"
 
 #include <QDateTime>
 #include <QString>
@@ -31,7 +32,7 @@ public:
 private:
     TPreset FPreset;
     QString FSource;
-    QDateTime FHourStart; // local
+    TClockHour FHour;
     QDateTime FNext;
     int64_t FAwaitFreeBytes = 0;
 };

@@ -34,6 +34,12 @@ QString StartFailed(int SoundLibraryError) {
     return QStringLiteral("Kon opname niet starten (BASS fout %1).").arg(SoundLibraryError);
 }
 
+QString LogBehind(const QString& Reason, int RetrySeconds) {
+    return QStringLiteral("Opname nog niet in het logboek: %1. Nieuwe poging elke %2 seconden.")
+        .arg(Reason)
+        .arg(RetrySeconds);
+}
+
 QString CaptureLost(const QDateTime& Moment, int RetrySeconds) {
     return QStringLiteral(
                "Apparaat weggevallen om %1, opname bewaard. Nieuwe poging elke %2 seconden...")

@@ -34,6 +34,12 @@ QString FreeSpace(int64_t FreeBytes);
 // The format line of a recording, for example "MP3 128 Kbps, 44100 Hz, Stereo".
 QString FormatLine(const TPreset& P);
 QString StartFailed(int SoundLibraryError);
+// The information line while the database refuses log writes (they are kept and tried again
+// every RetrySeconds), and once it took them all.
+QString LogBehind(const QString& Reason, int RetrySeconds);
+inline const QString LogCaughtUp = QStringLiteral("Het opnamelogboek is weer bijgewerkt.");
+inline const QString OtherCopyRecords =
+    QStringLiteral("Een andere kopie neemt al op in deze map; deze kopie neemt niet op.");
 QString CaptureLost(const QDateTime& Moment, int RetrySeconds);
 QString VolumeFull(const QDateTime& Moment, int64_t AwaitedBytes);
 QString LowSpace(int64_t NeededBytes);

@@ -50,7 +50,7 @@ TTroubleTracker::TChange TTroubleTracker::Update(const QDateTime& Moment,
     // A stop or a failing write counts from the second tick on: a retry or a new hour may
     // mend it at once.
     if (FStoppedTicks > 1) {
-        if (WritesFail)
+        if (WritesFail || Signs.StartFileFails)
             Add(TTroubleKind::WritesFailing, FStoppedSince,
                 ControlText::WritesFailingSince(FStoppedSince));
         else if (Signs.WaitsForRoom)

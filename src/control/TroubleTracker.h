@@ -13,6 +13,8 @@ struct TTroubleSigns {
     bool RetryPending = false;
     bool WaitsForRoom = false;
     bool WritesFail = false;
+    // The retry waits because the last start could not make its file or folder.
+    bool StartFileFails = false;
     // Audio the running recording lost, and how long its capture has brought nothing.
     double DroppedSeconds = 0;
     double SecondsWithoutAudio = 0;

@@ -173,7 +173,8 @@ TLogData::TLogData(const QString& DbPath) {
     FConn = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), FConnectionName);
     try {
         FConn.setDatabaseName(DbPath);
-        FConn.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        FConn.setConnectOptions(
+            QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMilliseconds));
         if (!FConn.open())
             RaiseEngineError(FConn.lastError());
         // The first statements read the file, so a file that is no database fails here.
@@ -200,6 +201,26 @@ void TLogData::Close() {
 
 QSqlDatabase TLogData::Connection() const {
     return FConn;
+}
+
+void TLogData::SetBusyTimeout(int Milliseconds) {
+    Run(QStringLiteral("PRAGMA busy_timeout=%1").arg(Milliseconds));
+}
+
+TBusyWait::TBusyWait(TLogData& Data, int Milliseconds)
+    : FData(Data), FChanged(Milliseconds != Unchanged) {
+    if (FChanged)
+        FData.SetBusyTimeout(Milliseconds);
+}
+
+TBusyWait::~TBusyWait() {
+    if (!FChanged)
+        return;
+    try {
+        FData.SetBusyTimeout(TLogData::BusyTimeoutMilliseconds);
+    } catch (const EDatabaseError&) {
+        // Setting a pragma takes no lock; a connection that refuses it refuses everything.
+    }
 }
 
 QSqlQuery TLogData::Run(const QString& Sql, TValues Values) {

@@ -98,6 +98,9 @@ public:
 
     // The open connection, for callers that run their own statements. Never close it.
     QSqlDatabase Connection() const;
+    // How long a statement waits for another connection's lock before it fails.
+    static constexpr int BusyTimeoutMilliseconds = 5000;
+    void SetBusyTimeout(int Milliseconds);
 
     void LoadPresets(TPresetList& List);
     int32_t AddPreset(const TPreset& P);
@@ -143,6 +146,21 @@ private:
 
     QString FConnectionName;
     QSqlDatabase FConn;
+};
+
+// Statements of one scope wait for another connection's lock at most Milliseconds (Unchanged:
+// as the database's own setting says); the setting is restored at the end of the scope.
+class TBusyWait {
+public:
+    static constexpr int Unchanged = -1;
+    TBusyWait(TLogData& Data, int Milliseconds);
+    ~TBusyWait();
+    TBusyWait(const TBusyWait&) = delete;
+    TBusyWait& operator=(const TBusyWait&) = delete;
+
+private:
+    TLogData& FData;
+    bool FChanged;
 };
 
 // The version of the SQLite library the database driver has loaded.

@@ -232,15 +232,13 @@ TEST_F(Recorder, AFailingCaptureStartLeavesAnEmptyWavFile) {
 
 TEST_F(Recorder, AFailingEncoderStartStopsTheCapture) {
     soundlib::InstallScriptedBackend({.Signal = soundlib::ToneSignal(1000, 0.5)});
-    QFile Blocker(PathOf("2026"));
-    ASSERT_TRUE(Blocker.open(QIODevice::WriteOnly)); // a file where the year folder should be
-    Blocker.close();
+    ASSERT_TRUE(QDir().mkpath(PathOf("x.mp3"))); // a folder where the file should be
     TRecorder R;
-    EXPECT_FALSE(R.Start(Preset(afMP3, 44100, 2, 128), PathOf("2026/03/x.mp3")));
+    EXPECT_FALSE(R.Start(Preset(afMP3, 44100, 2, 128), PathOf("x.mp3")));
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_CREATE) << "the encoder's code, not the stop's";
     EXPECT_EQ(R.StartError(), BASS_ERROR_CREATE);
     EXPECT_EQ(R.State(), rsIdle);
-    EXPECT_TRUE(R.Start(Preset(afMP3, 44100, 2, 128), PathOf("x.mp3")));
+    EXPECT_TRUE(R.Start(Preset(afMP3, 44100, 2, 128), PathOf("y.mp3")));
     EXPECT_EQ(R.StartError(), BASS_OK);
 }
 
@@ -256,6 +254,7 @@ TEST_F(Recorder, AFailingDeviceKeepsThePreviousDevice) {
     EXPECT_TRUE(R.Start(Preset(afWAV, 44100, 2), PathOf("again.wav"))) << "opens device 1 again";
 }
 
+// A folder that cannot be made is named in the error, whatever the format.
 TEST_F(Recorder, AWavFileThatCannotBeCreatedRaisesTheFileError) {
     soundlib::InstallScriptedBackend({});
     QFile Blocker(PathOf("2026"));
@@ -268,8 +267,8 @@ TEST_F(Recorder, AWavFileThatCannotBeCreatedRaisesTheFileError) {
         FAIL() << "no error";
     } catch (const EFileError& Error) {
         EXPECT_EQ(QString::fromUtf8(Error.what()),
-                  QStringLiteral("Kan bestand %1 niet aanmaken: een deel van het pad is geen map")
-                      .arg(Path));
+                  QStringLiteral("Kan map %1 niet maken: een deel van het pad is geen map")
+                      .arg(PathOf("2026")));
     }
     EXPECT_FALSE(R.NameTaken());
     EXPECT_FALSE(R.LeftEmptyFile());

@@ -1,5 +1,6 @@
 #include "audio/FileRepair.h"
 #include "audio/uRecorder.h"
+#include "support/DatabaseLock.h"
 #include "support/RecordingFixture.h"
 #include "support/RecordingThreadStall.h"
 #include "support/WaitUntil.h"
@@ -176,10 +177,11 @@ TEST_F(CaptureLoss, StartUpWithoutSoundServerRecordsOnceItAnswers) {
     Controller.Shutdown();
 }
 
-// The log cannot take a duration (here a trigger refuses every update): the error still
-// reaches the caller, but only after the next hour's recording started, or the retry of a
-// dead capture was planned. No audio waits on the database.
-TEST_F(CaptureLoss, AFailingDurationLogNeitherBlocksTheNextHourNorTheRetry) {
+// The log cannot take a length (here a trigger refuses every update): nothing waits on the
+// database. The next hour's recording starts and the retry of a dead capture is planned as
+// always, the information line says the log is behind, and once the database takes writes
+// again every length is written.
+TEST_F(CaptureLoss, ARefusedLengthIsKeptWhileRecordingGoesOn) {
     ScheduleAll(Wav.Id);
     Now = Amsterdam("2026-03-05T12:59:50Z");
     TRecordingController Controller(Clock());
@@ -189,22 +191,62 @@ TEST_F(CaptureLoss, AFailingDurationLogNeitherBlocksTheNextHourNorTheRetry) {
     ASSERT_TRUE(Refuse.exec("CREATE TRIGGER refuse BEFORE UPDATE ON recordings "
                             "BEGIN SELECT RAISE(ABORT, 'geweigerd'); END"));
     Now = Amsterdam("2026-03-05T13:00:00Z");
-    EXPECT_THROW(Controller.TimerClockTimer(), EDatabaseError);
+    EXPECT_NO_THROW(Controller.TimerClockTimer());
     EXPECT_TRUE(Controller.IsRecording());
     EXPECT_EQ(Controller.Status().FileText, DayFolder("2026/03/05") + "05032026141.wav");
+    EXPECT_EQ(Controller.Status().InfoText,
+              "Opname nog niet in het logboek: geweigerd. Nieuwe poging elke 5 seconden.");
 
     soundlib::SetScriptedServerUp(false);
     ASSERT_TRUE(WaitUntil([&] { return !Controller.Recorder()->CaptureAlive(); }, 2s));
     Now = Now.addSecs(1);
-    EXPECT_THROW(Controller.TimerClockTimer(), EDatabaseError);
+    EXPECT_NO_THROW(Controller.TimerClockTimer());
     EXPECT_FALSE(Controller.IsRecording());
     EXPECT_TRUE(Controller.RetryPending());
     soundlib::SetScriptedServerUp(true);
     TickUntil(Controller, Now.addSecs(5));
     EXPECT_TRUE(Controller.IsRecording());
-    EXPECT_EQ(LogRows().size(), 3);
+    EXPECT_EQ(LogRows(),
+              (QList<QStringList>{{"2026-03-05 13:59:50", "1", "05032026131.wav", "0"},
+                                  {"2026-03-05 14:00:00", "1", "05032026141.wav", "0"},
+                                  {"2026-03-05 14:00:06", "2", "05032026142.wav", "0"}}));
     Refuse.exec("DROP TRIGGER refuse");
+    TickUntil(Controller, Now.addSecs(5));
+    EXPECT_EQ(Controller.Status().InfoText, "Het opnamelogboek is weer bijgewerkt.");
+    EXPECT_EQ(LogRows(),
+              (QList<QStringList>{{"2026-03-05 13:59:50", "1", "05032026131.wav", "10"},
+                                  {"2026-03-05 14:00:00", "1", "05032026141.wav", "1"},
+                                  {"2026-03-05 14:00:06", "2", "05032026142.wav", "0"}}));
     Controller.Shutdown();
+}
+
+// Another program holds the database locked across the hour switch for longer than the
+// database's own wait: the new hour is recorded at once, and once the lock is gone the old
+// recording's length and the new recording's row are written, in order.
+TEST_F(CaptureLoss, ADatabaseLockedAtTheHourLosesNoRow) {
+    ScheduleAll(Wav.Id);
+    Now = Amsterdam("2026-03-05T12:59:50Z");
+    TRecordingController Controller(Clock());
+    Controller.Startup();
+    ASSERT_TRUE(Controller.IsRecording());
+    {
+        TDatabaseLock Lock(Config->DatabasePath(), 7);
+        Now = Amsterdam("2026-03-05T13:00:00.100Z");
+        EXPECT_NO_THROW(Controller.TimerClockTimer());
+        EXPECT_TRUE(Controller.IsRecording());
+        EXPECT_EQ(Controller.Status().FileText, DayFolder("2026/03/05") + "05032026141.wav");
+        EXPECT_TRUE(Controller.Log().Waiting());
+        EXPECT_EQ(Controller.Status().InfoText,
+                  "Opname nog niet in het logboek: database is locked. Nieuwe poging elke 5 "
+                  "seconden.");
+    }
+    TickUntil(Controller, Now.addSecs(5));
+    EXPECT_FALSE(Controller.Log().Waiting());
+    EXPECT_EQ(LogRows(),
+              (QList<QStringList>{{"2026-03-05 13:59:50", "1", "05032026131.wav", "10"},
+                                  {"2026-03-05 14:00:00", "1", "05032026141.wav", "0"}}));
+    Controller.Shutdown();
+    EXPECT_EQ(LogRows().last().at(3), "5");
 }
 
 // A scheduled start whose file cannot be made (here a file stands where the folder should
@@ -240,12 +282,17 @@ TEST_P(ScheduledFileError, IsReportedOnceAndRetried) {
     int StatusChanges = 0;
     QObject::connect(&Controller, &TRecordingController::StatusLinesChanged,
                      [&] { ++StatusChanges; });
+    std::vector<TTroubleKind> Began;
+    QObject::connect(&Controller, &TRecordingController::TroubleBegan,
+                     [&](const TTrouble& T) { Began.push_back(T.Kind); });
     EXPECT_NO_THROW(TickUntil(Controller, Amsterdam("2026-03-05T13:00:20Z")));
-    EXPECT_TRUE(Controller.Status().InfoText.startsWith("Kan bestand "))
+    EXPECT_TRUE(Controller.Status().InfoText.startsWith("Kan map " + Blocking.fileName()))
         << Controller.Status().InfoText.toStdString();
     EXPECT_TRUE(Controller.Status().InfoText.endsWith(": een deel van het pad is geen map"))
         << Controller.Status().InfoText.toStdString();
     EXPECT_EQ(StatusChanges, 1) << "the same error is shown once, not at every retry";
+    EXPECT_EQ(Began, std::vector{TTroubleKind::WritesFailing})
+        << "a folder that cannot be made is a write trouble, not a lost capture";
 
     Config->SetRootFolder(Usable);
     TickUntil(Controller, Amsterdam("2026-03-05T13:00:25Z"));

@@ -166,10 +166,10 @@ TEST_F(Unattended, AWavCutShortByAKillIsRepairedAtTheNextStartOnce) {
                   {"herstel", "repair", "Onderbroken opname hersteld: 05032026141.wav"}}));
 }
 
-// A second copy of the program started on the same folder and database while the first
-// records a WAV file: the first holds a lock on its file, so the second's start-up repair
-// leaves it alone: not a byte of its header changes and no repair is reported. The first
-// copy's stop then completes its header and row as always.
+// A second copy of the program with a data folder of its own but the same database and
+// recordings folder, started while the first records a WAV file: the first holds a lock on
+// its file, so the second's start-up repair leaves it alone: not a byte of its header changes
+// and no repair is reported. The first copy's stop then completes its header and row as always.
 TEST_F(Unattended, ASecondCopyLeavesTheFileTheFirstWritesAlone) {
     Prepare(2); // "WAV 44 kHz Stereo"
     const QString Running = Folder + "05032026141.wav";
@@ -192,8 +192,17 @@ TEST_F(Unattended, ASecondCopyLeavesTheFileTheFirstWritesAlone) {
     const QByteArray Before = ReadHeader();
     ASSERT_EQ(Before.size(), 44);
 
+    const QString Other = Dir.path() + "/tweede";
+    ASSERT_TRUE(QDir().mkpath(Other));
+    {
+        TConfig Settings(Other);
+        Settings.SetRootFolder(Root);
+        Settings.SetDatabasePath(Db);
+        Settings.SetRecordDevice(SineDevice());
+        Settings.Save();
+    }
     QProcess Second;
-    Start(Second, true, "2026-03-05 14:20:10");
+    Start(Second, true, "2026-03-05 14:20:10", Exe, {"--headless", "--data-dir", Other});
     QString SecondOut = ReadUntilRecordingStarts(Second);
     EXPECT_TRUE(SecondOut.contains(Folder + "05032026142.wav")) << SecondOut.toStdString();
     EXPECT_EQ(ReadHeader(), Before);
@@ -629,3 +638,64 @@ TEST_F(Unattended, MetricsShowTheRecordingAndALostServer) {
     EXPECT_EQ(Last.at(Key("vantor_recording")), 1);
     StopCleanly(Program);
 }
+
+namespace {
+
+class Service : public testing::Test, public TProgramFixture {};
+
+// A second copy started on the data folder of a copy that records does not record the same
+// input again: without a window it says why and ends with an error, so that the service
+// manager shows it. The first copy records on undisturbed.
+TEST_F(Service, ASecondCopyOnTheSameFolderRecordsNothingAndEndsWithAnError) {
+    Prepare(1);
+    QProcess First;
+    Start(First, true, "2026-03-05 14:20:00");
+    ReadUntilRecordingStarts(First);
+    QProcess Second;
+    Start(Second, true, "2026-03-05 14:20:00");
+    ASSERT_TRUE(Second.waitForFinished(15000));
+    EXPECT_EQ(Second.exitCode(), 1);
+    EXPECT_TRUE(Second.readAllStandardError().contains(
+        "Een andere kopie neemt al op in deze map; deze kopie neemt niet op."));
+    EXPECT_EQ(First.state(), QProcess::Running);
+    StopCleanly(First);
+    EXPECT_EQ(QDir(Folder).entryList(QDir::Files), QStringList{"05032026141.mp3"});
+    EXPECT_EQ(Rows("SELECT filename FROM recordings"), (QList<QStringList>{{"05032026141.mp3"}}));
+}
+
+// Without a usable database or recordings folder at the start, a copy without a window ends
+// at once with a Dutch reason and a non-zero status, instead of running idle.
+TEST_F(Service, AnUnusableDatabaseOrRecordingsFolderEndsTheStartWithAnError) {
+    Prepare(1);
+    QFile Blocking(Dir.path() + "/Blokkade");
+    ASSERT_TRUE(Blocking.open(QIODevice::WriteOnly));
+    Blocking.close();
+    const std::pair<const char*, std::function<void(TConfig&)>> Cases[] = {
+        {"", [&](TConfig& C) { C.SetDatabasePath(Blocking.fileName() + "/db.sqlite"); }},
+        {"De opnamemap ", [&](TConfig& C) { C.SetRootFolder(Blocking.fileName() + "/Opnames"); }},
+    };
+    for (const auto& [Reason, Break] : Cases) {
+        const QByteArray Ini = [&] {
+            QFile F(Dir.path() + "/Vantor2026.ini");
+            EXPECT_TRUE(F.open(QIODevice::ReadOnly));
+            return F.readAll();
+        }();
+        {
+            TConfig Settings(Dir.path());
+            Break(Settings);
+            Settings.Save();
+        }
+        QProcess Program;
+        Start(Program, true, "2026-03-05 14:20:00");
+        ASSERT_TRUE(Program.waitForFinished(15000));
+        EXPECT_NE(Program.exitCode(), 0);
+        const QString Err = QString::fromUtf8(Program.readAllStandardError());
+        EXPECT_TRUE(Err.contains("Deze kopie kan niet opnemen en stopt.")) << Err.toStdString();
+        EXPECT_TRUE(Err.contains(Reason)) << Err.toStdString();
+        QFile F(Dir.path() + "/Vantor2026.ini");
+        ASSERT_TRUE(F.open(QIODevice::WriteOnly));
+        F.write(Ini);
+    }
+}
+
+} // namespace

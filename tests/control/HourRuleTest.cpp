@@ -29,18 +29,26 @@ const THourCase HourCases[] = {
      {"2026-03-05T12:59:59.900Z", "2026-03-05T13:00:00.100Z", "2026-03-05T13:00:00.350Z",
       "2026-03-05T13:00:59.750Z"},
      {{"2026-03-05 13:30:00", 1, 1800}, {"2026-03-05 14:00:00", 1, 0}}},
-    {"SleptThroughBoundaryIsMissed",
+    {"SleptThroughBoundaryIsActedOnAtTheFirstTickAfter",
      "2026-03-05T12:30:00Z",
      0,
      {"2026-03-05T12:58:00Z", "2026-03-05T13:03:00Z", "2026-03-05T13:59:59Z",
       "2026-03-05T14:00:00.200Z"},
-     {{"2026-03-05 13:30:00", 1, 5400}, {"2026-03-05 15:00:00", 1, 0}}},
-    {"RepeatedHourAtTheEndOfSummerTimeIsNotActedOn",
+     {{"2026-03-05 13:30:00", 1, 1980},
+      {"2026-03-05 14:03:00", 1, 3420},
+      {"2026-03-05 15:00:00", 1, 0}}},
+    {"ClockSteppedBackIntoAnEarlierHourSwitchesTheHour",
+     "2026-03-05T12:30:00Z",
+     0,
+     {"2026-03-05T11:50:00Z"},
+     {{"2026-03-05 13:30:00", 1, 0}, {"2026-03-05 12:50:00", 1, 0}}},
+    {"RepeatedHourAtTheEndOfSummerTimeIsAnHourOfItsOwn",
      "2026-10-24T23:30:00Z",
      0,
      {"2026-10-25T00:00:00.100Z", "2026-10-25T01:00:00.100Z", "2026-10-25T02:00:00.100Z"},
      {{"2026-10-25 01:30:00", 1, 1800},
-      {"2026-10-25 02:00:00", 1, 7200},
+      {"2026-10-25 02:00:00", 1, 3600},
+      {"2026-10-25 02:00:00", 2, 3600},
       {"2026-10-25 03:00:00", 1, 0}}},
     {"FirstHourAfterTheSpringJumpIsActedOn",
      "2026-03-29T00:30:00Z",
@@ -90,6 +98,29 @@ TEST_P(HourRule, ActsOncePerClockHour) {
 
 INSTANTIATE_TEST_SUITE_P(Controller, HourRule, testing::ValuesIn(HourCases),
                          [](const auto& Info) { return std::string(Info.param.Name); });
+
+class ClockStep : public testing::Test, public TRecordingFixture {};
+
+// The wall clock steps two days ahead ten seconds into a recording (a resume after suspend, a
+// corrected clock): the next tick switches the hour, and the stopped recording is logged with
+// the ten seconds that passed, not with the step.
+TEST_F(ClockStep, AStepAheadSwitchesTheHourAndLogsTheTimeThatPassed) {
+    ScheduleAll(Wav.Id);
+    Now = Amsterdam("2026-03-05T12:30:00Z");
+    int64_t Elapsed = 0;
+    TRecordingController Controller(*Config, LogData, Clock(), VolumeFreeBytes,
+                                    [&Elapsed] { return Elapsed; });
+    Controller.Startup();
+    ASSERT_TRUE(Controller.IsRecording());
+    Elapsed += 10000;
+    Now = Amsterdam("2026-03-07T12:30:10Z");
+    Controller.TimerClockTimer();
+    ASSERT_TRUE(Controller.IsRecording());
+    EXPECT_EQ(LogRows(),
+              (QList<QStringList>{{"2026-03-05 13:30:00", "1", "05032026131.wav", "10"},
+                                  {"2026-03-07 13:30:10", "1", "07032026131.wav", "0"}}));
+    Controller.Shutdown();
+}
 
 class Schedule : public testing::Test, public TRecordingFixture {};
 

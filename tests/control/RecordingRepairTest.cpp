@@ -60,12 +60,18 @@ TEST(RecordingRepair, RepairsCutShortWavRowsOnceAndLeavesFinishedOnesAlone) {
     const int32_t MissingId = Log("missing.wav", nullptr);
     const int32_t FinishedId = Log("finished.wav", &Crashed);
     Data.SetRecordingDuration(FinishedId, 99);
+    // Complete, but its length never reached the log (the database refused it to the end).
+    QByteArray Complete = HeaderOnlySizes(2);
+    qToLittleEndian<uint32_t>(36 + 32000, Complete.data() + 4);
+    qToLittleEndian<uint32_t>(32000, Complete.data() + 40);
+    const int32_t UnloggedId = Log("unlogged.wav", &Complete);
 
     EXPECT_EQ(RepairInterruptedRecordings(Data), QStringList{Dir.filePath("crashed.wav")});
     EXPECT_EQ(Duration(Data, CrashedId), 3);
     EXPECT_EQ(Duration(Data, EmptyId), 0);
     EXPECT_EQ(Duration(Data, MissingId), 0);
     EXPECT_EQ(Duration(Data, FinishedId), 99);
+    EXPECT_EQ(Duration(Data, UnloggedId), 2) << "filled in, but not told as repaired";
     QFile Finished(Dir.filePath("finished.wav"));
     ASSERT_TRUE(Finished.open(QIODevice::ReadOnly));
     EXPECT_EQ(Finished.readAll(), Crashed); // a row with a duration is never touched

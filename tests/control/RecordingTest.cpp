@@ -87,7 +87,7 @@ TEST_F(Recording, StartShowsLogsAndNumbers) {
     EXPECT_EQ(Controller.Status().FormatText, Wav.Name);
     EXPECT_FALSE(Controller.Status().StartEnabled);
     EXPECT_TRUE(Controller.Status().StopEnabled);
-    EXPECT_NE(Controller.CurrentRecId(), 0);
+    EXPECT_NE(Controller.CurrentTicket(), 0);
     EXPECT_EQ(SqlRows(LogData->Connection(),
                       "SELECT rec_hour, preset_name, format, filepath FROM recordings"),
               (QList<QStringList>{{"14", Wav.Name, "WAV", Path}}));
@@ -298,7 +298,7 @@ TEST_F(Recording, WithoutDatabaseNothingIsLoggedAndNothingFails) {
     // A recording still works, unlogged.
     Controller.StartRecording(Wav, Now, ControlText::ByHand);
     EXPECT_TRUE(Controller.IsRecording());
-    EXPECT_EQ(Controller.CurrentRecId(), 0);
+    EXPECT_EQ(Controller.CurrentTicket(), 0);
     Now = Amsterdam("2026-03-05T14:00:00.100Z");
     Controller.TimerClockTimer();
     EXPECT_FALSE(Controller.IsRecording());

@@ -1,0 +1,95 @@
+#include "control/RecordingLog.h"
+
+#include "data/uData.h"
+
+#include <algorithm>
+#include <exception>
+
+TRecordingLog::TRecordingLog(std::unique_ptr<TLogData>& Data) : FData(Data) {}
+
+int64_t TRecordingLog::Started(const TPreset& P, const QDateTime& StartedAt, int32_t Number,
+                               const QString& FileName, const QString& FilePath) {
+    if (!FData)
+        return 0;
+    const int64_t Ticket = FNextTicket++;
+    FRows.push_back({Ticket, P, StartedAt, Number, FileName, FilePath, 0, std::nullopt});
+    Flush();
+    return Ticket;
+}
+
+void TRecordingLog::Stopped(int64_t Ticket, int32_t Seconds) {
+    if (TRow* Row = Find(Ticket)) {
+        Row->Seconds = Seconds;
+        Flush();
+    }
+}
+
+TRecordingLog::TRow* TRecordingLog::Find(int64_t Ticket) {
+    const auto It = std::find_if(FRows.begin(), FRows.end(),
+                                 [Ticket](const TRow& Row) { return Row.Ticket == Ticket; });
+    return It == FRows.end() ? nullptr : &*It;
+}
+
+bool TRecordingLog::Write(TRow& Row, int LockWaitMs) {
+    try {
+        TBusyWait Wait(*FData, LockWaitMs);
+        if (Row.Id == 0)
+            Row.Id = FData->LogRecording(Row.Preset, Row.StartedAt, Row.Number, Row.FileName,
+                                         Row.FilePath);
+        if (Row.Seconds)
+            FData->SetRecordingDuration(Row.Id, *Row.Seconds);
+    } catch (const EDatabaseError& E) {
+        FLastError = QString::fromUtf8(E.what());
+        return false;
+    }
+    return true;
+}
+
+bool TRecordingLog::Flush(int LockWaitMs) {
+    if (!FData) {
+        FRows.clear();
+        return true;
+    }
+    FLastError.clear();
+    // Rows go in in the order the recordings started, so that the log's ids follow the clock; a
+    // length the database refuses does not hold up the rows after it.
+    bool All = true;
+    for (auto It = FRows.begin(); It != FRows.end();) {
+        if (It->Id != 0 && !It->Seconds) {
+            ++It; // runs, and its row is written
+            continue;
+        }
+        if (!Write(*It, LockWaitMs)) {
+            All = false;
+            if (It->Id == 0)
+                break;
+            ++It;
+            continue;
+        }
+        It = It->Seconds ? FRows.erase(It) : std::next(It);
+    }
+    return All;
+}
+
+void TRecordingLog::SettleBeforeHandOver(int64_t Ticket, int32_t Seconds) {
+    if (!FData)
+        return;
+    if (!Flush(TBusyWait::Unchanged))
+        throw EDatabaseError(FLastError.toStdString());
+    if (const TRow* Row = Find(Ticket); Row && Row->Id != 0)
+        FData->SetRecordingDuration(Row->Id, Seconds);
+}
+
+bool TRecordingLog::Waiting() const {
+    return std::any_of(FRows.begin(), FRows.end(),
+                       [](const TRow& Row) { return Row.Id == 0 || Row.Seconds; });
+}
+
+int32_t TRecordingLog::RowsWaitingInHour(const QDateTime& Moment) const {
+    const QDateTime Local = Moment.toLocalTime();
+    return static_cast<int32_t>(std::count_if(FRows.begin(), FRows.end(), [&](const TRow& Row) {
+        const QDateTime Start = Row.StartedAt.toLocalTime();
+        return Row.Id == 0 && Start.date() == Local.date() &&
+               Start.time().hour() == Local.time().hour();
+    }));
+}
