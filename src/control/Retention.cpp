@@ -5,38 +5,61 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <optional>
 
 namespace {
 
-// Decides, one logged recording at a time, whether the rules may delete it: a file that
-// exists, lies under the root after resolving links, is not in use and, when asked, carries no
-// title or persons. Only the recordings the rules come to are looked at on disk.
+// Decides, one logged recording at a time, whether the rules may delete it. The path is judged
+// as logged: a symbolic link is never followed (unlinking it would leave its target, and its
+// target may be another recording or no recording at all), and the folder it names must lie
+// under the root once its own links are resolved. It must be a plain file that is not in use,
+// was last written before the moment the rule allows, and, when asked, carries no title or
+// persons. Only the recordings the rules come to are looked at on disk.
 class TDeletable {
 public:
     TDeletable(const QString& Root, const QString& InUse, bool KeepAnnotated)
-        : FBelow(QFileInfo(Root).canonicalFilePath() + u'/'),
+        : FRoot(QFileInfo(Root).canonicalFilePath()),
           FRunning(InUse.isEmpty() ? QString() : QFileInfo(InUse).canonicalFilePath()),
           FKeepAnnotated(KeepAnnotated) {}
 
-    std::optional<TRetentionDeletion> operator()(const TLoggedFile& Row) const {
-        if (FBelow == QStringLiteral("/") || (FKeepAnnotated && Row.Annotated))
+    // Row, when it may be deleted and its file was last written before WrittenBefore: a clock
+    // that was behind when it was logged makes the logged time look older than the file is.
+    std::optional<TRetentionDeletion> operator()(const TLoggedFile& Row,
+                                                 const QDateTime& WrittenBefore) const {
+        // A root that does not exist resolves to nothing: nothing is deletable then.
+        if (FRoot.isEmpty() || FRoot == QStringLiteral("/") || (FKeepAnnotated && Row.Annotated) ||
+            !QDir::isAbsolutePath(Row.Path))
             return std::nullopt;
         const QFileInfo File(Row.Path);
-        const QString Resolved = File.canonicalFilePath();
-        if (Resolved.isEmpty() || !Resolved.startsWith(FBelow) || Resolved == FRunning)
+        if (File.isSymbolicLink() || !File.isFile())
             return std::nullopt;
-        const QFileInfo Target(Resolved);
-        if (!Target.isFile())
+        const QString Folder = QFileInfo(File.absolutePath()).canonicalFilePath();
+        if (Folder != FRoot && !Folder.startsWith(FRoot + u'/'))
             return std::nullopt;
-        return TRetentionDeletion{Row.Id, Resolved, Row.StartedAt, Target.size()};
+        if (Folder + u'/' + File.fileName() == FRunning || File.lastModified() >= WrittenBefore)
+            return std::nullopt;
+        return TRetentionDeletion{Row.Id, Row.Path, Row.StartedAt, File.size()};
     }
 
 private:
-    QString FBelow; // "/" when the root does not exist: nothing is deletable then
+    QString FRoot;
     QString FRunning;
     bool FKeepAnnotated;
 };
+
+// The free-space rule passes over a file written this recently: it is one of the newest
+// whatever its logged time says.
+constexpr qint64 RecentlyWrittenSeconds = 3600;
+
+// Whether Names, the folders from the root down to a file, are a year, month and day folder.
+bool IsDayFolder(const QStringList& Names) {
+    const auto Digits = [](const QString& Name, int Count) {
+        return Name.size() == Count &&
+               std::all_of(Name.begin(), Name.end(), [](QChar C) { return C.isDigit(); });
+    };
+    return Names.size() == 3 && Digits(Names[0], 4) && Digits(Names[1], 2) && Digits(Names[2], 2);
+}
 
 } // namespace
 
@@ -49,8 +72,8 @@ std::vector<TRetentionDeletion> ApplyRetention(const QVector<TLoggedFile>& Logge
     if (Rules.KeepDays <= 0 && Rules.MinFreeMB <= 0)
         return Deleted;
     const TDeletable Deletable(Root, InUse, Rules.KeepAnnotated);
-    const auto TryDelete = [&](const TLoggedFile& Row) {
-        if (const auto File = Deletable(Row); File && Delete(File->Path))
+    const auto TryDelete = [&](const TLoggedFile& Row, const QDateTime& WrittenBefore) {
+        if (const auto File = Deletable(Row, WrittenBefore); File && Delete(File->Path))
             Deleted.push_back(*File);
     };
     // The log comes oldest first: the age rule ends at the first recording young enough, and
@@ -64,33 +87,39 @@ std::vector<TRetentionDeletion> ApplyRetention(const QVector<TLoggedFile>& Logge
                 continue;
             if (Row.StartedAt >= Oldest)
                 break;
-            TryDelete(Row);
+            TryDelete(Row, Oldest);
         }
     }
     if (Rules.MinFreeMB > 0) {
         const int64_t Wanted = int64_t{Rules.MinFreeMB} * FreeSpace::OneMiB;
+        const QDateTime Recent = Now.addSecs(-RecentlyWrittenSeconds);
         for (; Next < Logged.size(); ++Next) {
             const int64_t Free = Probe(Root);
             if (Free < 0 || Free >= Wanted)
                 break;
             if (Logged[Next].StartedAt.isValid())
-                TryDelete(Logged[Next]);
+                TryDelete(Logged[Next], Recent);
         }
     }
     return Deleted;
 }
 
 bool DeleteRecording(const QString& Path, const QString& Root) {
+    const QString Top = QFileInfo(Root).canonicalFilePath();
+    const QString Folder = QFileInfo(QFileInfo(Path).absolutePath()).canonicalFilePath();
     {
         TRecordingLock Lock(Path);
         if (!Lock.TryLock() || !QFile::remove(Path))
             return false;
     }
-    // Each folder it leaves empty goes, up to the root: rmdir refuses one that holds anything.
-    const QString Top = QFileInfo(Root).canonicalFilePath();
-    QString Folder = QFileInfo(Path).absolutePath();
-    while (!Top.isEmpty() && Folder.startsWith(Top + u'/') && QDir().rmdir(Folder))
-        Folder = QFileInfo(Folder).absolutePath();
+    // Only the day folder of the recorder's layout and its month and year go when emptied,
+    // never a folder the operator made: rmdir refuses one that holds anything.
+    if (Top.isEmpty() || !Folder.startsWith(Top + u'/') ||
+        !IsDayFolder(Folder.mid(Top.size() + 1).split(u'/')))
+        return true;
+    QString Emptied = Folder;
+    for (int Level = 0; Level < 3 && QDir().rmdir(Emptied); ++Level)
+        Emptied = QFileInfo(Emptied).absolutePath();
     return true;
 }
 
