@@ -23,23 +23,29 @@ public:
           FRunning(InUse.isEmpty() ? QString() : QFileInfo(InUse).canonicalFilePath()),
           FKeepAnnotated(KeepAnnotated) {}
 
+    struct TVerdict {
+        std::optional<TRetentionDeletion> File;
+        bool Link = false; // the logged path is a symbolic link, left as it is
+    };
+
     // Row, when it may be deleted and its file was last written before WrittenBefore: a clock
     // that was behind when it was logged makes the logged time look older than the file is.
-    std::optional<TRetentionDeletion> operator()(const TLoggedFile& Row,
-                                                 const QDateTime& WrittenBefore) const {
+    TVerdict operator()(const TLoggedFile& Row, const QDateTime& WrittenBefore) const {
         // A root that does not exist resolves to nothing: nothing is deletable then.
         if (FRoot.isEmpty() || FRoot == QStringLiteral("/") || (FKeepAnnotated && Row.Annotated) ||
             !QDir::isAbsolutePath(Row.Path))
-            return std::nullopt;
+            return {};
         const QFileInfo File(Row.Path);
-        if (File.isSymbolicLink() || !File.isFile())
-            return std::nullopt;
+        if (File.isSymbolicLink())
+            return {std::nullopt, true};
+        if (!File.isFile())
+            return {};
         const QString Folder = QFileInfo(File.absolutePath()).canonicalFilePath();
         if (Folder != FRoot && !Folder.startsWith(FRoot + u'/'))
-            return std::nullopt;
+            return {};
         if (Folder + u'/' + File.fileName() == FRunning || File.lastModified() >= WrittenBefore)
-            return std::nullopt;
-        return TRetentionDeletion{Row.Id, Row.Path, Row.StartedAt, File.size()};
+            return {};
+        return {TRetentionDeletion{Row.Id, Row.Path, Row.StartedAt, File.size()}};
     }
 
 private:
@@ -63,45 +69,76 @@ bool IsDayFolder(const QStringList& Names) {
 
 } // namespace
 
-std::vector<TRetentionDeletion> ApplyRetention(const QVector<TLoggedFile>& Logged,
-                                               const TRetentionSettings& Rules,
-                                               const QDateTime& Now, const QString& Root,
-                                               const QString& InUse, const TFreeSpaceProbe& Probe,
-                                               const TRecordingDeleter& Delete) {
-    std::vector<TRetentionDeletion> Deleted;
+TLoggedPages PagesOf(const QVector<TLoggedFile>& Logged) {
+    return [&Logged](const TPageStart& After, const QDateTime&) {
+        if (After.Id.isNull())
+            return Logged;
+        const auto Below =
+            std::find_if(Logged.begin(), Logged.end(),
+                         [&After](const TLoggedFile& Row) { return Row.Id == After.Id.toInt(); });
+        return Below == Logged.end() ? QVector<TLoggedFile>()
+                                     : QVector<TLoggedFile>(Below + 1, Logged.end());
+    };
+}
+
+TRetentionRun ApplyRetention(const TLoggedPages& Logged, const TRetentionSettings& Rules,
+                             const QDateTime& Now, const QString& Root, const QString& InUse,
+                             const TFreeSpaceProbe& Probe, const TRecordingDeleter& Delete,
+                             const std::atomic<bool>* Stop) {
+    TRetentionRun Run;
     if (Rules.KeepDays <= 0 && Rules.MinFreeMB <= 0)
-        return Deleted;
+        return Run;
     const TDeletable Deletable(Root, InUse, Rules.KeepAnnotated);
     const auto TryDelete = [&](const TLoggedFile& Row, const QDateTime& WrittenBefore) {
-        if (const auto File = Deletable(Row, WrittenBefore); File && Delete(File->Path))
-            Deleted.push_back(*File);
+        const auto Verdict = Deletable(Row, WrittenBefore);
+        Run.LinksLeft += Verdict.Link;
+        if (Verdict.File && Delete(*Verdict.File))
+            Run.Deleted.push_back(*Verdict.File);
     };
-    // The log comes oldest first: the age rule ends at the first recording young enough, and
-    // the free-space rule goes on from there.
-    qsizetype Next = 0;
+    const auto Stopped = [Stop] { return Stop && Stop->load(); };
+    // The log comes oldest first, a page at a time: the age rule ends at the first recording
+    // young enough, and the free-space rule goes on from there. After is the last row a rule
+    // has dealt with.
+    TPageStart After;
     if (Rules.KeepDays > 0) {
         const QDateTime Oldest = Now.addDays(-Rules.KeepDays);
-        for (; Next < Logged.size(); ++Next) {
-            const TLoggedFile& Row = Logged[Next];
-            if (!Row.StartedAt.isValid())
-                continue;
-            if (Row.StartedAt >= Oldest)
+        for (bool Young = false; !Young && !Stopped();) {
+            const QVector<TLoggedFile> Page = Logged(After, Oldest);
+            if (Page.isEmpty())
                 break;
-            TryDelete(Row, Oldest);
+            for (const TLoggedFile& Row : Page) {
+                if (Stopped())
+                    return Run;
+                if (Row.StartedAt.isValid() && Row.StartedAt >= Oldest) {
+                    Young = true;
+                    break;
+                }
+                if (Row.StartedAt.isValid())
+                    TryDelete(Row, Oldest);
+                After = {Row.StoredAt, Row.Id};
+            }
         }
     }
     if (Rules.MinFreeMB > 0) {
         const int64_t Wanted = int64_t{Rules.MinFreeMB} * FreeSpace::OneMiB;
         const QDateTime Recent = Now.addSecs(-RecentlyWrittenSeconds);
-        for (; Next < Logged.size(); ++Next) {
-            const int64_t Free = Probe(Root);
-            if (Free < 0 || Free >= Wanted)
+        for (bool Enough = false; !Enough && !Stopped();) {
+            const QVector<TLoggedFile> Page = Logged(After, {});
+            if (Page.isEmpty())
                 break;
-            if (Logged[Next].StartedAt.isValid())
-                TryDelete(Logged[Next], Recent);
+            for (const TLoggedFile& Row : Page) {
+                const int64_t Free = Probe(Root);
+                if (Stopped() || Free < 0 || Free >= Wanted) {
+                    Enough = true;
+                    break;
+                }
+                if (Row.StartedAt.isValid())
+                    TryDelete(Row, Recent);
+                After = {Row.StoredAt, Row.Id};
+            }
         }
     }
-    return Deleted;
+    return Run;
 }
 
 bool DeleteRecording(const QString& Path, const QString& Root) {
@@ -127,14 +164,14 @@ TRetentionPreview PreviewRetention(const QVector<TLoggedFile>& Logged,
                                    const TRetentionSettings& Rules, const QDateTime& Now,
                                    const QString& Root, const QString& InUse, int64_t FreeBytes) {
     TRetentionPreview Preview;
-    const auto Count = [&](const QString& Path) {
+    const auto Count = [&](const TRetentionDeletion& Recording) {
         ++Preview.Count;
-        Preview.Bytes += QFileInfo(Path).size();
+        Preview.Bytes += Recording.Bytes;
         return true;
     };
     const auto Free = [&](const QString&) {
         return FreeBytes < 0 ? -1 : FreeBytes + Preview.Bytes;
     };
-    ApplyRetention(Logged, Rules, Now, Root, InUse, Free, Count);
+    ApplyRetention(PagesOf(Logged), Rules, Now, Root, InUse, Free, Count);
     return Preview;
 }

@@ -42,8 +42,9 @@ protected:
 
     // Logs Path as a recording that started Days ago.
     void Log(int Days, const QString& Path, bool Annotated = false) {
-        Logged.append(
-            {static_cast<int32_t>(Logged.size() + 1), Now.addDays(-Days), Path, Annotated});
+        const QDateTime Started = Now.addDays(-Days);
+        Logged.append({static_cast<int32_t>(Logged.size() + 1), Started, Path, Annotated,
+                       DateTimeText(Started)});
     }
 
     // Writes a file of one MiB at Path, with its folders, last written at Modified.
@@ -82,8 +83,11 @@ protected:
 
     std::vector<TRetentionDeletion> Apply(const TRetentionSettings& Rules, const QString& InUse,
                                           const TFreeSpaceProbe& Probe) {
-        return ApplyRetention(Logged, Rules, Now, Root, InUse, Probe,
-                              [this](const QString& Path) { return DeleteRecording(Path, Root); });
+        return ApplyRetention(PagesOf(Logged), Rules, Now, Root, InUse, Probe,
+                              [this](const TRetentionDeletion& Recording) {
+                                  return DeleteRecording(Recording.Path, Root);
+                              })
+            .Deleted;
     }
 
     QTemporaryDir Dir;
