@@ -11,11 +11,11 @@
 namespace {
 
 // Decides, one logged recording at a time, whether the rules may delete it. The path is judged
-// as logged: a symbolic link is never followed (unlinking it would leave its target, and its
-// target may be another recording or no recording at all), and the folder it names must lie
-// under the root once its own links are resolved. It must be a plain file that is not in use,
-// was last written before the moment the rule allows, and, when asked, carries no title or
-// persons. Only the recordings the rules come to are looked at on disk.
+// as logged: a symbolic link is never followed (its target may be another recording, one with
+// a title, or no recording at all), neither for the file nor for a folder between the root and
+// the file. It must be a plain file that is not in use, was last written before the moment the
+// rule allows, and, when asked, carries no title or persons. Only the recordings the rules come
+// to are looked at on disk.
 class TDeletable {
 public:
     TDeletable(const QString& Root, const QString& InUse, bool KeepAnnotated)
@@ -33,22 +33,36 @@ public:
     TVerdict operator()(const TLoggedFile& Row, const QDateTime& WrittenBefore) const {
         // A root that does not exist resolves to nothing: nothing is deletable then.
         if (FRoot.isEmpty() || FRoot == QStringLiteral("/") || (FKeepAnnotated && Row.Annotated) ||
-            !QDir::isAbsolutePath(Row.Path))
+            !QDir::isAbsolutePath(Row.Path) || QDir::cleanPath(Row.Path) != Row.Path)
             return {};
         const QFileInfo File(Row.Path);
         if (File.isSymbolicLink())
             return {std::nullopt, true};
         if (!File.isFile())
             return {};
-        const QString Folder = QFileInfo(File.absolutePath()).canonicalFilePath();
-        if (Folder != FRoot && !Folder.startsWith(FRoot + u'/'))
+        if (!ReachesRoot(File.absolutePath()))
             return {};
-        if (Folder + u'/' + File.fileName() == FRunning || File.lastModified() >= WrittenBefore)
+        const QString Resolved = QFileInfo(File.absolutePath()).canonicalFilePath();
+        if (Resolved + u'/' + File.fileName() == FRunning || File.lastModified() >= WrittenBefore)
             return {};
         return {TRetentionDeletion{Row.Id, Row.Path, Row.StartedAt, File.size()}};
     }
 
 private:
+    // Whether Folder, going up as written, comes to the root without passing a symbolic link.
+    // Above the root the path may take any way there.
+    bool ReachesRoot(QString Folder) const {
+        for (;;) {
+            const QFileInfo Info(Folder);
+            const QString Resolved = Info.canonicalFilePath();
+            if (Resolved == FRoot)
+                return true;
+            if (Info.isSymbolicLink() || !Resolved.startsWith(FRoot + u'/'))
+                return false;
+            Folder = Info.absolutePath();
+        }
+    }
+
     QString FRoot;
     QString FRunning;
     bool FKeepAnnotated;

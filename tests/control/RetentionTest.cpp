@@ -241,6 +241,17 @@ TEST_F(Retention, ThePathIsJudgedAsLoggedAndOnlyTheDayFoldersItEmptiesGo) {
          {},
          {"buiten/01/24/uit.wav"},
          {}},
+        {"a day folder that is a link to another folder in the root",
+         {30, 0, true},
+         [&] {
+             Write(Root + "/Archief/kerk.wav", Old);
+             Log(40, Root + "/Archief/kerk.wav", true);
+             Link(Root + "/Archief", Root + "/2026/01/24");
+             Log(40, Day + "kerk.wav");
+         },
+         {},
+         {"Opnames/Archief/kerk.wav"},
+         {}},
         {"written an hour ago, logged three days ago by a clock that was behind",
          {2, 0, true},
          [&] {
