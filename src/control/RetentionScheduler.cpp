@@ -75,7 +75,7 @@ QString Summary(const TOutcome& Outcome) {
                                 "blijven staan.")
                      .arg(Outcome.LinksLeft);
     if (!Outcome.Error.isEmpty())
-        Parts << QStringLiteral("Opruimen afgebroken: %1").arg(Outcome.Error);
+        Parts << QStringLiteral("Opruimen afgebroken: %1.").arg(Outcome.Error);
     if (Outcome.Unrecorded > 0)
         Parts << QStringLiteral("%1 verwijderde %2 niet in de gebeurtenissen.")
                      .arg(Outcome.Unrecorded)
