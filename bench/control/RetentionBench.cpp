@@ -4,6 +4,7 @@
 // of the tree; the lower of three runs counts.
 
 #include "control/Retention.h"
+#include "control/RetentionScheduler.h"
 #include "data/uData.h"
 
 #include <QCoreApplication>
@@ -67,10 +68,17 @@ double OurRun(TLogData& Data, const QString& Root) {
     const int KeepDays = static_cast<int>(StartedAt(Due).daysTo(Now));
     QElapsedTimer Clock;
     Clock.start();
-    const auto Deleted = ApplyRetention(
-        Data.LoggedFilesOldestFirst(), {KeepDays, 0, true}, Now, Root, QString(),
-        [](const QString&) { return int64_t{-1}; },
-        [&Root](const QString& Path) { return DeleteRecording(Path, Root); });
+    TRetentionData Pages(Data.Connection().databaseName());
+    const auto Deleted =
+        ApplyRetention(
+            [&Pages](const TPageStart& After, const QDateTime& Before) {
+                return Pages.LoggedFilesAfter(After, Before, TRetentionScheduler::PageRows);
+            },
+            {KeepDays, 0, true}, Now, Root, QString(), [](const QString&) { return int64_t{-1}; },
+            [&Root](const TRetentionDeletion& Recording) {
+                return DeleteRecording(Recording.Path, Root);
+            })
+            .Deleted;
     const double Seconds = Clock.nsecsElapsed() / 1e9;
     if (static_cast<int>(Deleted.size()) < Due - 24 || static_cast<int>(Deleted.size()) > Due + 24)
         std::printf("retention deleted %zu files, not about %d\n", Deleted.size(), Due);

@@ -25,11 +25,11 @@ void TEventJournal::Repaired(const QString& Text) {
     Write(QStringLiteral("herstel"), QStringLiteral("repair"), Text);
 }
 
-void TEventJournal::Deleted(const TRetentionDeletion& Deletion) {
-    Write(QStringLiteral("verwijderd"), QStringLiteral("retention"),
-          ControlText::RetentionDeleted(
-              Deletion.Path, static_cast<int>(Deletion.StartedAt.daysTo(FClock())), Deletion.Bytes),
-          Deletion.Path);
+TEventRow DeletionEvent(const TRetentionDeletion& Deletion, const QDateTime& At) {
+    return {At, QStringLiteral("verwijderd"), QStringLiteral("retention"),
+            ControlText::RetentionDeleted(
+                Deletion.Path, static_cast<int>(Deletion.StartedAt.daysTo(At)), Deletion.Bytes),
+            Deletion.Path};
 }
 
 void TEventJournal::Write(const QString& Event, const QString& Kind, const QString& Text,

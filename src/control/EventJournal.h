@@ -10,9 +10,12 @@
 
 class TLogData;
 
+// The event of a recording the retention rules deleted at At. A retention run writes these
+// itself, a batch at a time, on its own connection.
+TEventRow DeletionEvent(const TRetentionDeletion& Deletion, const QDateTime& At);
+
 // Keeps the events log of the database the run uses: every trouble that began or ended, every
-// alert command that ran, every repair at start-up and every recording the retention rules
-// deleted. Without a database nothing is kept.
+// alert command that ran and every repair at start-up. Without a database nothing is kept.
 // Lives on the user-interface thread.
 class TEventJournal : public QObject {
     Q_OBJECT
@@ -23,7 +26,6 @@ public:
     void TroubleEnded(const TTrouble& Trouble);
     void CommandRan(const QString& Text);
     void Repaired(const QString& Text);
-    void Deleted(const TRetentionDeletion& Deletion);
 
 signals:
     // An event could not be stored (a locked or full database), once until one is stored again.

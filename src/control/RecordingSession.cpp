@@ -55,7 +55,6 @@ TRecordingSession::TRecordingSession(TConfig& Settings, std::unique_ptr<TLogData
       FFolderLock(QFileInfo(Settings.IniPath()).absolutePath()) {
     FTick.setInterval(TickMilliseconds);
     connect(&FTick, &QTimer::timeout, this, &TRecordingSession::Tick);
-    connect(&FRetention, &TRetentionScheduler::Deleted, &FJournal, &TEventJournal::Deleted);
     connect(&FRetention, &TRetentionScheduler::RunEnded, &FController,
             &TRecordingController::ShowInfo);
     connect(&FController, &TRecordingController::TroubleBegan, this,
@@ -154,13 +153,15 @@ void TRecordingSession::Shutdown() {
         return;
     FRunning = false;
     FTick.stop();
-    FRetention.Finish();
+    // The recording is finished first; a retention run stops after the file it is at.
+    FRetention.RequestStop();
     std::exception_ptr Error;
     try {
         FController.Shutdown();
     } catch (...) {
         Error = std::current_exception();
     }
+    FRetention.Finish();
     FData.reset();
     if (Error)
         std::rethrow_exception(Error);

@@ -42,6 +42,42 @@ bool NextRow(QSqlQuery& Q) {
     return false;
 }
 
+// A prepared statement with its named values bound, executed on Db; throws on an engine error.
+QSqlQuery RunOn(const QSqlDatabase& Db, const TStatement& Statement) {
+    QSqlQuery Q(Db);
+    // Rows are read once, in order; none is kept in the query.
+    Q.setForwardOnly(true);
+    if (!Q.prepare(Statement.Sql))
+        RaiseEngineError(Q.lastError());
+    for (const auto& [Name, Value] : Statement.Values)
+        Q.bindValue(Name, AsStored(Value));
+    if (!Q.exec())
+        RaiseEngineError(Q.lastError());
+    return Q;
+}
+
+// The columns of a logged recording as the retention rules see it, as LoggedFileFromRow reads
+// them.
+const QString LoggedFileColumns = QStringLiteral(
+    "SELECT id, rec_dt, filepath, COALESCE(title, '') <> '' OR COALESCE(persons, '') <> '' "
+    "FROM recordings");
+
+TLoggedFile LoggedFileFromRow(const QSqlQuery& Q) {
+    const QString Stored = Q.value(1).toString();
+    return {Q.value(0).toInt(), DateTimeFromText(Stored), Q.value(2).toString(),
+            Q.value(3).toBool(), Stored};
+}
+
+TStatement EventInsert(const TEventRow& Row) {
+    return {QStringLiteral("INSERT INTO events (event_dt, event, kind, text, filepath) VALUES "
+                           "(:dt, :e, :k, :t, :f)"),
+            {{QStringLiteral(":dt"), DateTimeText(Row.At)},
+             {QStringLiteral(":e"), Row.Event},
+             {QStringLiteral(":k"), Row.Kind},
+             {QStringLiteral(":t"), Row.Text},
+             {QStringLiteral(":f"), Row.FilePath}}};
+}
+
 QString NextConnectionName() {
     static std::atomic<int> Counter{0};
     return QStringLiteral("vantor-logdata-%1").arg(++Counter);
@@ -231,16 +267,7 @@ QSqlQuery TLogData::Run(const QString& Sql, TValues Values) {
 }
 
 QSqlQuery TLogData::Run(const TStatement& Statement) {
-    QSqlQuery Q(FConn);
-    // Rows are read once, in order; none is kept in the query.
-    Q.setForwardOnly(true);
-    if (!Q.prepare(Statement.Sql))
-        RaiseEngineError(Q.lastError());
-    for (const auto& [Name, Value] : Statement.Values)
-        Q.bindValue(Name, AsStored(Value));
-    if (!Q.exec())
-        RaiseEngineError(Q.lastError());
-    return Q;
+    return RunOn(FConn, Statement);
 }
 
 QVariant TLogData::Single(const QString& Sql, TValues Values) {
@@ -389,9 +416,7 @@ void TLogData::SetRecordingDuration(int32_t Id, int32_t Seconds) {
 
 void TLogData::LogEvent(const QDateTime& At, const QString& Event, const QString& Kind,
                         const QString& Text, const QString& FilePath) {
-    Run(QStringLiteral("INSERT INTO events (event_dt, event, kind, text, filepath) VALUES (:dt, "
-                       ":e, :k, :t, :f)"),
-        {{":dt", DateTimeText(At)}, {":e", Event}, {":k", Kind}, {":t", Text}, {":f", FilePath}});
+    Run(EventInsert({At, Event, Kind, Text, FilePath}));
 }
 
 int32_t TLogData::CountRecordingsInHour(const QDateTime& Moment) {
@@ -402,13 +427,10 @@ int32_t TLogData::CountRecordingsInHour(const QDateTime& Moment) {
 }
 
 QVector<TLoggedFile> TLogData::LoggedFilesOldestFirst() {
-    QSqlQuery Q = Run(QStringLiteral("SELECT id, rec_dt, filepath, COALESCE(title, '') <> '' OR "
-                                     "COALESCE(persons, '') <> '' FROM recordings ORDER BY "
-                                     "rec_dt, id"));
+    QSqlQuery Q = Run({LoggedFileColumns + QStringLiteral(" ORDER BY rec_dt, id"), {}});
     QVector<TLoggedFile> Rows;
     while (NextRow(Q))
-        Rows.append({Q.value(0).toInt(), DateTimeFromText(Q.value(1).toString()),
-                     Q.value(2).toString(), Q.value(3).toBool()});
+        Rows.append(LoggedFileFromRow(Q));
     return Rows;
 }
 
@@ -438,6 +460,67 @@ TListingPage TLogData::ReadPage(const TStatement& Listing) {
 int32_t TLogData::Count(const TStatement& Counting) {
     QSqlQuery Q = Run(Counting);
     return NextRow(Q) ? Q.value(0).toInt() : 0;
+}
+
+TRetentionData::TRetentionData(const QString& DbPath)
+    : FConnectionName(NextConnectionName()),
+      FConn(QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), FConnectionName)) {
+    FConn.setDatabaseName(DbPath);
+    FConn.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyMilliseconds));
+    if (!FConn.open()) {
+        const QSqlError Error = FConn.lastError();
+        FConn = QSqlDatabase();
+        QSqlDatabase::removeDatabase(FConnectionName);
+        RaiseEngineError(Error);
+    }
+    RunOn(FConn, {QStringLiteral("PRAGMA synchronous=NORMAL"), {}});
+}
+
+TRetentionData::~TRetentionData() {
+    FConn.close();
+    FConn = QSqlDatabase();
+    QSqlDatabase::removeDatabase(FConnectionName);
+}
+
+QVector<TLoggedFile> TRetentionData::LoggedFilesAfter(const TPageStart& After,
+                                                      const QDateTime& Before, int Limit) {
+    TConditions C;
+    if (!After.Id.isNull()) {
+        C.Terms << QStringLiteral("(rec_dt, id) > (:after_moment, :after_id)");
+        C.Values.append({QStringLiteral(":after_moment"), After.Moment});
+        C.Values.append({QStringLiteral(":after_id"), After.Id});
+    }
+    if (Before.isValid()) {
+        // The stored times sort as text up to the hour, whatever the time separator: every row
+        // up to the end of Before's hour comes through, and the caller compares the times.
+        C.Terms << QStringLiteral("rec_dt < :before");
+        C.Values.append({QStringLiteral(":before"), DateTimeText(Before.addSecs(3600)).left(13)});
+    }
+    C.Values.append({QStringLiteral(":limit"), Limit});
+    QSqlQuery Q = RunOn(
+        FConn, {LoggedFileColumns + C.Where() + QStringLiteral(" ORDER BY rec_dt, id LIMIT :limit"),
+                C.Values});
+    QVector<TLoggedFile> Rows;
+    while (NextRow(Q))
+        Rows.append(LoggedFileFromRow(Q));
+    return Rows;
+}
+
+void TRetentionData::LogEvents(const QVector<TEventRow>& Rows) {
+    if (!FConn.transaction())
+        RaiseEngineError(FConn.lastError());
+    try {
+        for (const TEventRow& Row : Rows)
+            RunOn(FConn, EventInsert(Row));
+    } catch (...) {
+        FConn.rollback();
+        throw;
+    }
+    if (!FConn.commit()) {
+        const QSqlError Error = FConn.lastError();
+        FConn.rollback();
+        RaiseEngineError(Error);
+    }
 }
 
 QString SqliteVersion() {

@@ -36,6 +36,16 @@ struct TLoggedFile {
     QDateTime StartedAt; // local time; invalid when the row's time cannot be read
     QString Path;
     bool Annotated = false; // it has a title or persons
+    QString StoredAt;       // the row's time as stored, where the next page of the log begins
+};
+
+// A row for the events log.
+struct TEventRow {
+    QDateTime At;
+    QString Event;
+    QString Kind;
+    QString Text;
+    QString FilePath;
 };
 
 // A statement with its named values.
@@ -161,6 +171,33 @@ public:
 private:
     TLogData& FData;
     bool FChanged;
+};
+
+// A connection of its own to the database file at DbPath, for the retention rules on their own
+// thread: it reads the logged recordings oldest first a page at a time and adds the events of a
+// run a batch at a time. Used only on the thread that opened it. A lock held by another
+// connection is waited for BusyMilliseconds at most; every operation throws EDatabaseError on an
+// engine error.
+class TRetentionData {
+public:
+    static constexpr int BusyMilliseconds = 2000;
+
+    explicit TRetentionData(const QString& DbPath);
+    ~TRetentionData();
+    TRetentionData(const TRetentionData&) = delete;
+    TRetentionData& operator=(const TRetentionData&) = delete;
+
+    // At most Limit logged recordings below After in the order of the log (from the first when
+    // After is null), the oldest first; when Before is valid, none that started after the hour
+    // of Before.
+    QVector<TLoggedFile> LoggedFilesAfter(const TPageStart& After, const QDateTime& Before,
+                                          int Limit);
+    // Adds Rows to the events log in one transaction: all of them or none.
+    void LogEvents(const QVector<TEventRow>& Rows);
+
+private:
+    QString FConnectionName;
+    QSqlDatabase FConn;
 };
 
 // The version of the SQLite library the database driver has loaded.

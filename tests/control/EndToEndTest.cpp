@@ -439,6 +439,9 @@ TEST_F(Unattended, KeepDaysDeletesOnlyWhatTheRulesAllowAtStartUp) {
         QFile F(Path);
         EXPECT_TRUE(F.open(QIODevice::WriteOnly));
         F.write(QByteArray(4096, 'x'));
+        // Written when it was recorded: retention never deletes a file written more recently.
+        EXPECT_TRUE(F.flush() &&
+                    F.setFileTime(Started.addDays(-Days), QFileDevice::FileModificationTime));
         return Path;
     };
     {
@@ -522,6 +525,8 @@ TEST_F(Unattended, MinFreeDeletesTheOldestUntilEnoughIsFree) {
             QFile F(Staging + Relative);
             ASSERT_TRUE(F.open(QIODevice::WriteOnly));
             F.write(QByteArray(8 << 20, 'x'));
+            ASSERT_TRUE(F.flush() &&
+                        F.setFileTime(Started.addDays(-Days), QFileDevice::FileModificationTime));
             Paths << Root + Relative;
             Data.SetRecordingDuration(Data.LogRecording(P, Started.addDays(-Days), 1,
                                                         QFileInfo(Relative).fileName(),
@@ -532,7 +537,7 @@ TEST_F(Unattended, MinFreeDeletesTheOldestUntilEnoughIsFree) {
     QProcess Program;
     Start(Program, true, "2026-03-05 14:20:00", "unshare",
           {"-rm", "sh", "-c",
-           "mount -t tmpfs -o size=100m vantor \"$0\" && cp -r \"$2\"/. \"$0\"/ && "
+           "mount -t tmpfs -o size=100m vantor \"$0\" && cp -a \"$2\"/. \"$0\"/ && "
            "exec \"$1\" --headless",
            Root, Exe, Staging});
     const QString Out =

@@ -5,6 +5,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -19,30 +20,52 @@ protected:
     // Logs a recording that started Days ago; Where: "" in its day folder below the root,
     // "buiten" outside the root, "link" as a link below the root to a file outside it,
     // "weg" logged but missing.
+    // The file was written to the end of its hour, as the recorder writes it.
     QString Add(int Days, const QString& Name, bool Annotated = false, const QString& Where = "") {
         const QDateTime Started = Now.addDays(-Days);
         const QString Day = Root + Started.toString("/yyyy/MM/dd/");
         QString Path = Day + Name;
         QDir().mkpath(Day);
         if (Where == "buiten" || Where == "link") {
-            QDir().mkpath(Dir.filePath("buiten"));
             const QString Outside = Dir.filePath("buiten/" + Name);
-            Write(Outside);
+            Write(Outside, Started.addSecs(3600));
             if (Where == "link")
                 QFile::link(Outside, Path);
             else
                 Path = Outside;
         } else if (Where != "weg") {
-            Write(Path);
+            Write(Path, Started.addSecs(3600));
         }
-        Logged.append({static_cast<int32_t>(Logged.size() + 1), Started, Path, Annotated});
+        Log(Days, Path, Annotated);
         return Path;
     }
 
-    static void Write(const QString& Path) {
+    // Logs Path as a recording that started Days ago.
+    void Log(int Days, const QString& Path, bool Annotated = false) {
+        const QDateTime Started = Now.addDays(-Days);
+        Logged.append({static_cast<int32_t>(Logged.size() + 1), Started, Path, Annotated,
+                       DateTimeText(Started)});
+    }
+
+    // Writes a file of one MiB at Path, with its folders, last written at Modified.
+    static void Write(const QString& Path, const QDateTime& Modified = Now) {
+        QDir().mkpath(QFileInfo(Path).path());
         QFile F(Path);
         ASSERT_TRUE(F.open(QIODevice::WriteOnly));
         F.write(QByteArray(MiB, '\0'));
+        ASSERT_TRUE(F.flush() && F.setFileTime(Modified, QFileDevice::FileModificationTime));
+    }
+
+    // A symbolic link at Path to Target, with the folders of Path.
+    static void Link(const QString& Target, const QString& Path) {
+        QDir().mkpath(QFileInfo(Path).path());
+        ASSERT_TRUE(QFile::link(Target, Path));
+    }
+
+    void Clear() {
+        Logged.clear();
+        QDir(Root).removeRecursively();
+        QDir(Dir.filePath("buiten")).removeRecursively();
     }
 
     // The names of the recordings that are left below the root and outside it.
@@ -60,8 +83,11 @@ protected:
 
     std::vector<TRetentionDeletion> Apply(const TRetentionSettings& Rules, const QString& InUse,
                                           const TFreeSpaceProbe& Probe) {
-        return ApplyRetention(Logged, Rules, Now, Root, InUse, Probe,
-                              [this](const QString& Path) { return DeleteRecording(Path, Root); });
+        return ApplyRetention(PagesOf(Logged), Rules, Now, Root, InUse, Probe,
+                              [this](const TRetentionDeletion& Recording) {
+                                  return DeleteRecording(Recording.Path, Root);
+                              })
+            .Deleted;
     }
 
     QTemporaryDir Dir;
@@ -91,9 +117,7 @@ TEST_F(Retention, KeepDaysDeletesOnlyOldUnannotatedFilesBelowTheRootThatNobodyHo
     };
     for (const auto& C : Cases) {
         SCOPED_TRACE(C.KeepAnnotated);
-        Logged.clear();
-        QDir(Root).removeRecursively();
-        QDir(Dir.filePath("buiten")).removeRecursively();
+        Clear();
         Add(40, "40-titel.wav", true);
         Add(40, "40.wav");
         const QString Running = Add(40, "40-loopt.wav");
@@ -164,4 +188,136 @@ TEST_F(Retention, APreviewCountsWithoutDeleting) {
     EXPECT_EQ(BySpace.Count, 2);
     EXPECT_EQ(BySpace.Bytes, 2 * MiB);
     EXPECT_EQ(Left().size(), 4);
+}
+
+// The path is judged as logged: a symbolic link is never followed to what it points at, a
+// folder that leads out of the root is never entered, a file written more recently than the
+// rule allows stays whatever its logged time says, and only the year, month and day folders of
+// the recorder's own layout go when emptied.
+TEST_F(Retention, ThePathIsJudgedAsLoggedAndOnlyTheDayFoldersItEmptiesGo) {
+    const auto Old = Now.addDays(-40);
+    const QString Day = Root + "/2026/01/24/";
+    const struct {
+        const char* Name;
+        TRetentionSettings Rules;
+        std::function<void()> Lay;
+        QStringList Deleted;
+        QStringList Kept; // below the temporary folder
+        QStringList Gone;
+    } Cases[] = {
+        {"a link to a recording with a title",
+         {30, 0, true},
+         [&] {
+             Add(40, "kerk.wav", true);
+             Link(Day + "kerk.wav", Day + "link.wav");
+             Log(40, Day + "link.wav");
+         },
+         {},
+         {"Opnames/2026/01/24/kerk.wav", "Opnames/2026/01/24/link.wav"},
+         {}},
+        {"a link to a file the log does not name",
+         {30, 0, true},
+         [&] {
+             Write(Root + "/Archief/band.wav", Old);
+             Link(Root + "/Archief/band.wav", Day + "link.wav");
+             Log(40, Day + "link.wav");
+         },
+         {},
+         {"Opnames/Archief/band.wav", "Opnames/2026/01/24/link.wav"},
+         {}},
+        {"a link to a file outside the root",
+         {30, 0, false},
+         [&] { Add(40, "uit.wav", false, "link"); },
+         {},
+         {"buiten/uit.wav", "Opnames/2026/01/24/uit.wav"},
+         {}},
+        {"a month folder that is a link out of the root",
+         {30, 0, false},
+         [&] {
+             Write(Dir.filePath("buiten/01/24/uit.wav"), Old);
+             Link(Dir.filePath("buiten/01"), Root + "/2026/01");
+             Log(40, Day + "uit.wav");
+         },
+         {},
+         {"buiten/01/24/uit.wav"},
+         {}},
+        {"a day folder that is a link to another folder in the root",
+         {30, 0, true},
+         [&] {
+             Write(Root + "/Archief/kerk.wav", Old);
+             Log(40, Root + "/Archief/kerk.wav", true);
+             Link(Root + "/Archief", Root + "/2026/01/24");
+             Log(40, Day + "kerk.wav");
+         },
+         {},
+         {"Opnames/Archief/kerk.wav"},
+         {}},
+        {"written an hour ago, logged three days ago by a clock that was behind",
+         {2, 0, true},
+         [&] {
+             Write(Root + "/2026/03/02/jong.wav", Now.addSecs(-3600));
+             Log(3, Root + "/2026/03/02/jong.wav");
+         },
+         {},
+         {"Opnames/2026/03/02/jong.wav"},
+         {}},
+        {"too little room: the oldest go, but not one written minutes ago",
+         {0, 100, true},
+         [&] {
+             Write(Day + "jong.wav", Now.addSecs(-600));
+             Log(41, Day + "jong.wav");
+             Add(40, "oud.wav");
+         },
+         {"oud.wav"},
+         {"Opnames/2026/01/24/jong.wav"},
+         {"Opnames/2026/01/24/oud.wav"}},
+        {"the day, month and year it empties",
+         {30, 0, true},
+         [&] {
+             Add(70, "oud.wav");
+             Add(1, "jong.wav");
+         },
+         {"oud.wav"},
+         {"Opnames/2026/03/04/jong.wav"},
+         {"Opnames/2025"}},
+        {"a folder of the operator's own",
+         {30, 0, true},
+         [&] {
+             Write(Root + "/Archief/oud.wav", Old);
+             Log(40, Root + "/Archief/oud.wav");
+         },
+         {"oud.wav"},
+         {"Opnames/Archief"},
+         {"Opnames/Archief/oud.wav"}},
+        {"a folder below a day folder",
+         {30, 0, true},
+         [&] {
+             Write(Day + "extra/oud.wav", Old);
+             Log(40, Day + "extra/oud.wav");
+         },
+         {"oud.wav"},
+         {"Opnames/2026/01/24/extra"},
+         {"Opnames/2026/01/24/extra/oud.wav"}},
+        {"folders named like a date, but not as the recorder names them",
+         {30, 0, true},
+         [&] {
+             Write(Root + "/2026/1/24/oud.wav", Old);
+             Log(40, Root + "/2026/1/24/oud.wav");
+         },
+         {"oud.wav"},
+         {"Opnames/2026/1/24"},
+         {"Opnames/2026/1/24/oud.wav"}},
+    };
+    const auto NoRoom = [](const QString&) { return int64_t{0}; };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        Clear();
+        C.Lay();
+        EXPECT_EQ(Names(Apply(C.Rules, {}, NoRoom)), C.Deleted);
+        for (const QString& Path : C.Kept)
+            EXPECT_TRUE(QFileInfo(Dir.filePath(Path)).exists()) << Path.toStdString();
+        for (const QString& Path : C.Gone)
+            EXPECT_FALSE(QFileInfo(Dir.filePath(Path)).exists()) << Path.toStdString();
+        EXPECT_TRUE(QFileInfo(Root).isDir());
+    }
 }

@@ -407,6 +407,7 @@ protected:
         QDir().mkpath(QFileInfo(Path).path());
         QFile File(Path);
         EXPECT_TRUE(File.open(QIODevice::WriteOnly) && File.resize(Bytes));
+        EXPECT_TRUE(File.setFileTime(At, QFileDevice::FileModificationTime));
         TPreset P;
         P.Name = "MP3 128 Kbit Stereo";
         return LogData->LogRecording(P, At, 1, QFileInfo(Path).fileName(), Path);
