@@ -81,14 +81,14 @@ int RunHeadless(int& Argc, char** Argv, const QString& Notice) {
     QObject::connect(&Controller, &TRecordingController::WarningRaised,
                      [](const QString& Text) { WriteLine(stderr, Text); });
     // Trouble goes to the error stream when it begins, its end (with how long it lasted) to
-    // the normal one. Low space is told by the information line already.
+    // the normal one; what the information line tells already is not repeated.
     QObject::connect(&Controller, &TRecordingController::TroubleBegan, [](const TTrouble& T) {
-        if (T.Kind != TTroubleKind::LowSpace)
+        if (!TroubleKindNames(T.Kind).InInfoLine)
             WriteLine(stderr, QStringLiteral("Let op: ") + T.Text);
     });
     QObject::connect(&Controller, &TRecordingController::TroubleEnded,
                      [&Controller](const TTrouble& T) {
-                         if (T.Kind == TTroubleKind::LowSpace)
+                         if (TroubleKindNames(T.Kind).InInfoLine)
                              return;
                          WriteLine(stdout, TroubleEndText(T));
                          if (Controller.Status().TroubleText.isEmpty())

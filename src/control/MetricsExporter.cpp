@@ -61,8 +61,9 @@ TMetricsExporter::TMetricsExporter(const TRecordingController& Controller, const
     FRecordingsStarted = &Counter("vantor_recordings_started_total", "Recordings started").Add({});
     auto& Active = Gauge("vantor_trouble_active", "1 while trouble of the kind lasts");
     auto& Episodes = Counter("vantor_trouble_episodes_total", "Troubles of the kind that began");
-    for (size_t K = 0; K < KindCount; ++K) {
-        const std::string Kind = TroubleKindName(static_cast<TTroubleKind>(K)).toStdString();
+    for (const TTroubleKindNames& Names : TroubleKinds) {
+        const auto K = static_cast<size_t>(Names.Kind);
+        const std::string Kind(Names.Code);
         FTroubleActive[K] = &Active.Add({{"kind", Kind}});
         FTroubleEpisodes[K] = &Episodes.Add({{"kind", Kind}});
     }

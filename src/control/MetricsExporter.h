@@ -50,8 +50,6 @@ public:
     void AlertCommandEnded(bool Failed);
 
 private:
-    static constexpr size_t KindCount = static_cast<size_t>(TTroubleKind::LowSpace) + 1;
-
     const TRecordingController& FController;
     std::shared_ptr<prometheus::Registry> FRegistry;
     std::unique_ptr<prometheus::Exposer> FExposer;
@@ -59,8 +57,8 @@ private:
     std::map<QString, prometheus::Gauge*> FFormats;
     prometheus::Counter* FSecondsRecorded;
     prometheus::Counter* FRecordingsStarted;
-    std::array<prometheus::Gauge*, KindCount> FTroubleActive{};
-    std::array<prometheus::Counter*, KindCount> FTroubleEpisodes{};
+    std::array<prometheus::Gauge*, TroubleKindCount> FTroubleActive{};
+    std::array<prometheus::Counter*, TroubleKindCount> FTroubleEpisodes{};
     prometheus::Gauge* FFreeBytes;
     prometheus::Gauge* FPeakLeft;
     prometheus::Gauge* FPeakRight;
