@@ -20,8 +20,9 @@ class Registry;
 
 class TRecordingController;
 
-// The address civetweb is to listen on for Listen ("host:port", "[v6]:port", or a bare port,
-// which means loopback); none, with Error set in Dutch, for anything else.
+// The address civetweb is to listen on for Listen ("host:port" or a bare port, which means
+// loopback); none, with Error set in Dutch, for anything else. IPv6 addresses are refused: the
+// system's civetweb is built without IPv6.
 std::optional<std::string> MetricsListenAddress(const QString& Listen, QString& Error);
 
 // Serves the recorder's state as Prometheus metrics at /metrics: whether it records and in
