@@ -125,13 +125,9 @@ void TAlertCommand::Start(const TRun& Run) {
     // Its output is not read: it goes where the program's own output goes.
     Process->setProcessChannelMode(QProcess::ForwardedChannels);
     Process->setStandardInputFile(QProcess::nullDevice());
-    // In the child, before the command starts: a process group of its own, so that the time
-    // limit ends whatever it started too, and the default for SIGPIPE, which this program
-    // ignores.
-    Process->setChildProcessModifier([] {
-        ::setpgid(0, 0);
-        ::signal(SIGPIPE, SIG_DFL);
-    });
+    // A process group of its own, so that the time limit ends whatever it started too. (QProcess
+    // gives the child back the default for SIGPIPE, which this program ignores.)
+    Process->setChildProcessModifier([] { ::setpgid(0, 0); });
     auto* Limit = new QTimer(Process);
     Limit->setSingleShot(true);
     const auto TimedOut = std::make_shared<bool>(false);

@@ -216,6 +216,29 @@ TEST(AlertCommand, AtItsTimeLimitEverythingTheCommandStartedEnds) {
     EXPECT_TRUE(Ended) << "sleep 97 (" << Child << ") outlived the time limit";
 }
 
+// The program ignores SIGPIPE; the command gets the default back, so that `producer | head`
+// in a script ends as it would from a shell.
+TEST(AlertCommand, TheCommandDoesNotInheritTheIgnoredSigpipe) {
+    QTemporaryDir Dir;
+    const QString Script = Dir.filePath("signalen.sh");
+    const QString Out = Dir.filePath("uit.txt");
+    WriteScript(Script, "grep '^SigIgn:' /proc/self/status > \"$1\"\n");
+    struct sigaction Ignore {
+    }, Before{};
+    Ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(sigaction(SIGPIPE, &Ignore, &Before), 0);
+    TAlertCommand Alert;
+    TReports Reports(Alert);
+    Alert.Run(Script + " " + Out, SilenceSinceTwo(), true);
+    const bool Ran = SpinUntil([&] { return Reports.Runs.size() == 1; }, 10s);
+    sigaction(SIGPIPE, &Before, nullptr);
+    ASSERT_TRUE(Ran);
+    const QString Ignored = ReadText(Out).section(u':', 1).trimmed();
+    ASSERT_FALSE(Ignored.isEmpty());
+    EXPECT_EQ(Ignored.toULongLong(nullptr, 16) & (1ull << (SIGPIPE - 1)), 0u)
+        << Ignored.toStdString();
+}
+
 namespace {
 
 // Runs of a command that notes each run's event, kind and start, and any run that overlaps
