@@ -10,22 +10,53 @@
 
 #include <QCoreApplication>
 #include <QStringList>
+#include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <exception>
+#include <unistd.h>
 
 namespace {
 
-void WriteLine(std::FILE* Stream, const QString& Text) {
-    const QString Line =
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) + Text +
-        u'\n';
-    std::fputs(Line.toUtf8().constData(), Stream);
-    std::fflush(Stream);
-}
+// One of the program's output streams, written a whole line at a time. Once its reader is gone
+// (a closed pipe) or its terminal (a closed session), the lines are dropped without a word: the
+// output must never stop a recording.
+class TOutputStream {
+public:
+    explicit TOutputStream(int Descriptor) : FDescriptor(Descriptor) {}
+
+    void WriteLine(const QString& Text) {
+        if (FDead)
+            return;
+        const QByteArray Line =
+            (QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) + Text +
+             u'\n')
+                .toUtf8();
+        qsizetype Done = 0;
+        while (Done < Line.size()) {
+            const ssize_t Written = ::write(FDescriptor, Line.constData() + Done,
+                                            static_cast<size_t>(Line.size() - Done));
+            if (Written > 0) {
+                Done += Written;
+                continue;
+            }
+            if (Written < 0 && errno == EINTR)
+                continue;
+            // A full disk or a stream that would block loses this line; a dead one all the rest.
+            FDead = Written < 0 && (errno == EPIPE || errno == EIO);
+            return;
+        }
+    }
+
+private:
+    int FDescriptor;
+    bool FDead = false;
+};
+
+TOutputStream Output(STDOUT_FILENO);
+TOutputStream Errors(STDERR_FILENO);
 
 void ReportError(const QString& Text) {
-    WriteLine(stderr, QStringLiteral("Fout: ") + ErrorReportText(Text));
+    Errors.WriteLine(QStringLiteral("Fout: ") + ErrorReportText(Text));
 }
 
 QString SignalName(int Signal) {
@@ -60,9 +91,9 @@ int RunHeadless(int& Argc, char** Argv, const QString& Notice) {
     TSignalWatcher Signals;
     TSystemdNotifier Systemd;
     if (!Notice.isEmpty())
-        WriteLine(stdout, Notice);
+        Output.WriteLine(Notice);
     if (!Config->Warning().isEmpty())
-        WriteLine(stderr, Config->Warning());
+        Errors.WriteLine(Config->Warning());
 
     TRecordingSession Session(*Config, LogData);
     const TRecordingController& Controller = Session.Controller();
@@ -74,30 +105,30 @@ int RunHeadless(int& Argc, char** Argv, const QString& Notice) {
                              if (!Text.isEmpty())
                                  Parts << Text;
                          const QString Line = Parts.join(QStringLiteral(" | "));
-                         WriteLine(stdout, Line);
+                         Output.WriteLine(Line);
                          Systemd.Status(Line);
                      });
     QObject::connect(&Session, &TRecordingSession::Ticked, [&Systemd] { Systemd.Ticked(); });
     QObject::connect(&Controller, &TRecordingController::WarningRaised,
-                     [](const QString& Text) { WriteLine(stderr, Text); });
+                     [](const QString& Text) { Errors.WriteLine(Text); });
     // Trouble goes to the error stream when it begins, its end (with how long it lasted) to
-    // the normal one. Low space is told by the information line already.
+    // the normal one; what the information line tells already is not repeated.
     QObject::connect(&Controller, &TRecordingController::TroubleBegan, [](const TTrouble& T) {
-        if (T.Kind != TTroubleKind::LowSpace)
-            WriteLine(stderr, QStringLiteral("Let op: ") + T.Text);
+        if (!TroubleKindNames(T.Kind).InInfoLine)
+            Errors.WriteLine(QStringLiteral("Let op: ") + T.Text);
     });
     QObject::connect(&Controller, &TRecordingController::TroubleEnded,
                      [&Controller](const TTrouble& T) {
-                         if (T.Kind == TTroubleKind::LowSpace)
+                         if (TroubleKindNames(T.Kind).InInfoLine)
                              return;
-                         WriteLine(stdout, TroubleEndText(T));
+                         Output.WriteLine(TroubleEndText(T));
                          if (Controller.Status().TroubleText.isEmpty())
-                             WriteLine(stdout, QStringLiteral("Storing opgeheven."));
+                             Output.WriteLine(QStringLiteral("Storing opgeheven."));
                      });
     QObject::connect(&Signals, &TSignalWatcher::Received, [&Session, &Systemd](int Signal) {
         Systemd.Stopping();
-        WriteLine(stdout,
-                  QStringLiteral("Signaal %1 ontvangen: afsluiten.").arg(SignalName(Signal)));
+        Output.WriteLine(
+            QStringLiteral("Signaal %1 ontvangen: afsluiten.").arg(SignalName(Signal)));
         try {
             Session.Shutdown();
         } catch (const std::exception& E) {

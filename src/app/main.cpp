@@ -9,6 +9,7 @@
 #include "ui/uMain.h"
 
 #include <QSessionManager>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -93,6 +94,9 @@ int RunWindowed(int Argc, char** Argv, const QString& Notice) {
 } // namespace
 
 int main(int Argc, char** Argv) {
+    // A reader that goes away (`vantor2026 --headless | head`) must not end a recording: writes
+    // to it fail with EPIPE instead, and the output code drops them.
+    std::signal(SIGPIPE, SIG_IGN);
     if (HasArgument(Argc, Argv, "--help")) {
         std::fputs(Usage, stdout);
         return 0;

@@ -12,13 +12,23 @@ namespace {
 // Rows read at a time, so that a long log is never held in memory whole.
 constexpr int PageRows = 1000;
 
-// A field quoted, its quotes doubled, when it holds a comma, a quote or a line break.
+// Whether a spreadsheet program would read Text as a formula (and run it on opening).
+bool LooksLikeFormula(const QString& Text) {
+    return !Text.isEmpty() && QStringView(u"=+-@\t\r").contains(Text.front());
+}
+
+// A field quoted, its quotes doubled, when it holds a comma, a quote or a line break. One that
+// would be a formula gets a single quote in front, inside the quotes, so that spreadsheet
+// programs show it as text.
 QString CsvField(const QString& Text) {
-    const bool Plain = !Text.contains(u',') && !Text.contains(u'"') && !Text.contains(u'\n') &&
-                       !Text.contains(u'\r');
+    const bool Formula = LooksLikeFormula(Text);
+    const bool Plain = !Formula && !Text.contains(u',') && !Text.contains(u'"') &&
+                       !Text.contains(u'\n') && !Text.contains(u'\r');
     if (Plain)
         return Text;
-    return u'"' + QString(Text).replace(u'"', QStringLiteral("\"\"")) + u'"';
+    return QStringLiteral("\"%1%2\"")
+        .arg(Formula ? QStringLiteral("'") : QString(),
+             QString(Text).replace(u'"', QStringLiteral("\"\"")));
 }
 
 QByteArray CsvLine(const QStringList& Fields) {

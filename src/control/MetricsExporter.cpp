@@ -11,13 +11,24 @@
 #include <prometheus/exposer.h>
 #include <prometheus/gauge.h>
 #include <prometheus/registry.h>
+#include <string>
+#include <vector>
 
 std::optional<std::string> MetricsListenAddress(const QString& Listen, QString& Error) {
-    // Host names, IPv4 and bracketed IPv6 addresses only: civetweb reads a comma as a second
-    // address and a letter after the port as an option.
-    static const QRegularExpression Form(
-        QStringLiteral(R"(^(?:([A-Za-z0-9.\-]+|\[[0-9A-Fa-f:.]+\]):)?([0-9]{1,5})$)"));
     const QString Text = Listen.trimmed();
+    // A bracketed address, or hexadecimal groups with two colons, is IPv6.
+    static const QRegularExpression Ipv6(QStringLiteral(R"(^\[|^[0-9A-Fa-f.]*:[0-9A-Fa-f.]*:)"));
+    if (Ipv6.match(Text).hasMatch()) {
+        Error = QStringLiteral("[Metrics] Listen=%1: IPv6 wordt niet ondersteund; geef een "
+                               "IPv4-adres of een naam, zoals 127.0.0.1:9732. De metrics staan "
+                               "uit.")
+                    .arg(Listen);
+        return std::nullopt;
+    }
+    // Host names and IPv4 addresses only: civetweb reads a comma as a second address and a
+    // letter after the port as an option.
+    static const QRegularExpression Form(
+        QStringLiteral(R"(^(?:([A-Za-z0-9.\-]+):)?([0-9]{1,5})$)"));
     const QRegularExpressionMatch Match = Form.match(Text);
     const int Port = Match.hasMatch() ? Match.captured(2).toInt() : 0;
     if (Port < 1 || Port > 65535) {
@@ -32,6 +43,10 @@ std::optional<std::string> MetricsListenAddress(const QString& Listen, QString& 
 }
 
 namespace {
+
+// Scrapes come from a few Prometheus servers; the rest of the threads wait out idle clients.
+constexpr int RequestThreads = 6;
+constexpr int RequestTimeoutMs = 5000;
 
 double DbFs(float Level) {
     return Level > 0.00001f ? 20.0 * std::log10(static_cast<double>(Level)) : -100.0;
@@ -61,8 +76,9 @@ TMetricsExporter::TMetricsExporter(const TRecordingController& Controller, const
     FRecordingsStarted = &Counter("vantor_recordings_started_total", "Recordings started").Add({});
     auto& Active = Gauge("vantor_trouble_active", "1 while trouble of the kind lasts");
     auto& Episodes = Counter("vantor_trouble_episodes_total", "Troubles of the kind that began");
-    for (size_t K = 0; K < KindCount; ++K) {
-        const std::string Kind = TroubleKindName(static_cast<TTroubleKind>(K)).toStdString();
+    for (const TTroubleKindNames& Names : TroubleKinds) {
+        const auto K = static_cast<size_t>(Names.Kind);
+        const std::string Kind(Names.Code);
         FTroubleActive[K] = &Active.Add({{"kind", Kind}});
         FTroubleEpisodes[K] = &Episodes.Add({{"kind", Kind}});
     }
@@ -91,7 +107,11 @@ QString TMetricsExporter::Start(const QString& Listen) {
     if (!Address)
         return Error;
     try {
-        FExposer = std::make_unique<prometheus::Exposer>(*Address, 2);
+        // Idle or slow connections each hold a request thread until they time out: enough
+        // threads, and a short time-out, so that they never lock a scrape out.
+        FExposer = std::make_unique<prometheus::Exposer>(std::vector<std::string>{
+            "listening_ports", *Address, "num_threads", std::to_string(RequestThreads),
+            "request_timeout_ms", std::to_string(RequestTimeoutMs)});
         FExposer->RegisterCollectable(FRegistry);
     } catch (const std::exception& E) {
         FExposer.reset();

@@ -20,8 +20,9 @@ class Registry;
 
 class TRecordingController;
 
-// The address civetweb is to listen on for Listen ("host:port", "[v6]:port", or a bare port,
-// which means loopback); none, with Error set in Dutch, for anything else.
+// The address civetweb is to listen on for Listen ("host:port" or a bare port, which means
+// loopback); none, with Error set in Dutch, for anything else. IPv6 addresses are refused: the
+// system's civetweb is built without IPv6.
 std::optional<std::string> MetricsListenAddress(const QString& Listen, QString& Error);
 
 // Serves the recorder's state as Prometheus metrics at /metrics: whether it records and in
@@ -50,8 +51,6 @@ public:
     void AlertCommandEnded(bool Failed);
 
 private:
-    static constexpr size_t KindCount = static_cast<size_t>(TTroubleKind::LowSpace) + 1;
-
     const TRecordingController& FController;
     std::shared_ptr<prometheus::Registry> FRegistry;
     std::unique_ptr<prometheus::Exposer> FExposer;
@@ -59,8 +58,8 @@ private:
     std::map<QString, prometheus::Gauge*> FFormats;
     prometheus::Counter* FSecondsRecorded;
     prometheus::Counter* FRecordingsStarted;
-    std::array<prometheus::Gauge*, KindCount> FTroubleActive{};
-    std::array<prometheus::Counter*, KindCount> FTroubleEpisodes{};
+    std::array<prometheus::Gauge*, TroubleKindCount> FTroubleActive{};
+    std::array<prometheus::Counter*, TroubleKindCount> FTroubleEpisodes{};
     prometheus::Gauge* FFreeBytes;
     prometheus::Gauge* FPeakLeft;
     prometheus::Gauge* FPeakRight;

@@ -14,23 +14,20 @@ QString LengthText(int64_t Seconds) {
 } // namespace
 
 QString TroubleKindName(TTroubleKind Kind) {
-    switch (Kind) {
-    case TTroubleKind::CaptureLost:
-        return QStringLiteral("capture");
-    case TTroubleKind::VolumeFull:
-        return QStringLiteral("volume-full");
-    case TTroubleKind::WritesFailing:
-        return QStringLiteral("write");
-    case TTroubleKind::NoAudio:
-        return QStringLiteral("stalled");
-    case TTroubleKind::AudioDropped:
-        return QStringLiteral("dropped");
-    case TTroubleKind::Silence:
-        return QStringLiteral("silence");
-    case TTroubleKind::LowSpace:
-        return QStringLiteral("low-space");
-    }
-    return {};
+    const std::string_view Code = TroubleKindNames(Kind).Code;
+    return QString::fromLatin1(Code.data(), static_cast<qsizetype>(Code.size()));
+}
+
+QString TroubleKindDutchName(TTroubleKind Kind) {
+    const std::string_view Dutch = TroubleKindNames(Kind).Dutch;
+    return QString::fromUtf8(Dutch.data(), static_cast<qsizetype>(Dutch.size()));
+}
+
+std::optional<TTroubleKind> TroubleKindFromName(const QString& Code) {
+    for (const TTroubleKindNames& Names : TroubleKinds)
+        if (Code == QLatin1StringView(Names.Code.data(), Names.Code.size()))
+            return Names.Kind;
+    return std::nullopt;
 }
 
 QString TroubleEndText(const TTrouble& Trouble) {

@@ -2,8 +2,13 @@
 
 #include <QDateTime>
 #include <QString>
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string_view>
 
-// What keeps the wanted recording from being kept whole, or soon will.
+// What keeps the wanted recording from being kept whole, or soon will. LowSpace stays last:
+// TroubleKindCount counts from it.
 enum class TTroubleKind {
     CaptureLost,   // the sound server or the device went away; retried every few seconds
     VolumeFull,    // the writes failed on a full volume; retried once room is made
@@ -14,9 +19,51 @@ enum class TTroubleKind {
     LowSpace,      // less free space than one more hour of recording needs
 };
 
-// The kind's name for commands and the events log: "capture", "volume-full", "write",
-// "stalled", "dropped", "silence" or "low-space".
+constexpr std::size_t TroubleKindCount = static_cast<std::size_t>(TTroubleKind::LowSpace) + 1;
+
+// How a kind of trouble is named, written once for every place that names it.
+struct TTroubleKindNames {
+    TTroubleKind Kind;
+    // The code word: the events table, the alert command's VANTOR_KIND and the metrics' kind
+    // label. Stored and relied on by scripts and dashboards: never changed.
+    std::string_view Code;
+    // What the operator reads in the events window.
+    std::string_view Dutch;
+    // Told by the information line already (the windowless mode does not repeat it).
+    bool InInfoLine;
+};
+
+// Every kind, in the order of TTroubleKind.
+inline constexpr std::array<TTroubleKindNames, TroubleKindCount> TroubleKinds{{
+    {TTroubleKind::CaptureLost, "capture", "opname-ingang weg", false},
+    {TTroubleKind::VolumeFull, "volume-full", "schijf vol", false},
+    {TTroubleKind::WritesFailing, "write", "schrijven mislukt", false},
+    {TTroubleKind::NoAudio, "stalled", "geen geluid ontvangen", false},
+    {TTroubleKind::AudioDropped, "dropped", "audio verloren", false},
+    {TTroubleKind::Silence, "silence", "stilte", false},
+    {TTroubleKind::LowSpace, "low-space", "weinig schijfruimte", true},
+}};
+
+static_assert(
+    [] {
+        for (std::size_t K = 0; K < TroubleKinds.size(); ++K)
+            if (TroubleKinds[K].Kind != static_cast<TTroubleKind>(K))
+                return false;
+        return true;
+    }(),
+    "TroubleKinds holds one entry per kind, in the order of TTroubleKind");
+
+constexpr const TTroubleKindNames& TroubleKindNames(TTroubleKind Kind) {
+    return TroubleKinds[static_cast<std::size_t>(Kind)];
+}
+
+// The code word of Kind: "capture", "volume-full", "write", "stalled", "dropped", "silence"
+// or "low-space".
 QString TroubleKindName(TTroubleKind Kind);
+// The Dutch name of Kind, as the operator reads it.
+QString TroubleKindDutchName(TTroubleKind Kind);
+// The kind whose code word is Code; none for other words (the events table holds others).
+std::optional<TTroubleKind> TroubleKindFromName(const QString& Code);
 
 // One trouble as the controller raises it: its kind, since when, its Dutch text and the
 // recording it concerns (empty when none). Once it ended, Until says when.

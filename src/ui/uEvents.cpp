@@ -1,5 +1,6 @@
 #include "ui/uEvents.h"
 
+#include "control/Trouble.h"
 #include "data/uData.h"
 #include "ui/ListingGrid.h"
 #include "ui/UiFont.h"
@@ -9,13 +10,32 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+namespace {
+
+// The events listing with each kind of trouble shown by its Dutch name; the table keeps the
+// code words, which the alert command and the metrics use too.
+class TEventListing : public TListing {
+public:
+    using TListing::TListing;
+
+    QVariant data(const QModelIndex& Index, int Role = Qt::DisplayRole) const override {
+        const QVariant Shown = TListing::data(Index, Role);
+        if (Role != Qt::DisplayRole || Index.column() != record().indexOf(QStringLiteral("Soort")))
+            return Shown;
+        const std::optional<TTroubleKind> Kind = TroubleKindFromName(Shown.toString());
+        return Kind ? TroubleKindDutchName(*Kind) : Shown;
+    }
+};
+
+} // namespace
+
 TfrmEvents::TfrmEvents(QWidget* Parent) : QDialog(Parent) {
     setObjectName(QStringLiteral("frmEvents"));
     setWindowTitle(QStringLiteral("Storingen"));
     setFont(UiFont(12));
     setMinimumSize(700, 400);
 
-    qry = new TListing(this);
+    qry = new TEventListing(this);
     grd = NewListingGrid(this, qry);
     btnRefresh = new QPushButton(QStringLiteral("Vernieuwen"), this);
     btnRefresh->setObjectName(QStringLiteral("btnRefresh"));

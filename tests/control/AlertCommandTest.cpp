@@ -9,7 +9,9 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTimeZone>
 #include <QTimer>
+#include <signal.h>
 
 using namespace std::chrono_literals;
 
@@ -154,6 +156,175 @@ TEST(AlertCommand, AFailingOrHangingCommandIsToldOnceAndNeverHoldsUpTheLoop) {
         EXPECT_EQ(Reports.Told, QStringList{C.Told});
         EXPECT_LT(LongestGap, 300);
     }
+}
+
+// VANTOR_SINCE always carries the offset as digits, also in UTC, where ISO 8601 allows "Z"
+// and scripts that cut the offset off would miss it.
+TEST(AlertCommand, SinceHasANumericOffsetInEveryZone) {
+    QTemporaryDir Dir;
+    const QString Script = Dir.filePath("alarm.sh");
+    const QString Out = Dir.filePath("uit.txt");
+    WriteScript(Script, "echo \"$VANTOR_SINCE\" >> \"$1\"\n");
+    const QDate Day(2026, 3, 5);
+    const struct {
+        QDateTime Since;
+        const char* Told;
+    } Cases[] = {
+        {QDateTime(Day, QTime(13, 0, 3), Qt::UTC), "2026-03-05T13:00:03+00:00"},
+        {QDateTime(Day, QTime(13, 0, 3), Qt::OffsetFromUTC, 0), "2026-03-05T13:00:03+00:00"},
+        {QDateTime(Day, QTime(9, 30, 3), Qt::OffsetFromUTC, -(3 * 3600 + 1800)),
+         "2026-03-05T09:30:03-03:30"},
+        {QDateTime(QDate(2026, 7, 1), QTime(14, 0, 3), QTimeZone("Europe/Amsterdam")),
+         "2026-07-01T14:00:03+02:00"},
+    };
+    TAlertCommand Alert;
+    TReports Reports(Alert);
+    QStringList Expected;
+    for (const auto& C : Cases) {
+        TTrouble Trouble = SilenceSinceTwo();
+        Trouble.Since = C.Since;
+        Alert.Run(Script + " " + Out, Trouble, true);
+        Expected << C.Told;
+    }
+    ASSERT_TRUE(SpinUntil([&] { return Reports.Runs.size() == Expected.size(); }, 10s));
+    EXPECT_EQ(ReadText(Out), Expected.join(u'\n') + u'\n');
+}
+
+// A command still running at its time limit is ended with every process it started, not only
+// the one it began as.
+TEST(AlertCommand, AtItsTimeLimitEverythingTheCommandStartedEnds) {
+    QTemporaryDir Dir;
+    const QString Script = Dir.filePath("hangt.sh");
+    const QString PidFile = Dir.filePath("pid");
+    WriteScript(Script, "sleep 97 &\necho $! > \"$1\"\nwait\n");
+    TAlertCommand Alert(1s);
+    TReports Reports(Alert);
+    Alert.Run(Script + " " + PidFile, SilenceSinceTwo(), true);
+    ASSERT_TRUE(SpinUntil([&] { return Reports.Runs.size() == 1; }, 10s));
+    EXPECT_EQ(Reports.Runs,
+              QStringList{"Alarmopdracht " + Script + " was na 1 s nog niet klaar en is gestopt"});
+    const pid_t Child = ReadText(PidFile).trimmed().toInt();
+    ASSERT_GT(Child, 0);
+    // Gone, or at most a zombie waiting for whoever adopted it.
+    const auto Gone = [Child] {
+        const QString Stat = ReadText(QStringLiteral("/proc/%1/stat").arg(Child));
+        return Stat.isEmpty() || Stat.section(u')', 1).trimmed().startsWith(u'Z');
+    };
+    const bool Ended = SpinUntil(Gone, 5s);
+    if (!Ended)
+        ::kill(Child, SIGKILL);
+    EXPECT_TRUE(Ended) << "sleep 97 (" << Child << ") outlived the time limit";
+}
+
+// The program ignores SIGPIPE; the command gets the default back, so that `producer | head`
+// in a script ends as it would from a shell.
+TEST(AlertCommand, TheCommandDoesNotInheritTheIgnoredSigpipe) {
+    QTemporaryDir Dir;
+    const QString Script = Dir.filePath("signalen.sh");
+    const QString Out = Dir.filePath("uit.txt");
+    WriteScript(Script, "grep '^SigIgn:' /proc/self/status > \"$1\"\n");
+    struct sigaction Ignore {
+    }, Before{};
+    Ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(sigaction(SIGPIPE, &Ignore, &Before), 0);
+    TAlertCommand Alert;
+    TReports Reports(Alert);
+    Alert.Run(Script + " " + Out, SilenceSinceTwo(), true);
+    const bool Ran = SpinUntil([&] { return Reports.Runs.size() == 1; }, 10s);
+    sigaction(SIGPIPE, &Before, nullptr);
+    ASSERT_TRUE(Ran);
+    const QString Ignored = ReadText(Out).section(u':', 1).trimmed();
+    ASSERT_FALSE(Ignored.isEmpty());
+    EXPECT_EQ(Ignored.toULongLong(nullptr, 16) & (1ull << (SIGPIPE - 1)), 0u)
+        << Ignored.toStdString();
+}
+
+namespace {
+
+// Runs of a command that notes each run's event, kind and start, and any run that overlaps
+// another, in the file it is given.
+struct TNotingCommand {
+    explicit TNotingCommand(const QTemporaryDir& Dir)
+        : Script(Dir.filePath("noteer.sh")), Out(Dir.filePath("uit.txt")) {
+        WriteScript(Script, "mkdir \"$1.bezig\" 2>/dev/null || echo overlap >> \"$1\"\n"
+                            "echo \"$VANTOR_EVENT $VANTOR_KIND $VANTOR_SINCE\" >> \"$1\"\n"
+                            "sleep 0.1\n"
+                            "rmdir \"$1.bezig\"\n");
+    }
+    QString Command() const { return Script + " " + Out; }
+    QStringList Lines() const { return ReadText(Out).split(u'\n', Qt::SkipEmptyParts); }
+    QString Script;
+    QString Out;
+};
+
+// A trouble of Kind from Since for Seconds; ended when Seconds is set.
+TTrouble Episode(TTroubleKind Kind, const QDateTime& Since, std::optional<int> Seconds = {}) {
+    TTrouble T{Kind, Since, "Storing", "", {}};
+    if (Seconds)
+        T.Until = Since.addSecs(*Seconds);
+    return T;
+}
+
+} // namespace
+
+// Trouble that comes and goes every few seconds: one run at a time, in the order of the
+// events, and a trouble shorter than the hold time whose begin still waits runs once, as its
+// end. A longer trouble runs begin and end even when both waited.
+TEST(AlertCommand, FlappingTroubleRunsOneAtATimeInOrderAndShortTroublesOnce) {
+    QTemporaryDir Dir;
+    TNotingCommand Noting(Dir);
+    TAlertCommand Alert;
+    TReports Reports(Alert);
+    const QDateTime Start = QDateTime::fromString("2026-03-05T14:00:00+01:00", Qt::ISODate);
+    const QDateTime Lost = Start.addSecs(25);
+    const auto At = [&](int Seconds) { return Start.addSecs(Seconds).toString(Qt::ISODate); };
+    QStringList Expected;
+    for (int Flap = 0; Flap < 5; ++Flap) {
+        const QDateTime Since = Start.addSecs(10 * Flap);
+        Alert.Run(Noting.Command(), Episode(TTroubleKind::Silence, Since), true);
+        Alert.Run(Noting.Command(), Episode(TTroubleKind::Silence, Since, 2), false);
+        if (Flap == 0)
+            Expected << "begin silence " + At(0);
+        Expected << "end silence " + At(10 * Flap);
+        if (Flap == 2) {
+            Alert.Run(Noting.Command(), Episode(TTroubleKind::CaptureLost, Lost), true);
+            Expected << "begin capture " + At(25);
+        }
+    }
+    Alert.Run(Noting.Command(), Episode(TTroubleKind::CaptureLost, Lost, 60), false);
+    Expected << "end capture " + At(25);
+    ASSERT_TRUE(SpinUntil([&] { return Reports.Runs.size() == Expected.size(); }, 20s))
+        << Noting.Lines().join(u'\n').toStdString();
+    EXPECT_FALSE(SpinUntil([&] { return Reports.Runs.size() > Expected.size(); }, 500ms));
+    EXPECT_EQ(Noting.Lines(), Expected);
+    EXPECT_TRUE(Reports.Told.isEmpty());
+}
+
+// More events waiting than the queue holds: the oldest waiting ones are dropped, and that is
+// told once.
+TEST(AlertCommand, BeyondTheQueueLimitTheOldestWaitingAreDroppedAndToldOnce) {
+    QTemporaryDir Dir;
+    TNotingCommand Noting(Dir);
+    TAlertCommand Alert;
+    TReports Reports(Alert);
+    const QDateTime Start = QDateTime::fromString("2026-03-05T14:00:00+01:00", Qt::ISODate);
+    constexpr int Dropped = 3;
+    QStringList Expected;
+    for (int Event = 0; Event < 1 + TAlertCommand::QueueLimit + Dropped; ++Event) {
+        const QDateTime Since = Start.addSecs(60 * Event);
+        Alert.Run(Noting.Command(), Episode(TTroubleKind::Silence, Since), true);
+        // The first runs at once; the next ones wait, and the oldest of them are dropped.
+        if (Event == 0 || Event > Dropped)
+            Expected << "begin silence " + Since.toString(Qt::ISODate);
+    }
+    const QString Told = QStringLiteral("Alarmopdracht loopt achter: er wachten meer dan %1 "
+                                        "meldingen, de oudste worden overgeslagen")
+                             .arg(TAlertCommand::QueueLimit);
+    ASSERT_TRUE(SpinUntil([&] { return Reports.Runs.size() == Expected.size() + 1; }, 30s))
+        << Noting.Lines().join(u'\n').toStdString();
+    EXPECT_EQ(Noting.Lines(), Expected);
+    EXPECT_EQ(Reports.Runs.count(Told), 1);
+    EXPECT_EQ(Reports.Told, QStringList{Told});
 }
 
 namespace {

@@ -15,6 +15,7 @@
 #include <QThread>
 #include <arpa/inet.h>
 #include <cmath>
+#include <fcntl.h>
 #include <functional>
 #include <map>
 #include <netinet/in.h>
@@ -164,6 +165,49 @@ TEST_F(Unattended, AWavCutShortByAKillIsRepairedAtTheNextStartOnce) {
     EXPECT_EQ(Rows("SELECT event, kind, text FROM events WHERE event='herstel'"),
               (QList<QStringList>{
                   {"herstel", "repair", "Onderbroken opname hersteld: 05032026141.wav"}}));
+}
+
+// The windowless program's standard output is a pipe nobody reads any more (`vantor2026
+// --headless | head -n 2` once head has its lines): the status lines are lost, the recording
+// is not. It records on, and SIGTERM still completes its file and its row.
+TEST_F(Unattended, HeadlessRecordsOnWhenItsOutputHasNoReader) {
+    Prepare(2); // "WAV 44 kHz Stereo"
+    const QString Running = Folder + "05032026141.wav";
+    constexpr int64_t BytesPerSecond = 44100 * 4;
+    int Pipe[2];
+    ASSERT_EQ(::pipe2(Pipe, O_CLOEXEC), 0);
+    ::close(Pipe[0]);
+    const int DeadEnd = Pipe[1];
+    QProcess Program;
+    Program.setChildProcessModifier([DeadEnd] { ::dup2(DeadEnd, STDOUT_FILENO); });
+    Start(Program, true, "2026-03-05 14:20:00");
+    ::close(DeadEnd);
+    // Waiting on the program, so that its end is seen at once.
+    QElapsedTimer Waited;
+    Waited.start();
+    while (QFileInfo(Running).size() < 44 + 4 * BytesPerSecond && Waited.elapsed() < 30000 &&
+           !Program.waitForFinished(50)) {
+    }
+    const auto Ended = [&Program] {
+        return QStringLiteral("ended (%1 %2): %3")
+            .arg(Program.exitStatus() == QProcess::CrashExit ? "signal" : "status")
+            .arg(Program.exitCode())
+            .arg(QString::fromUtf8(Program.readAllStandardError()))
+            .toStdString();
+    };
+    ASSERT_EQ(Program.state(), QProcess::Running) << Ended();
+    const int64_t Recorded = QFileInfo(Running).size();
+    ASSERT_GE(Recorded, 44 + 4 * BytesPerSecond);
+    ASSERT_FALSE(Program.waitForFinished(3000)) << Ended();
+    EXPECT_GT(QFileInfo(Running).size(), Recorded);
+    StopCleanly(Program);
+    QFile File(Running);
+    ASSERT_TRUE(File.open(QIODevice::ReadOnly));
+    ExpectHeaderSizes(File.read(44), File.size() - 44);
+    const QList<QStringList> Logged = Rows("SELECT filename, duration_sec FROM recordings");
+    ASSERT_EQ(Logged.size(), 1);
+    EXPECT_EQ(Logged[0][0], "05032026141.wav");
+    EXPECT_GE(Logged[0][1].toInt(), 3);
 }
 
 // A second copy of the program with a data folder of its own but the same database and

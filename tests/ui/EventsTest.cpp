@@ -1,11 +1,14 @@
+#include "control/Trouble.h"
 #include "data/uData.h"
 #include "ui/DialogTestKit.h"
+#include "ui/ListingGrid.h"
 #include "ui/uEvents.h"
 
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -52,10 +55,11 @@ TEST_F(EventsTest, ListsEveryEventNewestFirstWithoutItsId) {
     EXPECT_EQ(
         Shown(Window),
         (QList<QStringList>{
-            {"2026-03-05 14:02:40", "einde", "capture", "Opname-apparaat weg (2 min 30 s)",
+            {"2026-03-05 14:02:40", "einde", "opname-ingang weg",
+             "Opname-apparaat weg (2 min 30 s)", "/opnames/a.mp3"},
+            {"2026-03-05 14:00:10", "opdracht", "opname-ingang weg", "piep: afgesloten met 0", ""},
+            {"2026-03-05 14:00:10", "begin", "opname-ingang weg", "Opname-apparaat weg",
              "/opnames/a.mp3"},
-            {"2026-03-05 14:00:10", "opdracht", "capture", "piep: afgesloten met 0", ""},
-            {"2026-03-05 14:00:10", "begin", "capture", "Opname-apparaat weg", "/opnames/a.mp3"},
             {"2026-03-04 09:00:00", "herstel", "repair", "1 opname hersteld", ""}}));
     EXPECT_EQ(G->currentIndex().row(), 0);
     EXPECT_EQ(Window.windowTitle(), "Storingen");
@@ -69,9 +73,45 @@ TEST_F(EventsTest, AnEmptyListingShowsTheHeadingsAndRefreshReadsNewEvents) {
 
     Log("2026-03-05 14:00:10", "begin", "silence", "Stilte op de ingang");
     QTest::mouseClick(Window.findChild<QPushButton*>("btnRefresh"), Qt::LeftButton);
-    EXPECT_EQ(Shown(Window), (QList<QStringList>{{"2026-03-05 14:00:10", "begin", "silence",
+    EXPECT_EQ(Shown(Window), (QList<QStringList>{{"2026-03-05 14:00:10", "begin", "stilte",
                                                   "Stilte op de ingang", ""}}));
     EXPECT_EQ(Grid(Window)->currentIndex().row(), 0);
+}
+
+// Every kind of trouble is shown by its Dutch name, while the database keeps the code word
+// that the alert command and the metrics use; other kinds are shown as they are stored.
+TEST_F(EventsTest, KindsOfTroubleAreShownInDutchAndStoredAsCodeWords) {
+    const struct {
+        const char* Stored;
+        const char* Shown;
+    } Cases[] = {
+        {"capture", "opname-ingang weg"},     {"volume-full", "schijf vol"},
+        {"write", "schrijven mislukt"},       {"stalled", "geen geluid ontvangen"},
+        {"dropped", "audio verloren"},        {"silence", "stilte"},
+        {"low-space", "weinig schijfruimte"}, {"repair", "repair"},
+    };
+    for (const auto& C : Cases)
+        Log("2026-03-05 14:00:10", "begin", C.Stored, "Storing");
+    TfrmEvents Window;
+    const auto* Listing = qobject_cast<const TListing*>(Grid(Window)->model());
+    ASSERT_NE(Listing, nullptr);
+    const int Kind = Listing->record().indexOf("Soort");
+    QStringList Stored, Shown, Expected, Kept;
+    for (int Row = 0; Row < Listing->rowCount(); ++Row) {
+        Stored << Listing->record(Row).value(Kind).toString();
+        Shown << Listing->index(Row, Kind).data().toString();
+    }
+    for (const auto& C : Cases) {
+        Kept << C.Stored;
+        Expected << C.Shown;
+    }
+    // Events of one moment are listed newest first: the last logged on top.
+    std::reverse(Kept.begin(), Kept.end());
+    std::reverse(Expected.begin(), Expected.end());
+    EXPECT_EQ(Stored, Kept);
+    EXPECT_EQ(Shown, Expected);
+    // Every kind of trouble there is, is among the cases.
+    EXPECT_EQ(std::size(TroubleKinds) + 1, std::size(Cases));
 }
 
 TEST_F(EventsTest, ColumnsAreSizedAsInTheRecordingsLogAndTextsShownOnOneLine) {

