@@ -5,8 +5,6 @@
 #include <memory>
 #include <optional>
 
-class TIniFile;
-
 // The settings file's name; it lies in the program's data folder (the executable's by default).
 inline const QString SettingsFileName = QStringLiteral("Vantor2026.ini");
 
@@ -64,13 +62,15 @@ public:
     explicit TConfig(const QString& Folder);
 
     // Reads the five keys and the added sections of an existing file; creates a missing one.
-    // Never rewrites a file that exists. A file that cannot be read or created, or a value out
-    // of its range (the default stays in force), leaves Warning() set.
+    // Never rewrites a file that exists. A file that cannot be read or created, a value out of
+    // its range or not UTF-8 (the default stays in force), or a section that appears twice
+    // leaves Warning() set.
     void Load();
     // Writes the five keys in place, keeping everything else the file holds, and syncs it.
     // The keys of the added sections are written once they differ from their defaults or the
     // file has them.
-    // Throws std::runtime_error with a Dutch message when the file cannot be written.
+    // Throws std::runtime_error with a Dutch message when the file cannot be written, or when a
+    // value holds a line break or another control character (the file stays as it was).
     void Save();
 
     const QString& RootFolder() const { return FRootFolder; }
@@ -97,8 +97,8 @@ public:
     const QString& IniPath() const { return FIniPath; }
 
 private:
-    // The sections the program added to the five keys: [Alarm], [Retention] and [Metrics].
-    void LoadAddedSections(const TIniFile& Ini);
+    // The table of the file's keys reaches the fields it reads and writes.
+    friend class TSettingsTable;
 
     QString FIniPath;
     QString FRootFolder;
