@@ -48,7 +48,7 @@ QString RetentionSettingsError(int32_t KeepDays, int32_t MinFreeMB) {
                               "opruimen op leeftijd uit).")
             .arg(TRetentionSettings::MaxKeepDays);
     if (MinFreeMB < 0 || MinFreeMB > TRetentionSettings::MaxMinFreeMB)
-        return QStringLiteral("De vrije ruimte moet tussen 0 en %1 MB liggen (0 zet het "
+        return QStringLiteral("De vrije ruimte moet tussen 0 en %1 MiB liggen (0 zet het "
                               "opruimen op vrije ruimte uit).")
             .arg(TRetentionSettings::MaxMinFreeMB);
     return {};

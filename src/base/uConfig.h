@@ -41,7 +41,8 @@ QString SilenceSettingsError(int32_t SilenceSeconds, int32_t SilenceLevel);
 struct TRetentionSettings {
     // Recordings that started more than this many days ago are deleted; 0: off.
     int32_t KeepDays = 0;
-    // While the recording volume has less free space (MiB), the oldest are deleted; 0: off.
+    // While the recording volume has less free space than this many MiB (units of 1,048,576
+    // bytes, whatever the key's name says), the oldest are deleted; 0: off.
     int32_t MinFreeMB = 0;
     // A recording with a title or persons is never deleted.
     bool KeepAnnotated = true;
