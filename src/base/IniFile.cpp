@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <cerrno>
@@ -145,18 +146,34 @@ bool TIniFile::SetValue(const QString& Section, const QString& Key, const QStrin
     return true;
 }
 
-QStringList TIniFile::RepeatedSections() const {
+QStringList TIniFile::Repeats() const {
     QStringList Repeated;
+    QHash<QString, qsizetype> FirstSection;
+    QHash<QString, qsizetype> FirstKey;
+    std::optional<QString> Section;
     for (qsizetype I = 0; I < FLines.size(); ++I) {
-        const auto Name = SectionName(FLines[I].Text);
-        if (!Name)
+        if (const auto Name = SectionName(FLines[I].Text)) {
+            Section = *Name;
+            const qsizetype First = FirstSection.value(Name->toLower(), I);
+            FirstSection.insert(Name->toLower(), First);
+            if (First != I)
+                Repeated << QStringLiteral("[%1] op regel %2 (al op regel %3)")
+                                .arg(*Name)
+                                .arg(I + 1)
+                                .arg(First + 1);
             continue;
-        const QList<qsizetype> Same = FindSections(*Name);
-        if (Same.first() != I)
-            Repeated << QStringLiteral("[%1] op regel %2 (al op regel %3)")
-                            .arg(*Name)
+        }
+        const auto Pair = KeyValue(FLines[I].Text);
+        if (!Section || !Pair)
+            continue;
+        const QString Id = Section->toLower() + u']' + Pair->first.toLower();
+        const qsizetype First = FirstKey.value(Id, I);
+        FirstKey.insert(Id, First);
+        if (First != I)
+            Repeated << QStringLiteral("[%1] %2 op regel %3 (al op regel %4)")
+                            .arg(*Section, Pair->first)
                             .arg(I + 1)
-                            .arg(Same.first() + 1);
+                            .arg(First + 1);
     }
     return Repeated;
 }

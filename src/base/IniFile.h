@@ -33,9 +33,10 @@ public:
     // False, and the file unchanged, when the value holds a line break or another control
     // character: written out it would split its line or be read back as something else.
     bool SetValue(const QString& Section, const QString& Key, const QString& Value);
-    // Each section that appears again after its first "[Section]" line, in Dutch, with the
-    // line numbers (from 1); empty when every section appears once.
-    QStringList RepeatedSections() const;
+    // Each section that appears again after its first "[Section]" line, and each key that
+    // appears again in its section, in Dutch with the line numbers (from 1); empty when each
+    // appears once.
+    QStringList Repeats() const;
     // Replaces the file on disk atomically and syncs it. False, with the reason in Error.
     bool Write(QString& Error) const;
 

@@ -229,8 +229,8 @@ void TConfig::Load() {
     if (!Wrong.isEmpty())
         Warnings << QStringLiteral("Ongeldige waarden in %1: %2.")
                         .arg(FIniPath, Wrong.join(QStringLiteral(", ")));
-    if (const QStringList Repeated = Ini.RepeatedSections(); !Repeated.isEmpty())
-        Warnings << QStringLiteral("Een sectie staat meer dan eens in %1: %2. De sleutels van een "
+    if (const QStringList Repeated = Ini.Repeats(); !Repeated.isEmpty())
+        Warnings << QStringLiteral("Dubbele secties of sleutels in %1: %2. De sleutels van een "
                                    "herhaalde sectie worden gelezen als deel van de eerste; staat "
                                    "een sleutel er twee keer, dan geldt de eerste.")
                         .arg(FIniPath, Repeated.join(QStringLiteral(", ")));

@@ -217,15 +217,16 @@ TEST_F(ConfigTest, AlarmKeysAreWrittenOnceChosen) {
     EXPECT_EQ(TConfig(Dir.path()).Alarm(), TAlarmSettings());
 }
 
-// A section given twice is read as one, and the warning names where it repeats; saving
-// updates each key where it stands.
+// A section given twice is read as one, a key given twice counts where it first stands, and
+// the warning names each repetition; saving updates each key where it stands.
 TEST_F(ConfigTest, ARepeatedSectionIsReadAsOneAndNamedInTheWarning) {
     WriteAll(IniPath(), "[Alarm]\nSilenceSeconds=30\n[Retention]\nKeepDays=5\n"
                         "[alarm]\nSilenceLevel=-60\nSilenceSeconds=40\n");
     TConfig C(Dir.path());
     EXPECT_EQ(C.Alarm(), (TAlarmSettings{30, -60, "", false}));
     EXPECT_EQ(C.Retention().KeepDays, 5);
-    EXPECT_TRUE(C.Warning().contains("[alarm] op regel 5 (al op regel 1)"))
+    EXPECT_TRUE(C.Warning().contains("[alarm] op regel 5 (al op regel 1), [alarm] "
+                                     "SilenceSeconds op regel 7 (al op regel 2)"))
         << C.Warning().toStdString();
     EXPECT_TRUE(C.Warning().contains("de eerste")) << C.Warning().toStdString();
 
