@@ -24,11 +24,13 @@ const char* const Usage =
     "  --headless  neemt op zonder venster (voor een server zonder beeldscherm);\n"
     "              statusregels gaan naar standaarduitvoer, fouten naar standaardfout.\n"
     "              SIGTERM, SIGINT of SIGHUP sluit de lopende opname netjes af.\n"
-    "  --data-dir MAP\n"
+    "  --data-dir MAP, --data-dir=MAP\n"
     "              houdt instellingen, database en opnamen in MAP in plaats van in de\n"
     "              map van het programma (een kopie per ingang: elk een eigen map)\n"
     "  --help      toont deze hulptekst\n"
-    "  --version   toont de versie\n";
+    "  --version   toont de versie\n"
+    "\n"
+    "Elk ander argument wordt geweigerd (afsluitcode 2).\n";
 
 int RunWindowed(int Argc, char** Argv, const QString& Notice) {
     // The window repaints a few small meter rectangles twenty times a second. Through X's
