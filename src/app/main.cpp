@@ -1,5 +1,6 @@
 #include "app/AppSetup.h"
 #include "app/Headless.h"
+#include "app/ProgramArguments.h"
 #include "app/SignalWatcher.h"
 #include "app/TApplication.h"
 #include "base/DataFolder.h"
@@ -11,9 +12,7 @@
 #include <QSessionManager>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <exception>
-#include <optional>
 
 namespace {
 
@@ -26,39 +25,13 @@ const char* const Usage =
     "  --headless  neemt op zonder venster (voor een server zonder beeldscherm);\n"
     "              statusregels gaan naar standaarduitvoer, fouten naar standaardfout.\n"
     "              SIGTERM, SIGINT of SIGHUP sluit de lopende opname netjes af.\n"
-    "  --data-dir MAP\n"
+    "  --data-dir MAP, --data-dir=MAP\n"
     "              houdt instellingen, database en opnamen in MAP in plaats van in de\n"
     "              map van het programma (een kopie per ingang: elk een eigen map)\n"
     "  --help      toont deze hulptekst\n"
-    "  --version   toont de versie\n";
-
-bool HasArgument(int Argc, char** Argv, const char* Name) {
-    for (int I = 1; I < Argc; ++I)
-        if (std::strcmp(Argv[I], Name) == 0)
-            return true;
-    return false;
-}
-
-// The value of --data-dir DIR or --data-dir=DIR; Missing is set when the option has none.
-std::optional<QString> DataDirArgument(int Argc, char** Argv, bool& Missing) {
-    const char* const Name = "--data-dir";
-    const size_t Length = std::strlen(Name);
-    for (int I = 1; I < Argc; ++I) {
-        if (std::strcmp(Argv[I], Name) == 0) {
-            if (I + 1 < Argc && Argv[I + 1][0] != '\0')
-                return QString::fromLocal8Bit(Argv[I + 1]);
-            Missing = true;
-            return std::nullopt;
-        }
-        if (std::strncmp(Argv[I], Name, Length) == 0 && Argv[I][Length] == '=') {
-            if (Argv[I][Length + 1] != '\0')
-                return QString::fromLocal8Bit(Argv[I] + Length + 1);
-            Missing = true;
-            return std::nullopt;
-        }
-    }
-    return std::nullopt;
-}
+    "  --version   toont de versie\n"
+    "\n"
+    "Elk ander argument wordt geweigerd (afsluitcode 2).\n";
 
 int RunWindowed(int Argc, char** Argv, const QString& Notice) {
     // The window repaints a few small meter rectangles twenty times a second. Through X's
@@ -97,27 +70,27 @@ int main(int Argc, char** Argv) {
     // A reader that goes away (`vantor2026 --headless | head`) must not end a recording: writes
     // to it fail with EPIPE instead, and the output code drops them.
     std::signal(SIGPIPE, SIG_IGN);
-    if (HasArgument(Argc, Argv, "--help")) {
+    QList<QByteArray> Words;
+    for (int I = 1; I < Argc; ++I)
+        Words << QByteArray(Argv[I]);
+    const TProgramArguments Arguments = ParseArguments(Words);
+    if (!Arguments.Error.isEmpty()) {
+        std::fprintf(stderr, "Fout: %s\nZie vantor2026 --help voor de opties.\n",
+                     Arguments.Error.toLocal8Bit().constData());
+        return 2;
+    }
+    if (Arguments.Help) {
         std::fputs(Usage, stdout);
         return 0;
     }
-    if (HasArgument(Argc, Argv, "--version")) {
+    if (Arguments.Version) {
         std::printf("Vantor 2026 %s\n", VANTOR_VERSION);
         return 0;
     }
-    bool DataDirMissing = false;
-    const std::optional<QString> DataDir = DataDirArgument(Argc, Argv, DataDirMissing);
-    if (DataDirMissing) {
-        std::fputs("Fout: --data-dir verwacht een map, bijvoorbeeld --data-dir /var/lib/vantor2026/"
-                   "studio1.\n",
-                   stderr);
-        return 2;
-    }
-    const TDataFolder Folder = ChooseDataFolder(DataDir);
+    const TDataFolder Folder = ChooseDataFolder(Arguments.DataDir);
     Config = std::make_unique<TConfig>(Folder.Path);
-    const int Result = HasArgument(Argc, Argv, "--headless")
-                           ? RunHeadless(Argc, Argv, Folder.Notice)
-                           : RunWindowed(Argc, Argv, Folder.Notice);
+    const int Result = Arguments.Headless ? RunHeadless(Argc, Argv, Folder.Notice)
+                                          : RunWindowed(Argc, Argv, Folder.Notice);
     Config.reset();
     return Result;
 }

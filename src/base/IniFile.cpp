@@ -4,7 +4,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <cerrno>
 
 namespace {
@@ -69,63 +71,111 @@ bool TIniFile::Read(QString& Error) {
     }
     if (Bytes.startsWith("\xEF\xBB\xBF"))
         Bytes.remove(0, 3);
-    QString Text = QString::fromUtf8(Bytes);
-    if (Text.contains(QStringLiteral("\r\n")))
+    if (Bytes.contains("\r\n"))
         FLineEnd = QStringLiteral("\r\n");
-    Text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    FLines = Text.split(u'\n');
-    if (!FLines.isEmpty() && FLines.last().isEmpty())
-        FLines.removeLast();
+    QList<QByteArray> Lines = Bytes.split('\n');
+    if (!Lines.isEmpty() && Lines.last().isEmpty())
+        Lines.removeLast();
+    for (qsizetype I = 0; I < Lines.size(); ++I) {
+        QByteArray& Line = Lines[I];
+        // A CR before the split LF belongs to the line end, not to the line.
+        if (Line.endsWith('\r') && (I + 1 < Lines.size() || Bytes.endsWith('\n')))
+            Line.chop(1);
+        QStringDecoder Decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QString Text = Decoder(Line);
+        FLines.append({std::move(Text), Line, !Decoder.hasError()});
+    }
     return true;
 }
 
-qsizetype TIniFile::FindSection(const QString& Section) const {
+QList<qsizetype> TIniFile::FindSections(const QString& Section) const {
+    QList<qsizetype> Found;
     for (qsizetype I = 0; I < FLines.size(); ++I)
-        if (const auto Name = SectionName(FLines[I]); Name && SameName(*Name, Section))
-            return I;
-    return -1;
+        if (const auto Name = SectionName(FLines[I].Text); Name && SameName(*Name, Section))
+            Found << I;
+    return Found;
 }
 
 qsizetype TIniFile::SectionEnd(qsizetype SectionLine) const {
     qsizetype I = SectionLine + 1;
-    while (I < FLines.size() && !SectionName(FLines[I]))
+    while (I < FLines.size() && !SectionName(FLines[I].Text))
         ++I;
     return I;
 }
 
-std::optional<QString> TIniFile::Value(const QString& Section, const QString& Key) const {
-    const qsizetype Start = FindSection(Section);
-    if (Start < 0)
-        return std::nullopt;
-    const qsizetype End = SectionEnd(Start);
-    for (qsizetype I = Start + 1; I < End; ++I)
-        if (const auto Pair = KeyValue(FLines[I]); Pair && SameName(Pair->first, Key))
-            return Pair->second;
+std::optional<TIniFile::TValue> TIniFile::Value(const QString& Section, const QString& Key) const {
+    for (const qsizetype Start : FindSections(Section)) {
+        const qsizetype End = SectionEnd(Start);
+        for (qsizetype I = Start + 1; I < End; ++I)
+            if (const auto Pair = KeyValue(FLines[I].Text); Pair && SameName(Pair->first, Key))
+                return TValue{Pair->second, FLines[I].ValidUtf8};
+    }
     return std::nullopt;
 }
 
-void TIniFile::SetValue(const QString& Section, const QString& Key, const QString& Value) {
-    const QString Line = Key + u'=' + Value;
-    const qsizetype Start = FindSection(Section);
-    if (Start < 0) {
-        if (!FLines.isEmpty() && !FLines.last().trimmed().isEmpty())
-            FLines.append(QString());
-        FLines.append(u'[' + Section + u']');
+bool TIniFile::SetValue(const QString& Section, const QString& Key, const QString& Value) {
+    for (const QChar C : Key + Value)
+        if (C.category() == QChar::Other_Control)
+            return false;
+    const QString Text = Key + u'=' + Value;
+    const TLine Line{Text, Text.toUtf8(), true};
+    const QList<qsizetype> Starts = FindSections(Section);
+    if (Starts.isEmpty()) {
+        if (!FLines.isEmpty() && !FLines.last().Text.trimmed().isEmpty())
+            FLines.append(TLine());
+        const QString Header = u'[' + Section + u']';
+        FLines.append({Header, Header.toUtf8(), true});
         FLines.append(Line);
-        return;
+        return true;
     }
-    const qsizetype End = SectionEnd(Start);
-    for (qsizetype I = Start + 1; I < End; ++I) {
-        if (const auto Pair = KeyValue(FLines[I]); Pair && SameName(Pair->first, Key)) {
-            FLines[I] = Line;
-            return;
+    for (const qsizetype Start : Starts) {
+        const qsizetype End = SectionEnd(Start);
+        for (qsizetype I = Start + 1; I < End; ++I) {
+            if (const auto Pair = KeyValue(FLines[I].Text); Pair && SameName(Pair->first, Key)) {
+                FLines[I] = Line;
+                return true;
+            }
         }
     }
-    // Append after the section's last non-blank line so a blank separator stays in place.
-    qsizetype Insert = End;
-    while (Insert > Start + 1 && FLines[Insert - 1].trimmed().isEmpty())
+    // Append after the first section's last non-blank line so a blank separator stays in place.
+    const qsizetype Start = Starts.first();
+    qsizetype Insert = SectionEnd(Start);
+    while (Insert > Start + 1 && FLines[Insert - 1].Text.trimmed().isEmpty())
         --Insert;
     FLines.insert(Insert, Line);
+    return true;
+}
+
+QStringList TIniFile::Repeats() const {
+    QStringList Repeated;
+    QHash<QString, qsizetype> FirstSection;
+    QHash<QString, qsizetype> FirstKey;
+    std::optional<QString> Section;
+    for (qsizetype I = 0; I < FLines.size(); ++I) {
+        if (const auto Name = SectionName(FLines[I].Text)) {
+            Section = *Name;
+            const qsizetype First = FirstSection.value(Name->toLower(), I);
+            FirstSection.insert(Name->toLower(), First);
+            if (First != I)
+                Repeated << QStringLiteral("[%1] op regel %2 (al op regel %3)")
+                                .arg(*Name)
+                                .arg(I + 1)
+                                .arg(First + 1);
+            continue;
+        }
+        const auto Pair = KeyValue(FLines[I].Text);
+        if (!Section || !Pair)
+            continue;
+        const QString Id = Section->toLower() + u']' + Pair->first.toLower();
+        const qsizetype First = FirstKey.value(Id, I);
+        FirstKey.insert(Id, First);
+        if (First != I)
+            Repeated << QStringLiteral("[%1] %2 op regel %3 (al op regel %4)")
+                            .arg(*Section, Pair->first)
+                            .arg(I + 1)
+                            .arg(First + 1);
+    }
+    return Repeated;
 }
 
 bool TIniFile::Write(QString& Error) const {
@@ -136,10 +186,11 @@ bool TIniFile::Write(QString& Error) const {
         Error = FailureReason(File, errno);
         return false;
     }
-    QString Text;
-    for (const QString& Line : FLines)
-        Text += Line + FLineEnd;
-    File.write(Text.toUtf8());
+    const QByteArray LineEnd = FLineEnd.toUtf8();
+    QByteArray Bytes;
+    for (const TLine& Line : FLines)
+        Bytes += Line.Bytes + LineEnd;
+    File.write(Bytes);
     errno = 0;
     if (!File.commit()) {
         Error = FailureReason(File, errno);

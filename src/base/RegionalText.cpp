@@ -1,6 +1,7 @@
 #include "base/RegionalText.h"
 
 #include <QLocale>
+#include <algorithm>
 
 namespace {
 
@@ -11,6 +12,11 @@ QString SeparatorOf(const QString& Pattern, const QString& Fallback) {
         if (!C.isLetter() && C != u'\'' && !C.isSpace())
             return QString(C);
     return Fallback;
+}
+
+// Bytes in whole Units, rounded to the nearest.
+int64_t InUnits(int64_t Bytes, int64_t Unit) {
+    return Bytes / Unit + (Bytes % Unit * 2 >= Unit ? 1 : 0);
 }
 
 } // namespace
@@ -51,4 +57,26 @@ QString GroupedNumber(int64_t Value) {
         Result += Digits[I];
     }
     return Value < 0 ? u'-' + Result : Result;
+}
+
+namespace {
+
+// Tenths as "12,3" with the regional separators.
+QString WithOneDecimal(int64_t Tenths) {
+    return GroupedNumber(Tenths / 10) + QLocale().decimalPoint() + QString::number(Tenths % 10);
+}
+
+} // namespace
+
+QString ByteCountText(int64_t Bytes) {
+    constexpr int64_t KB = 1000, MB = 1000 * KB, GB = 1000 * MB;
+    if (Bytes <= 0)
+        return QStringLiteral("0 MB");
+    if (InUnits(Bytes, KB) < 1000)
+        return GroupedNumber(std::max<int64_t>(InUnits(Bytes, KB), 1)) + QStringLiteral(" kB");
+    if (InUnits(Bytes, MB / 10) < 100)
+        return WithOneDecimal(InUnits(Bytes, MB / 10)) + QStringLiteral(" MB");
+    if (InUnits(Bytes, MB) < 1000)
+        return GroupedNumber(InUnits(Bytes, MB)) + QStringLiteral(" MB");
+    return WithOneDecimal(InUnits(Bytes, GB / 10)) + QStringLiteral(" GB");
 }

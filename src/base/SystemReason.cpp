@@ -22,7 +22,40 @@ QString SystemReasonText(int Errno) {
         return QStringLiteral("schijfquotum overschreden");
     case EIO:
         return QStringLiteral("invoer-/uitvoerfout");
+    case ENAMETOOLONG:
+        return QStringLiteral("bestandsnaam of pad te lang");
+    case EEXIST:
+        return QStringLiteral("bestaat al");
+    case ENOTEMPTY:
+        return QStringLiteral("map is niet leeg");
+    case EBUSY:
+    case ETXTBSY:
+        return QStringLiteral("is in gebruik");
+    case ENOMEM:
+        return QStringLiteral("onvoldoende geheugen");
+    case EMFILE:
+    case ENFILE:
+        return QStringLiteral("te veel open bestanden");
+    case ELOOP:
+        return QStringLiteral("te veel symbolische koppelingen in het pad");
+    case EXDEV:
+        return QStringLiteral("kan niet over de grens van een bestandssysteem heen");
+    case ENODEV:
+    case ENXIO:
+        return QStringLiteral("apparaat bestaat niet");
+    case EFBIG:
+        return QStringLiteral("bestand te groot");
+    case EINVAL:
+        return QStringLiteral("ongeldige waarde");
+    case EAGAIN:
+        return QStringLiteral("tijdelijk niet beschikbaar");
+    case ESTALE:
+        return QStringLiteral("verouderde verwijzing naar een netwerkbestand");
+    case ETIMEDOUT:
+        return QStringLiteral("geen antwoord binnen de tijd");
     default:
-        return QString::fromStdString(std::generic_category().message(Errno));
+        // The system's own text stays, so that nothing is hidden.
+        return QStringLiteral("systeemfout (%1)")
+            .arg(QString::fromStdString(std::generic_category().message(Errno)));
     }
 }

@@ -4,5 +4,6 @@
 
 // Why a file operation failed, for the operator: the common reasons in Dutch (no space, no
 // permission, a missing folder, not a folder, a read-only file system, a quota, an
-// input/output error); any other errno keeps the system's own text.
+// input/output error, a name too long, and more); any other errno is "systeemfout" with the
+// system's own text in brackets.
 QString SystemReasonText(int Errno);

@@ -8,6 +8,7 @@
 #include <optional>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 std::unique_ptr<TConfig> Config;
 
@@ -47,7 +48,7 @@ QString RetentionSettingsError(int32_t KeepDays, int32_t MinFreeMB) {
                               "opruimen op leeftijd uit).")
             .arg(TRetentionSettings::MaxKeepDays);
     if (MinFreeMB < 0 || MinFreeMB > TRetentionSettings::MaxMinFreeMB)
-        return QStringLiteral("De vrije ruimte moet tussen 0 en %1 MB liggen (0 zet het "
+        return QStringLiteral("De vrije ruimte moet tussen 0 en %1 MiB liggen (0 zet het "
                               "opruimen op vrije ruimte uit).")
             .arg(TRetentionSettings::MaxMinFreeMB);
     return {};
@@ -55,57 +56,136 @@ QString RetentionSettingsError(int32_t KeepDays, int32_t MinFreeMB) {
 
 namespace {
 
-const QString AlarmSection = QStringLiteral("Alarm");
-const QString RetentionSection = QStringLiteral("Retention");
-const QString MetricsSection = QStringLiteral("Metrics");
+using TTextField = QString& (*)(TConfig&);
+using TNumberField = int32_t& (*)(TConfig&);
+using TFlagField = bool& (*)(TConfig&);
 
 QString FlagText(bool Value) {
     return Value ? QStringLiteral("1") : QStringLiteral("0");
 }
 
-// Reads the keys of a section the program added to the five of the settings file: a missing
-// key keeps its default, and so does a value out of its range, which Wrong then names.
-class TSectionReader {
-public:
-    TSectionReader(const TIniFile& Ini, QString Section, QStringList& Wrong)
-        : FIni(Ini), FSection(std::move(Section)), FWrong(Wrong) {}
-
-    void Number(const QString& Key, int32_t& Field, const std::function<bool(int32_t)>& Valid) {
-        const auto Text = FIni.Value(FSection, Key);
-        if (!Text)
-            return;
-        const std::optional<int32_t> Value = WholeNumber(*Text);
-        if (Value && Valid(*Value))
-            Field = *Value;
-        else
-            FWrong << QStringLiteral("[%1] %2=%3 (standaard %4 gebruikt)")
-                          .arg(FSection, Key, *Text)
-                          .arg(Field);
-    }
-    void Flag(const QString& Key, bool& Field) const {
-        if (const auto Text = FIni.Value(FSection, Key))
-            Field = ParseIniInteger(*Text, Field ? 1 : 0) != 0;
-    }
-    void Text(const QString& Key, QString& Field) const {
-        if (const auto Text = FIni.Value(FSection, Key))
-            Field = Text->trimmed();
-    }
-
-private:
-    const TIniFile& FIni;
-    QString FSection;
-    QStringList& FWrong;
+// One key of the settings file: where it lies, the field that holds it, and how its text is
+// read and written.
+struct TSettingKey {
+    QString Section;
+    QString Name;
+    // Takes the file's text into the field; false when the text is out of range and the field
+    // kept its value.
+    std::function<bool(TConfig&, const QString&)> Read;
+    std::function<QString(TConfig&)> Text;
+    // Whether the field holds its default. A key the program added to the five is written only
+    // once it differs from its default or the file has it, so that a file of the five keys stays
+    // one until the operator chooses otherwise. Empty for the five keys: always written.
+    std::function<bool(TConfig&)> IsDefault;
 };
 
-// Writes a key of an added section once it differs from its default or the file has it, so
-// that a file of the five keys stays one until the operator chooses otherwise.
-void SetChosenValue(TIniFile& Ini, const QString& Section, const QString& Key, const QString& Value,
-                    bool IsDefault) {
-    if (!IsDefault || Ini.Value(Section, Key))
-        Ini.SetValue(Section, Key, Value);
+// Whether Field holds Default; empty without a default (one of the five keys).
+template <class T>
+std::function<bool(TConfig&)> HoldsDefault(T& (*Field)(TConfig&), std::optional<T> Default) {
+    if (!Default)
+        return {};
+    return [Field, Default](TConfig& C) { return Field(C) == *Default; };
+}
+
+TSettingKey TextKey(const char* Section, const char* Name, TTextField Field,
+                    std::optional<QString> Default = {}) {
+    return {QString::fromLatin1(Section), QString::fromLatin1(Name),
+            [Field](TConfig& C, const QString& Text) {
+                Field(C) = Text;
+                return true;
+            },
+            [Field](TConfig& C) { return Field(C); }, HoldsDefault(Field, Default)};
+}
+
+// A number of the five keys: the integer rule of the settings file; anything else keeps the
+// field's value.
+TSettingKey IntegerKey(const char* Section, const char* Name, TNumberField Field) {
+    return {QString::fromLatin1(Section),
+            QString::fromLatin1(Name),
+            [Field](TConfig& C, const QString& Text) {
+                Field(C) = ParseIniInteger(Text, Field(C));
+                return true;
+            },
+            [Field](TConfig& C) { return QString::number(Field(C)); },
+            {}};
+}
+
+TSettingKey FlagKey(const char* Section, const char* Name, TFlagField Field,
+                    std::optional<bool> Default = {}) {
+    return {QString::fromLatin1(Section), QString::fromLatin1(Name),
+            [Field](TConfig& C, const QString& Text) {
+                Field(C) = ParseIniInteger(Text, Field(C) ? 1 : 0) != 0;
+                return true;
+            },
+            [Field](TConfig& C) { return FlagText(Field(C)); }, HoldsDefault(Field, Default)};
+}
+
+// A number of an added section: a whole decimal number that Valid accepts.
+TSettingKey RangedKey(const char* Section, const char* Name, TNumberField Field, int32_t Default,
+                      std::function<bool(int32_t)> Valid) {
+    return {QString::fromLatin1(Section), QString::fromLatin1(Name),
+            [Field, Valid](TConfig& C, const QString& Text) {
+                const std::optional<int32_t> Value = WholeNumber(Text);
+                if (!Value || !Valid(*Value))
+                    return false;
+                Field(C) = *Value;
+                return true;
+            },
+            [Field](TConfig& C) { return QString::number(Field(C)); },
+            HoldsDefault(Field, std::optional(Default))};
 }
 
 } // namespace
+
+// Every key of the settings file, in the order a new file lists them; loading and saving both
+// go through this one table.
+class TSettingsTable {
+public:
+    static const std::vector<TSettingKey>& Keys() {
+        static const TAlarmSettings Alarm;
+        static const TRetentionSettings Retention;
+        static const std::vector<TSettingKey> Table = {
+            TextKey("Paths", "RootFolder", [](TConfig& C) -> QString& { return C.FRootFolder; }),
+            TextKey("Paths", "Database", [](TConfig& C) -> QString& { return C.FDatabasePath; }),
+            IntegerKey("Audio", "Device", [](TConfig& C) -> int32_t& { return C.FRecordDevice; }),
+            IntegerKey("Audio", "Input", [](TConfig& C) -> int32_t& { return C.FRecordInput; }),
+            FlagKey("Schedule", "AutoRecord", [](TConfig& C) -> bool& { return C.FAutoRecord; }),
+            RangedKey(
+                "Alarm", "SilenceSeconds",
+                [](TConfig& C) -> int32_t& { return C.FAlarm.SilenceSeconds; },
+                Alarm.SilenceSeconds,
+                [](int32_t V) {
+                    return SilenceSettingsError(V, TAlarmSettings().SilenceLevel).isEmpty();
+                }),
+            RangedKey(
+                "Alarm", "SilenceLevel",
+                [](TConfig& C) -> int32_t& { return C.FAlarm.SilenceLevel; }, Alarm.SilenceLevel,
+                [](int32_t V) { return SilenceSettingsError(0, V).isEmpty(); }),
+            TextKey(
+                "Alarm", "Command", [](TConfig& C) -> QString& { return C.FAlarm.Command; },
+                Alarm.Command),
+            FlagKey(
+                "Alarm", "MinimizeToTray",
+                [](TConfig& C) -> bool& { return C.FAlarm.MinimizeToTray; }, Alarm.MinimizeToTray),
+            RangedKey(
+                "Retention", "KeepDays",
+                [](TConfig& C) -> int32_t& { return C.FRetention.KeepDays; }, Retention.KeepDays,
+                [](int32_t V) { return RetentionSettingsError(V, 0).isEmpty(); }),
+            RangedKey(
+                "Retention", "MinFreeMB",
+                [](TConfig& C) -> int32_t& { return C.FRetention.MinFreeMB; }, Retention.MinFreeMB,
+                [](int32_t V) { return RetentionSettingsError(0, V).isEmpty(); }),
+            FlagKey(
+                "Retention", "KeepAnnotated",
+                [](TConfig& C) -> bool& { return C.FRetention.KeepAnnotated; },
+                Retention.KeepAnnotated),
+            TextKey(
+                "Metrics", "Listen", [](TConfig& C) -> QString& { return C.FMetricsListen; },
+                QString()),
+        };
+        return Table;
+    }
+};
 
 TConfig::TConfig(const QString& Folder) {
     const QString Dir = WithTrailingDelimiter(Folder);
@@ -132,39 +212,29 @@ void TConfig::Load() {
                        .arg(FIniPath, Error);
         return;
     }
-    FRootFolder =
-        Ini.Value(QStringLiteral("Paths"), QStringLiteral("RootFolder")).value_or(FRootFolder);
-    FDatabasePath =
-        Ini.Value(QStringLiteral("Paths"), QStringLiteral("Database")).value_or(FDatabasePath);
-    if (const auto V = Ini.Value(QStringLiteral("Audio"), QStringLiteral("Device")))
-        FRecordDevice = ParseIniInteger(*V, FRecordDevice);
-    if (const auto V = Ini.Value(QStringLiteral("Audio"), QStringLiteral("Input")))
-        FRecordInput = ParseIniInteger(*V, FRecordInput);
-    if (const auto V = Ini.Value(QStringLiteral("Schedule"), QStringLiteral("AutoRecord")))
-        FAutoRecord = ParseIniInteger(*V, FAutoRecord ? 1 : 0) != 0;
-    LoadAddedSections(Ini);
-}
-
-void TConfig::LoadAddedSections(const TIniFile& Ini) {
     QStringList Wrong;
-    TSectionReader Alarm(Ini, AlarmSection, Wrong);
-    Alarm.Number(QStringLiteral("SilenceSeconds"), FAlarm.SilenceSeconds, [](int32_t V) {
-        return SilenceSettingsError(V, TAlarmSettings().SilenceLevel).isEmpty();
-    });
-    Alarm.Number(QStringLiteral("SilenceLevel"), FAlarm.SilenceLevel,
-                 [](int32_t V) { return SilenceSettingsError(0, V).isEmpty(); });
-    Alarm.Text(QStringLiteral("Command"), FAlarm.Command);
-    Alarm.Flag(QStringLiteral("MinimizeToTray"), FAlarm.MinimizeToTray);
-    TSectionReader Retention(Ini, RetentionSection, Wrong);
-    Retention.Number(QStringLiteral("KeepDays"), FRetention.KeepDays,
-                     [](int32_t V) { return RetentionSettingsError(V, 0).isEmpty(); });
-    Retention.Number(QStringLiteral("MinFreeMB"), FRetention.MinFreeMB,
-                     [](int32_t V) { return RetentionSettingsError(0, V).isEmpty(); });
-    Retention.Flag(QStringLiteral("KeepAnnotated"), FRetention.KeepAnnotated);
-    TSectionReader(Ini, MetricsSection, Wrong).Text(QStringLiteral("Listen"), FMetricsListen);
+    for (const TSettingKey& Key : TSettingsTable::Keys()) {
+        const auto Value = Ini.Value(Key.Section, Key.Name);
+        if (!Value)
+            continue;
+        // Bytes that are no UTF-8 would turn a folder into the name of another one.
+        if (!Value->ValidUtf8)
+            Wrong << QStringLiteral("[%1] %2 is geen geldige UTF-8-tekst (standaard %3 gebruikt)")
+                         .arg(Key.Section, Key.Name, Key.Text(*this));
+        else if (!Key.Read(*this, Value->Text))
+            Wrong << QStringLiteral("[%1] %2=%3 (standaard %4 gebruikt)")
+                         .arg(Key.Section, Key.Name, Value->Text, Key.Text(*this));
+    }
+    QStringList Warnings;
     if (!Wrong.isEmpty())
-        FWarning = QStringLiteral("Ongeldige waarden in %1: %2.")
-                       .arg(FIniPath, Wrong.join(QStringLiteral(", ")));
+        Warnings << QStringLiteral("Ongeldige waarden in %1: %2.")
+                        .arg(FIniPath, Wrong.join(QStringLiteral(", ")));
+    if (const QStringList Repeated = Ini.Repeats(); !Repeated.isEmpty())
+        Warnings << QStringLiteral("Dubbele secties of sleutels in %1: %2. De sleutels van een "
+                                   "herhaalde sectie worden gelezen als deel van de eerste; staat "
+                                   "een sleutel er twee keer, dan geldt de eerste.")
+                        .arg(FIniPath, Repeated.join(QStringLiteral(", ")));
+    FWarning = Warnings.join(u' ');
 }
 
 void TConfig::Save() {
@@ -175,31 +245,16 @@ void TConfig::Save() {
         throw std::runtime_error(QStringLiteral("Kan instellingenbestand %1 niet lezen: %2")
                                      .arg(FIniPath, Error)
                                      .toStdString());
-    Ini.SetValue(QStringLiteral("Paths"), QStringLiteral("RootFolder"), FRootFolder);
-    Ini.SetValue(QStringLiteral("Paths"), QStringLiteral("Database"), FDatabasePath);
-    Ini.SetValue(QStringLiteral("Audio"), QStringLiteral("Device"), QString::number(FRecordDevice));
-    Ini.SetValue(QStringLiteral("Audio"), QStringLiteral("Input"), QString::number(FRecordInput));
-    Ini.SetValue(QStringLiteral("Schedule"), QStringLiteral("AutoRecord"), FlagText(FAutoRecord));
-    const TAlarmSettings Alarm;
-    SetChosenValue(Ini, AlarmSection, QStringLiteral("SilenceSeconds"),
-                   QString::number(FAlarm.SilenceSeconds),
-                   FAlarm.SilenceSeconds == Alarm.SilenceSeconds);
-    SetChosenValue(Ini, AlarmSection, QStringLiteral("SilenceLevel"),
-                   QString::number(FAlarm.SilenceLevel), FAlarm.SilenceLevel == Alarm.SilenceLevel);
-    SetChosenValue(Ini, AlarmSection, QStringLiteral("Command"), FAlarm.Command,
-                   FAlarm.Command.isEmpty());
-    SetChosenValue(Ini, AlarmSection, QStringLiteral("MinimizeToTray"),
-                   FlagText(FAlarm.MinimizeToTray), !FAlarm.MinimizeToTray);
-    const TRetentionSettings Retention;
-    SetChosenValue(Ini, RetentionSection, QStringLiteral("KeepDays"),
-                   QString::number(FRetention.KeepDays), FRetention.KeepDays == Retention.KeepDays);
-    SetChosenValue(Ini, RetentionSection, QStringLiteral("MinFreeMB"),
-                   QString::number(FRetention.MinFreeMB),
-                   FRetention.MinFreeMB == Retention.MinFreeMB);
-    SetChosenValue(Ini, RetentionSection, QStringLiteral("KeepAnnotated"),
-                   FlagText(FRetention.KeepAnnotated), FRetention.KeepAnnotated);
-    SetChosenValue(Ini, MetricsSection, QStringLiteral("Listen"), FMetricsListen,
-                   FMetricsListen.isEmpty());
+    for (const TSettingKey& Key : TSettingsTable::Keys()) {
+        if (Key.IsDefault && Key.IsDefault(*this) && !Ini.Value(Key.Section, Key.Name))
+            continue;
+        if (!Ini.SetValue(Key.Section, Key.Name, Key.Text(*this)))
+            throw std::runtime_error(
+                QStringLiteral("Kan instellingenbestand %1 niet opslaan: de waarde van [%2] %3 "
+                               "bevat een regeleinde of een ander stuurteken.")
+                    .arg(FIniPath, Key.Section, Key.Name)
+                    .toStdString());
+    }
     if (!Ini.Write(Error))
         throw std::runtime_error(QStringLiteral("Kan instellingenbestand %1 niet opslaan: %2")
                                      .arg(FIniPath, Error)

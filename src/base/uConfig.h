@@ -5,8 +5,6 @@
 #include <memory>
 #include <optional>
 
-class TIniFile;
-
 // The settings file's name; it lies in the program's data folder (the executable's by default).
 inline const QString SettingsFileName = QStringLiteral("Vantor2026.ini");
 
@@ -43,7 +41,8 @@ QString SilenceSettingsError(int32_t SilenceSeconds, int32_t SilenceLevel);
 struct TRetentionSettings {
     // Recordings that started more than this many days ago are deleted; 0: off.
     int32_t KeepDays = 0;
-    // While the recording volume has less free space (MiB), the oldest are deleted; 0: off.
+    // While the recording volume has less free space than this many MiB (units of 1,048,576
+    // bytes, whatever the key's name says), the oldest are deleted; 0: off.
     int32_t MinFreeMB = 0;
     // A recording with a title or persons is never deleted.
     bool KeepAnnotated = true;
@@ -64,13 +63,15 @@ public:
     explicit TConfig(const QString& Folder);
 
     // Reads the five keys and the added sections of an existing file; creates a missing one.
-    // Never rewrites a file that exists. A file that cannot be read or created, or a value out
-    // of its range (the default stays in force), leaves Warning() set.
+    // Never rewrites a file that exists. A file that cannot be read or created, a value out of
+    // its range or not UTF-8 (the default stays in force), or a section that appears twice
+    // leaves Warning() set.
     void Load();
     // Writes the five keys in place, keeping everything else the file holds, and syncs it.
     // The keys of the added sections are written once they differ from their defaults or the
     // file has them.
-    // Throws std::runtime_error with a Dutch message when the file cannot be written.
+    // Throws std::runtime_error with a Dutch message when the file cannot be written, or when a
+    // value holds a line break or another control character (the file stays as it was).
     void Save();
 
     const QString& RootFolder() const { return FRootFolder; }
@@ -97,8 +98,8 @@ public:
     const QString& IniPath() const { return FIniPath; }
 
 private:
-    // The sections the program added to the five keys: [Alarm], [Retention] and [Metrics].
-    void LoadAddedSections(const TIniFile& Ini);
+    // The table of the file's keys reaches the fields it reads and writes.
+    friend class TSettingsTable;
 
     QString FIniPath;
     QString FRootFolder;

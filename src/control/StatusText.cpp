@@ -2,21 +2,16 @@
 
 #include "base/RegionalText.h"
 
-#include <algorithm>
 #include <cmath>
 
 namespace ControlText {
-
-QString Megabytes(int64_t Bytes) {
-    return GroupedNumber(Bytes / (int64_t{1} << 20)) + QStringLiteral(" Mb");
-}
 
 QString ClockTime(const QDateTime& Moment) {
     return TimeDisplayText(Moment.toLocalTime().time());
 }
 
 QString FreeSpace(int64_t FreeBytes) {
-    return QStringLiteral("Vrije Schijfruimte : ") + Megabytes(std::max<int64_t>(FreeBytes, 0));
+    return QStringLiteral("Vrije Schijfruimte : ") + ByteCountText(FreeBytes);
 }
 
 QString FormatLine(const TPreset& P) {
@@ -49,12 +44,12 @@ QString CaptureLost(const QDateTime& Moment, int RetrySeconds) {
 
 QString VolumeFull(const QDateTime& Moment, int64_t AwaitedBytes) {
     return QStringLiteral("Schijf vol om %1, opname bewaard. Hervat zodra er %2 vrij is...")
-        .arg(ClockTime(Moment), Megabytes(AwaitedBytes));
+        .arg(ClockTime(Moment), ByteCountText(AwaitedBytes));
 }
 
 QString LowSpace(int64_t NeededBytes) {
     return QStringLiteral("Let op: weinig schijfruimte, minder dan voor een uur opname (%1).")
-        .arg(Megabytes(NeededBytes));
+        .arg(ByteCountText(NeededBytes));
 }
 
 QString WritesFailingSince(const QDateTime& Since) {
@@ -81,22 +76,18 @@ QString SilenceSince(const QDateTime& Since) {
     return QStringLiteral("Stilte sinds %1").arg(ClockTime(Since));
 }
 
-QString Gigabytes(int64_t Bytes) {
-    return QLocale().toString(static_cast<double>(Bytes) / 1e9, 'f', 1) + QStringLiteral(" GB");
-}
-
 QString RetentionSummary(int Count, int64_t Bytes) {
     return QStringLiteral("Opgeruimd: %1 %2 verwijderd, %3 vrijgemaakt.")
         .arg(Count)
         .arg(Count == 1 ? QStringLiteral("opname") : QStringLiteral("opnamen"))
-        .arg(Gigabytes(Bytes));
+        .arg(ByteCountText(Bytes));
 }
 
 QString RetentionDeleted(const QString& Path, int AgeDays, int64_t Bytes) {
     return QStringLiteral("Verwijderd: %1 (%2 dagen oud, %3)")
         .arg(Path)
         .arg(AgeDays)
-        .arg(Megabytes(Bytes));
+        .arg(ByteCountText(Bytes));
 }
 
 QString Repaired(const QStringList& FileNames) {

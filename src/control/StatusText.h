@@ -25,11 +25,9 @@ inline const QString NoDevice = QStringLiteral("Geen opname-apparaat beschikbaar
 inline const QString ChooseDevice =
     QStringLiteral("Kies een apparaat via Instellingen > Opname-apparaat.");
 
-// Whole mebibytes with grouped digits, for example "1.024 Mb".
-QString Megabytes(int64_t Bytes);
 // The local time of Moment as the clock shows it.
 QString ClockTime(const QDateTime& Moment);
-// "Vrije Schijfruimte : N Mb"; an unknown amount (-1) shows as 0.
+// "Vrije Schijfruimte : 12,3 GB" (ByteCountText); an unknown amount (-1) shows as 0 MB.
 QString FreeSpace(int64_t FreeBytes);
 // The format line of a recording, for example "MP3 128 Kbps, 44100 Hz, Stereo".
 QString FormatLine(const TPreset& P);
@@ -49,9 +47,8 @@ QString NoRecordingSince(const QDateTime& Since, bool VolumeFull);
 QString AudioLost(const QDateTime& At, double Seconds);
 QString NoAudioSince(const QDateTime& Since);
 QString SilenceSince(const QDateTime& Since);
-// "1,4 GB": gigabytes (10^9 bytes) with one decimal in the regional format.
-QString Gigabytes(int64_t Bytes);
-// The information line after a retention run, and the events log's line for each deletion.
+// The information line after a retention run, and the events log's line for each deletion;
+// sizes as ByteCountText shows them.
 QString RetentionSummary(int Count, int64_t Bytes);
 QString RetentionDeleted(const QString& Path, int AgeDays, int64_t Bytes);
 // The information line after the start-up repair: empty when nothing was repaired.

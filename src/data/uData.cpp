@@ -17,9 +17,37 @@ TLogData& RequireLogData() {
     return *LogData;
 }
 
+QString EngineErrorText(const QString& Code, const QString& EngineText) {
+    // SQLite's extended result codes carry the primary code in their low byte.
+    switch (Code.toInt() & 0xFF) {
+    case 3: // SQLITE_PERM
+        return QStringLiteral("geen toestemming voor het databasebestand");
+    case 5: // SQLITE_BUSY
+        return QStringLiteral("de database is vergrendeld door een ander programma");
+    case 6: // SQLITE_LOCKED
+        return QStringLiteral("een tabel van de database is vergrendeld");
+    case 7: // SQLITE_NOMEM
+        return QStringLiteral("onvoldoende geheugen voor de database");
+    case 8: // SQLITE_READONLY
+        return QStringLiteral("de database kan alleen gelezen worden, niet beschreven");
+    case 10: // SQLITE_IOERR
+        return QStringLiteral("invoer-/uitvoerfout bij het lezen of schrijven van de database");
+    case 11: // SQLITE_CORRUPT
+        return QStringLiteral("het databasebestand is beschadigd");
+    case 13: // SQLITE_FULL
+        return QStringLiteral("de database of de schijf is vol");
+    case 14: // SQLITE_CANTOPEN
+        return QStringLiteral("kan het databasebestand niet openen");
+    case 26: // SQLITE_NOTADB
+        return QStringLiteral("het bestand is geen database");
+    default:
+        return QStringLiteral("databasefout (%1)").arg(EngineText);
+    }
+}
+
 void RaiseEngineError(const QSqlError& Error) {
     const QString Text = Error.databaseText().isEmpty() ? Error.driverText() : Error.databaseText();
-    throw EDatabaseError(Text.toStdString());
+    throw EDatabaseError(EngineErrorText(Error.nativeErrorCode(), Text).toStdString());
 }
 
 namespace {

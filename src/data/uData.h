@@ -203,8 +203,12 @@ private:
 // The version of the SQLite library the database driver has loaded.
 QString SqliteVersion();
 
-// Throws the engine's own message as EDatabaseError; the driver's text only where the engine
-// said nothing (for example when the SQLite driver of Qt is missing).
+// The operator's text for an engine error: the common SQLite result codes (Code, as the
+// driver gives it) in Dutch; any other error as "databasefout" with the engine's own English
+// text in brackets, so that nothing is hidden.
+QString EngineErrorText(const QString& Code, const QString& EngineText);
+// Throws EngineErrorText of the error as EDatabaseError; the driver's text stands in for the
+// engine's where the engine said nothing (for example when the SQLite driver of Qt is missing).
 [[noreturn]] void RaiseEngineError(const QSqlError& Error);
 
 // The program's one database object, owned by the main window; empty when no database is open.

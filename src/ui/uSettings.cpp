@@ -1,5 +1,6 @@
 #include "ui/uSettings.h"
 
+#include "base/RegionalText.h"
 #include "base/uConfig.h"
 #include "control/FreeSpacePolicy.h"
 #include "control/RecordingController.h"
@@ -34,7 +35,7 @@ QString DeletionQuestion(const TRetentionPreview& Preview) {
         .arg(One ? QStringLiteral("wordt") : QStringLiteral("worden"),
              QString::number(Preview.Count),
              One ? QStringLiteral("opname") : QStringLiteral("opnamen"),
-             ControlText::Gigabytes(Preview.Bytes));
+             ByteCountText(Preview.Bytes));
 }
 
 } // namespace
@@ -80,7 +81,7 @@ TfrmSettings::TfrmSettings(QWidget* Parent, TSettingsHandOver HandOver, TRunning
                            QStringLiteral("Opnamen bewaren (dagen, 0 = altijd):"));
     edtKeepDays = NewEdit(this, "edtKeepDays", 272, 236, 80);
     lblMinFree =
-        NewLabel(this, "lblMinFree", 16, 271, QStringLiteral("Minimaal vrij (MB, 0 = uit):"));
+        NewLabel(this, "lblMinFree", 16, 271, QStringLiteral("Minimaal vrij (MiB, 0 = uit):"));
     edtMinFree = NewEdit(this, "edtMinFree", 272, 268, 80);
     chkKeepAnnotated =
         new QCheckBox(QStringLiteral("Opnamen met titel of personen nooit verwijderen"), this);
@@ -152,7 +153,7 @@ bool TfrmSettings::ReadRetentionValues(TRetentionSettings& Retention) {
     const std::optional<int32_t> MinFree = WholeNumber(edtMinFree->text());
     if (!MinFree)
         return Refuse(edtMinFree,
-                      QStringLiteral("De minimale vrije ruimte moet een geheel aantal MB zijn."));
+                      QStringLiteral("De minimale vrije ruimte moet een geheel aantal MiB zijn."));
     if (const QString Error = RetentionSettingsError(*Days, *MinFree); !Error.isEmpty())
         return Refuse(edtMinFree, Error);
     Retention.KeepDays = *Days;

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -98,15 +99,40 @@ TEST_F(DataFolder, AnUnwritableProgramFolderFallsBackToTheUsersDataFolderWithOne
     EXPECT_EQ(TConfig(Own).RootFolder(), Own + "Recordings");
 }
 
-// A --data-dir without a folder is refused before anything is written.
-TEST(DataFolderArgument, WithoutAFolderIsRefusedInDutch) {
-    for (const QStringList& Args :
-         {QStringList{"--headless", "--data-dir"}, QStringList{"--headless", "--data-dir="}}) {
+// A --data-dir without a folder, an unknown option or a folder name that would break the
+// settings file is refused before anything is written, with exit code 2.
+TEST(DataFolderArgument, ABadCommandLineIsRefusedInDutchAndWritesNothing) {
+    const struct {
+        QStringList Args;
+        const char* Said;
+    } Cases[] = {
+        {{"--headless", "--data-dir"}, "--data-dir verwacht een map"},
+        {{"--headless", "--data-dir="}, "--data-dir verwacht een map"},
+        {{"--data-dir", "--headless"}, "--data-dir verwacht een map"},
+        {{"--headless", "--data-dir", "studio\nRootFolder=/tmp"}, "bevat een regeleinde"},
+        {{"--headless", "--data-dir", "studio", "--onbekend"}, "Onbekende optie: --onbekend"},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Args.join(' ').toStdString());
+        QTemporaryDir Work;
         QProcess Program;
-        Program.start(VANTOR_EXE, Args);
-        ASSERT_TRUE(Program.waitForFinished(10000));
+        Program.setWorkingDirectory(Work.path());
+        QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+        Env.remove("DISPLAY");
+        Env.remove("WAYLAND_DISPLAY");
+        Program.setProcessEnvironment(Env);
+        Program.start(VANTOR_EXE, C.Args);
+        const bool Finished = Program.waitForFinished(10000);
+        if (!Finished) {
+            Program.terminate();
+            Program.waitForFinished(10000);
+        }
+        EXPECT_TRUE(Finished);
         EXPECT_EQ(Program.exitCode(), 2);
-        EXPECT_TRUE(Program.readAllStandardError().contains("--data-dir verwacht een map"))
-            << Args.join(' ').toStdString();
+        const QByteArray Errors = Program.readAllStandardError();
+        EXPECT_TRUE(Errors.contains(C.Said)) << Errors.toStdString();
+        EXPECT_TRUE(Errors.contains("--help")) << Errors.toStdString();
+        EXPECT_TRUE(
+            QDir(Work.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
     }
 }

@@ -216,3 +216,70 @@ TEST_F(ConfigTest, AlarmKeysAreWrittenOnceChosen) {
         ReadAll(IniPath()).endsWith("\n[Alarm]\nSilenceSeconds=60\nSilenceLevel=-50\nCommand=\n"));
     EXPECT_EQ(TConfig(Dir.path()).Alarm(), TAlarmSettings());
 }
+
+// A section given twice is read as one, a key given twice counts where it first stands, and
+// the warning names each repetition; saving updates each key where it stands.
+TEST_F(ConfigTest, ARepeatedSectionIsReadAsOneAndNamedInTheWarning) {
+    WriteAll(IniPath(), "[Alarm]\nSilenceSeconds=30\n[Retention]\nKeepDays=5\n"
+                        "[alarm]\nSilenceLevel=-60\nSilenceSeconds=40\n");
+    TConfig C(Dir.path());
+    EXPECT_EQ(C.Alarm(), (TAlarmSettings{30, -60, "", false}));
+    EXPECT_EQ(C.Retention().KeepDays, 5);
+    EXPECT_TRUE(C.Warning().contains("[alarm] op regel 5 (al op regel 1), [alarm] "
+                                     "SilenceSeconds op regel 7 (al op regel 2)"))
+        << C.Warning().toStdString();
+    EXPECT_TRUE(C.Warning().contains("de eerste")) << C.Warning().toStdString();
+
+    C.SetAlarm({20, -70, "", false});
+    C.Save();
+    const QByteArray Saved = ReadAll(IniPath());
+    EXPECT_TRUE(Saved.startsWith("[Alarm]\nSilenceSeconds=20\n[Retention]\nKeepDays=5\n"
+                                 "[alarm]\nSilenceLevel=-70\nSilenceSeconds=40\n"))
+        << Saved.constData();
+    EXPECT_EQ(TConfig(Dir.path()).Alarm(), C.Alarm());
+}
+
+// A value that is not UTF-8 is never taken as a mangled folder: the default stays and the
+// warning names the key. Saving leaves the lines it does not change byte for byte.
+TEST_F(ConfigTest, AValueThatIsNotUtf8KeepsTheDefaultAndIsNamed) {
+    const QByteArray Comment = "; opnamen van caf\xe9 de Wereld\n";
+    const QByteArray Other = "[Extra]\nStudio=caf\xe9\n";
+    WriteAll(IniPath(),
+             Comment + "[Paths]\nRootFolder=/srv/caf\xe9\n[Alarm]\nCommand=/opt/\xff\n" + Other);
+    TConfig C(Dir.path());
+    EXPECT_EQ(C.RootFolder(), Folder() + "Recordings");
+    EXPECT_EQ(C.Alarm().Command, "");
+    EXPECT_TRUE(C.Warning().contains("[Paths] RootFolder is geen geldige UTF-8-tekst (standaard " +
+                                     Folder() + "Recordings gebruikt)"))
+        << C.Warning().toStdString();
+    EXPECT_TRUE(C.Warning().contains("[Alarm] Command is geen geldige UTF-8-tekst"))
+        << C.Warning().toStdString();
+
+    C.SetRecordDevice(3);
+    C.Save();
+    const QByteArray Saved = ReadAll(IniPath());
+    EXPECT_TRUE(Saved.startsWith(Comment)) << Saved.constData();
+    EXPECT_TRUE(Saved.contains(Other)) << Saved.constData();
+}
+
+// A line break or another control character in a value would split its line, and the next
+// start would read another folder: saving refuses it and leaves the file as it was.
+TEST_F(ConfigTest, SaveRefusesAValueWithALineBreak) {
+    TConfig C(Dir.path());
+    const QByteArray Before = ReadAll(IniPath());
+    for (const QString& Root : {QString("/srv/a\nDatabase=/tmp/leeg.sqlite"), QString("/srv/a\rb"),
+                                QString("/srv/a\x1b")}) {
+        TConfig Changed(Dir.path());
+        Changed.SetRootFolder(Root);
+        try {
+            Changed.Save();
+            ADD_FAILURE() << "saved " << Root.toStdString();
+        } catch (const std::runtime_error& E) {
+            EXPECT_TRUE(QString::fromUtf8(E.what()).contains(
+                "[Paths] RootFolder bevat een regeleinde of een ander stuurteken"))
+                << E.what();
+        }
+        EXPECT_EQ(ReadAll(IniPath()), Before);
+    }
+    EXPECT_EQ(TConfig(Dir.path()).DatabasePath(), C.DatabasePath());
+}

@@ -49,3 +49,33 @@ TEST(RegionalText, TimeSeparatorFollowsTheRegionalFormat) {
     for (const auto& [Locale, Separator] : Cases)
         EXPECT_EQ(TimeSeparator(Locale), Separator) << Locale.name().toStdString();
 }
+
+// Every size the operator sees is written by one rule, in decimal units as disks are sold:
+// kB below a megabyte, MB below a gigabyte, GB above, and a non-zero size never shows as zero.
+TEST(RegionalText, SizesUseDecimalUnitsAndNeverShowZeroForSomething) {
+    const QLocale Saved;
+    const std::pair<int64_t, const char*> Dutch[] = {
+        {-1, "0 MB"},
+        {0, "0 MB"},
+        {1, "1 kB"},
+        {4096, "4 kB"},
+        {999'499, "999 kB"},
+        {999'500, "1,0 MB"},
+        {7'549'999, "7,5 MB"},
+        {31'000'000, "31 MB"},
+        {int64_t{74} << 20, "78 MB"},
+        {999'499'999, "999 MB"},
+        {999'500'000, "1,0 GB"},
+        {int64_t{1} << 30, "1,1 GB"},
+        {1'400'000'000, "1,4 GB"},
+        {123'456'000'000'000, "123.456,0 GB"},
+        {INT64_MAX, "9.223.372.036,9 GB"},
+    };
+    QLocale::setDefault(QLocale(QStringLiteral("nl_NL")));
+    for (const auto& [Bytes, Text] : Dutch)
+        EXPECT_EQ(ByteCountText(Bytes).toStdString(), Text) << Bytes;
+    QLocale::setDefault(QLocale(QStringLiteral("en_GB")));
+    EXPECT_EQ(ByteCountText(1'234'500'000'000), "1,234.5 GB");
+    EXPECT_EQ(ByteCountText(7'500'000), "7.5 MB");
+    QLocale::setDefault(Saved);
+}

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <gtest/gtest.h>
 
-TEST(SystemReason, CommonReasonsAreDutchOthersKeepTheSystemsText) {
+TEST(SystemReason, CommonReasonsAreDutchOthersKeepTheSystemsTextInBrackets) {
     const std::pair<int, const char*> Cases[] = {
         {ENOSPC, "geen ruimte meer op de schijf"},
         {EACCES, "geen toestemming"},
@@ -14,8 +14,15 @@ TEST(SystemReason, CommonReasonsAreDutchOthersKeepTheSystemsText) {
         {EROFS, "alleen-lezen bestandssysteem"},
         {EDQUOT, "schijfquotum overschreden"},
         {EIO, "invoer-/uitvoerfout"},
-        {EEXIST, std::strerror(EEXIST)},
+        {ENAMETOOLONG, "bestandsnaam of pad te lang"},
+        {EEXIST, "bestaat al"},
+        {EBUSY, "is in gebruik"},
+        {EMFILE, "te veel open bestanden"},
+        {ENODEV, "apparaat bestaat niet"},
+        {ESTALE, "verouderde verwijzing naar een netwerkbestand"},
     };
     for (const auto& [Errno, Text] : Cases)
         EXPECT_EQ(SystemReasonText(Errno).toStdString(), Text) << Errno;
+    EXPECT_EQ(SystemReasonText(EDOM).toStdString(),
+              std::string("systeemfout (") + std::strerror(EDOM) + ")");
 }

@@ -33,7 +33,7 @@ TEST_F(FreeSpaceRules, LowSpaceWarnsAndAFullVolumeEndsTheRecordingUntilRoomIsMad
         {"low", GiB - 1, false, true, true,
          "Let op: weinig schijfruimte, minder dan voor een uur opname (", ""},
         {"full", 10 * MiB, true, true, false,
-         "Schijf vol om 14:20:00, opname bewaard. Hervat zodra er 74 Mb vrij is",
+         "Schijf vol om 14:20:00, opname bewaard. Hervat zodra er 78 MB vrij is",
          "Geen opname sinds 14:20:00: schijf vol"},
         {"failing with room", 10 * GiB, true, false, true, nullptr,
          "Schrijven mislukt sinds 14:20:00"},

@@ -293,7 +293,7 @@ TEST_F(SettingsTest, NumberValuesOutOfRangeOrNotWholeNumbersAreRefusedAndNothing
     const QString SecondsNumber = "De stilteduur moet een geheel aantal seconden zijn.";
     const QString LevelNumber = "Het stilteniveau moet een geheel getal (dBFS) zijn.";
     const QString DaysNumber = "Het aantal dagen om te bewaren moet een geheel getal zijn.";
-    const QString MinFreeNumber = "De minimale vrije ruimte moet een geheel aantal MB zijn.";
+    const QString MinFreeNumber = "De minimale vrije ruimte moet een geheel aantal MiB zijn.";
     for (const QString& Text : {SecondsRange, LevelRange, DaysRange, MinFreeRange})
         EXPECT_FALSE(Text.isEmpty());
     const struct {
