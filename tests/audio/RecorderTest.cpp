@@ -336,7 +336,7 @@ TEST_F(Recorder, AFailingAppendLeavesAFileWhoseHeaderIsTrue) {
     ASSERT_EQ(Bytes.size(), 44u + 10000u) << "every whole frame that fitted";
     EXPECT_EQ(std::memcmp(Bytes.data() + 44, Samples.data(), 10000), 0);
     EXPECT_EQ(R.WriteError(),
-              QStringLiteral("Kan niet schrijven naar bestand %1: File too large").arg(Path));
+              QStringLiteral("Kan niet schrijven naar bestand %1: bestand te groot").arg(Path));
     EXPECT_EQ(R.Snapshot().WriteError, R.WriteError());
     EXPECT_TRUE(R.Start(Preset(afWAV, 44100, 2), PathOf("next.wav")));
     EXPECT_TRUE(R.WriteError().isEmpty()) << "a new recording starts clean";

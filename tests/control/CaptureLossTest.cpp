@@ -78,6 +78,32 @@ TEST_F(CaptureLoss, DeadCaptureIsLoggedAtOnceAndRetriedEveryFiveSecondsWithinThe
     ExpectCompleteWav(Second);
 }
 
+// A notice (here a retention summary) never replaces trouble in the information line: the
+// lost capture and its retry stay up until a recording runs again, which notices may follow.
+TEST_F(CaptureLoss, ANoticeNeverHidesTheTroubleInTheInformationLine) {
+    ScheduleAll(Wav.Id);
+    Now = Amsterdam("2026-03-05T12:20:00Z");
+    TRecordingController Controller(Clock());
+    Controller.Startup();
+    ASSERT_TRUE(Controller.IsRecording());
+    soundlib::SetScriptedServerUp(false);
+    ASSERT_TRUE(WaitUntil([&] { return !Controller.Recorder()->CaptureAlive(); }, 2s));
+    TickUntil(Controller, Now.addSecs(1));
+    ASSERT_TRUE(Controller.RetryPending());
+    const QString Lost = Controller.Status().InfoText;
+    ASSERT_TRUE(Lost.startsWith("Apparaat weggevallen om ")) << Lost.toStdString();
+    const QString Summary = "Opgeruimd: 3 opnamen verwijderd.";
+    Controller.ShowInfo(Summary);
+    EXPECT_EQ(Controller.Status().InfoText, Lost);
+    soundlib::SetScriptedServerUp(true);
+    TickUntil(Controller, Now.addSecs(6));
+    ASSERT_TRUE(Controller.IsRecording());
+    EXPECT_EQ(Controller.Status().InfoText, "WAV 16-bit, 8000 Hz, Mono");
+    Controller.ShowInfo(Summary);
+    EXPECT_EQ(Controller.Status().InfoText, Summary);
+    Controller.Shutdown();
+}
+
 // Retries end with the hour; at the boundary the schedule decides again, and a scheduled
 // start that fails (the server is still away) is retried within its own hour.
 TEST_F(CaptureLoss, RetriesEndWithTheHourAndAFailedScheduledStartIsRetried) {
@@ -195,7 +221,8 @@ TEST_F(CaptureLoss, ARefusedLengthIsKeptWhileRecordingGoesOn) {
     EXPECT_TRUE(Controller.IsRecording());
     EXPECT_EQ(Controller.Status().FileText, DayFolder("2026/03/05") + "05032026141.wav");
     EXPECT_EQ(Controller.Status().InfoText,
-              "Opname nog niet in het logboek: geweigerd. Nieuwe poging elke 5 seconden.");
+              "Opname nog niet in het logboek: databasefout (geweigerd). Nieuwe poging elke 5 "
+              "seconden.");
 
     soundlib::SetScriptedServerUp(false);
     ASSERT_TRUE(WaitUntil([&] { return !Controller.Recorder()->CaptureAlive(); }, 2s));
@@ -237,8 +264,8 @@ TEST_F(CaptureLoss, ADatabaseLockedAtTheHourLosesNoRow) {
         EXPECT_EQ(Controller.Status().FileText, DayFolder("2026/03/05") + "05032026141.wav");
         EXPECT_TRUE(Controller.Log().Waiting());
         EXPECT_EQ(Controller.Status().InfoText,
-                  "Opname nog niet in het logboek: database is locked. Nieuwe poging elke 5 "
-                  "seconden.");
+                  "Opname nog niet in het logboek: de database is vergrendeld door een ander "
+                  "programma. Nieuwe poging elke 5 seconden.");
     }
     TickUntil(Controller, Now.addSecs(5));
     EXPECT_FALSE(Controller.Log().Waiting());

@@ -324,7 +324,7 @@ TEST_F(ScheduleTest, AStoreErrorDuringOkKeepsTheWrittenCellsAndTheDialogOpen) {
         Button("btnOK")->click();
         ADD_FAILURE() << "no error";
     } catch (const EDatabaseError& E) {
-        EXPECT_STREQ(E.what(), "geweigerd");
+        EXPECT_STREQ(E.what(), "databasefout (geweigerd)");
     }
     EXPECT_TRUE(Dialog->isVisible());
     EXPECT_EQ(StoredNonZero().size(), 3 * 24);
