@@ -1,21 +1,13 @@
 #include "audio/FileRepair.h"
 
 #include "audio/WavFormat.h"
+#include "base/LittleEndian.h"
 
 #include <QFile>
-#include <QtEndian>
 
 #include <algorithm>
 
 namespace {
-
-uint32_t Le32(const char* P) {
-    return qFromLittleEndian<uint32_t>(P);
-}
-
-uint16_t Le16(const char* P) {
-    return qFromLittleEndian<uint16_t>(P);
-}
 
 bool FieldHolds(const TWavHeader& Header, const TWavSizeField& Field) {
     return std::equal(Field.Bytes.begin(), Field.Bytes.end(), Header.begin() + Field.Offset);
@@ -36,10 +28,10 @@ std::optional<int64_t> OggDurationSec(QFile& File) {
     int64_t Rate = 0;
     int64_t PreSkip = 0;
     if (IdPacket >= 0 && Head.size() >= IdPacket + 16) {
-        Rate = Le32(Head.constData() + IdPacket + 12);
+        Rate = ReadLittleEndian<uint32_t>(Head.constData() + IdPacket + 12);
     } else if (OpusHead >= 0 && Head.size() >= OpusHead + 12) {
         Rate = 48000; // Opus granule positions always count 48 kHz samples
-        PreSkip = Le16(Head.constData() + OpusHead + 10);
+        PreSkip = ReadLittleEndian<uint16_t>(Head.constData() + OpusHead + 10);
     }
     if (Rate <= 0)
         return std::nullopt;
@@ -50,7 +42,7 @@ std::optional<int64_t> OggDurationSec(QFile& File) {
     for (qsizetype At = Tail.lastIndexOf("OggS"); At >= 0; At = Tail.lastIndexOf("OggS", At - 1)) {
         if (Tail.size() < At + 14)
             continue;
-        const auto Granule = qFromLittleEndian<int64_t>(Tail.constData() + At + 6);
+        const auto Granule = ReadLittleEndian<int64_t>(Tail.constData() + At + 6);
         if (Granule > 0)
             return std::max<int64_t>(0, Granule - PreSkip) / Rate;
         if (At == 0)

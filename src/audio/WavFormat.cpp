@@ -1,5 +1,7 @@
 #include "audio/WavFormat.h"
 
+#include "base/LittleEndian.h"
+
 #include <algorithm>
 
 namespace {
@@ -9,27 +11,9 @@ constexpr int64_t DataSizeOffset = 40;
 // The RIFF size counts everything after its own field: the rest of the header and the samples.
 constexpr uint32_t RiffSizeBeyondData = WavHeaderBytes - 8;
 
-void PutLe16(uint8_t* To, uint16_t Value) {
-    To[0] = static_cast<uint8_t>(Value);
-    To[1] = static_cast<uint8_t>(Value >> 8);
-}
-
-void PutLe32(uint8_t* To, uint32_t Value) {
-    PutLe16(To, static_cast<uint16_t>(Value));
-    PutLe16(To + 2, static_cast<uint16_t>(Value >> 16));
-}
-
-uint32_t Le32(const uint8_t* From) {
-    return From[0] | From[1] << 8 | From[2] << 16 | uint32_t{From[3]} << 24;
-}
-
-uint16_t Le16(const uint8_t* From) {
-    return static_cast<uint16_t>(From[0] | From[1] << 8);
-}
-
 std::array<uint8_t, 4> Le32Bytes(uint32_t Value) {
     std::array<uint8_t, 4> Bytes;
-    PutLe32(Bytes.data(), Value);
+    WriteLittleEndian<uint32_t>(Bytes.data(), Value);
     return Bytes;
 }
 
@@ -40,13 +24,13 @@ TWavHeader MakeWavHeader(const TWavFormat& Format, int64_t DataBytes) {
     uint8_t* H = Header.data();
     std::copy_n("RIFF", 4, H);
     std::copy_n("WAVEfmt ", 8, H + 8);
-    PutLe32(H + 16, 16); // the fmt chunk's size
-    PutLe16(H + 20, 1);  // PCM
-    PutLe16(H + 22, Format.Channels);
-    PutLe32(H + 24, Format.SampleRate);
-    PutLe32(H + 28, Format.BytesPerSecond());
-    PutLe16(H + 32, static_cast<uint16_t>(Format.FrameBytes()));
-    PutLe16(H + 34, 16); // bits per sample
+    WriteLittleEndian<uint32_t>(H + 16, 16); // the fmt chunk's size
+    WriteLittleEndian<uint16_t>(H + 20, 1);  // PCM
+    WriteLittleEndian<uint16_t>(H + 22, Format.Channels);
+    WriteLittleEndian<uint32_t>(H + 24, Format.SampleRate);
+    WriteLittleEndian<uint32_t>(H + 28, Format.BytesPerSecond());
+    WriteLittleEndian<uint16_t>(H + 32, static_cast<uint16_t>(Format.FrameBytes()));
+    WriteLittleEndian<uint16_t>(H + 34, 16); // bits per sample
     std::copy_n("data", 4, H + 36);
     for (const TWavSizeField& Field : WavSizeFields(DataBytes))
         std::copy(Field.Bytes.begin(), Field.Bytes.end(), H + Field.Offset);
@@ -54,7 +38,8 @@ TWavHeader MakeWavHeader(const TWavFormat& Format, int64_t DataBytes) {
 }
 
 std::optional<TWavFormat> ParseWavHeader(const TWavHeader& Header) {
-    const TWavFormat Format{Le16(Header.data() + 22), Le32(Header.data() + 24)};
+    const TWavFormat Format{ReadLittleEndian<uint16_t>(Header.data() + 22),
+                            ReadLittleEndian<uint32_t>(Header.data() + 24)};
     if (Format.Channels == 0 || Format.SampleRate == 0)
         return std::nullopt;
     // Ours when it is exactly the header written for this format, apart from the sizes.

@@ -97,7 +97,7 @@ void TRecordingController::FinishStartup(const TStartAttempt& Attempt, const TWa
         try {
             if (FDeviceOK && !CompleteStart(Attempt, Wanted))
                 SetStatus(Attempt.FullPath, ControlText::StartFailed(Attempt.StartError),
-                          Wanted.Source);
+                          Wanted.Source, TInfoWeight::Trouble);
         } catch (const EFileError&) {
             FStartupError = std::current_exception();
         }
@@ -197,7 +197,7 @@ void TRecordingController::StopForRetry(const QDateTime& Moment, int64_t AwaitFr
     const QString File = FStatus.FileText;
     const std::exception_ptr LogError = StopRecordingKeepingError();
     PlanRetry(P, Source, Moment, AwaitFreeBytes);
-    SetStatus(File, InfoText, Source);
+    SetStatus(File, InfoText, Source, TInfoWeight::Trouble);
     if (LogError)
         std::rethrow_exception(LogError);
 }
@@ -308,7 +308,7 @@ void TRecordingController::ShowWriteError(const TRecorderSnapshot& Recorded) {
     if (Error.isEmpty() || Error == FShownWriteError)
         return;
     FShownWriteError = Error;
-    SetStatus(FStatus.FileText, Error, FStatus.SourceText);
+    SetStatus(FStatus.FileText, Error, FStatus.SourceText, TInfoWeight::Trouble);
 }
 
 void TRecordingController::CheckHourTrigger(const QDateTime& Moment, int64_t FreeBytes) {
@@ -403,7 +403,8 @@ void TRecordingController::StartRecording(const TPreset& P, const QDateTime& Sta
         return;
     QString FullPath;
     if (!BeginRecording(P, StartedAt, Source, FullPath))
-        SetStatus(FullPath, ControlText::StartFailed(FRecorder->StartError()), Source);
+        SetStatus(FullPath, ControlText::StartFailed(FRecorder->StartError()), Source,
+                  TInfoWeight::Trouble);
 }
 
 bool TRecordingController::BeginRecording(const TPreset& P, const QDateTime& StartedAt,
@@ -464,7 +465,7 @@ void TRecordingController::FinishPendingStart(std::chrono::milliseconds Wait) {
         // A file error here would otherwise come back as an error box every few seconds.
         const QString Text = QString::fromUtf8(E.what());
         if (Text != FStatus.InfoText)
-            SetStatus(FStatus.FileText, Text, Wanted.Source);
+            SetStatus(FStatus.FileText, Text, Wanted.Source, TInfoWeight::Trouble);
     }
 }
 
@@ -501,8 +502,12 @@ void TRecordingController::FlushLog(const QDateTime& Moment) {
     const QString Error = FLog.Waiting() ? FLog.LastError() : QString();
     if (Error == FShownLogError)
         return;
+    const bool Shown = FStatus.InfoText == ControlText::LogBehind(FShownLogError, RetrySeconds);
     if (!Error.isEmpty())
-        ShowInfo(ControlText::LogBehind(Error, RetrySeconds));
+        SetStatus(FStatus.FileText, ControlText::LogBehind(Error, RetrySeconds), FStatus.SourceText,
+                  TInfoWeight::Trouble);
+    else if (Shown)
+        SetStatus(FStatus.FileText, ControlText::LogCaughtUp, FStatus.SourceText);
     else
         ShowInfo(ControlText::LogCaughtUp);
     FShownLogError = Error;
@@ -532,15 +537,17 @@ void TRecordingController::CheckDevice() {
 }
 
 void TRecordingController::SetStatus(const QString& FileText, const QString& InfoText,
-                                     const QString& SourceText) {
+                                     const QString& SourceText, TInfoWeight Weight) {
     FStatus.FileText = FileText;
     FStatus.InfoText = InfoText;
     FStatus.SourceText = SourceText;
+    FStatus.InfoWeight = Weight;
     emit StatusLinesChanged();
 }
 
 void TRecordingController::ShowInfo(const QString& Text) {
-    SetStatus(FStatus.FileText, Text, FStatus.SourceText);
+    if (FStatus.InfoWeight != TInfoWeight::Trouble)
+        SetStatus(FStatus.FileText, Text, FStatus.SourceText);
 }
 
 void TRecordingController::UpdateRecordingState() {

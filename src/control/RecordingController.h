@@ -28,12 +28,20 @@ class TConfig;
 class TLogData;
 class TRecorder;
 
+// How much the information line's text weighs. The controller owns the status lines; others
+// (the retention rules, the events journal, the alert command, the start-up repair) hand it
+// notices. A notice never replaces trouble: a lost capture and its retry, a failed start, a
+// failing write, a full volume or a log that falls behind stay up until the controller's next
+// state line (a recording that runs again, the next hour) replaces them.
+enum class TInfoWeight { Notice, Trouble };
+
 // What the main window (or the windowless mode) shows of the controller.
 struct TControlStatus {
     // The three status lines: file, information, source.
     QString FileText;
     QString InfoText;
     QString SourceText;
+    TInfoWeight InfoWeight = TInfoWeight::Notice;
     // The format label: "Geen opname" or the running preset's name.
     QString FormatText;
     bool StartEnabled = true;
@@ -126,8 +134,11 @@ public:
     void StopRecording();
     int32_t NextRecNumber(const QDateTime& Moment);
     void CheckDevice();
-    void SetStatus(const QString& FileText, const QString& InfoText, const QString& SourceText);
-    // Text in the information line; the file and source lines stay.
+    // The controller's state lines; InfoText weighs as Weight.
+    void SetStatus(const QString& FileText, const QString& InfoText, const QString& SourceText,
+                   TInfoWeight Weight = TInfoWeight::Notice);
+    // A notice in the information line, unless trouble stands there; the file and source lines
+    // stay.
     void ShowInfo(const QString& Text);
     void UpdateRecordingState();
 

@@ -1,5 +1,6 @@
 #include "control/RecordingLog.h"
 
+#include "control/ClockHour.h"
 #include "data/uData.h"
 
 #include <algorithm>
@@ -86,10 +87,9 @@ bool TRecordingLog::Waiting() const {
 }
 
 int32_t TRecordingLog::RowsWaitingInHour(const QDateTime& Moment) const {
-    const QDateTime Local = Moment.toLocalTime();
+    // Numbered as the log counts: by the local date and hour the rows are stored under.
+    const TClockHour Hour = ClockHourOf(Moment);
     return static_cast<int32_t>(std::count_if(FRows.begin(), FRows.end(), [&](const TRow& Row) {
-        const QDateTime Start = Row.StartedAt.toLocalTime();
-        return Row.Id == 0 && Start.date() == Local.date() &&
-               Start.time().hour() == Local.time().hour();
+        return Row.Id == 0 && ClockHourOf(Row.StartedAt).WallHour == Hour.WallHour;
     }));
 }

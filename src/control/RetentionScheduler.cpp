@@ -1,6 +1,7 @@
 #include "control/RetentionScheduler.h"
 
 #include "base/uConfig.h"
+#include "control/ClockHour.h"
 #include "control/EventJournal.h"
 #include "control/StatusText.h"
 #include "data/uData.h"
@@ -103,9 +104,7 @@ bool TRetentionScheduler::Due(const QDateTime& Moment) const {
     const int Minute = Local.time().minute();
     if (!FLastRun)
         return Minute != 0;
-    const QDateTime Last = FLastRun->toLocalTime();
-    const bool SameHour = Last.date() == Local.date() && Last.time().hour() == Local.time().hour();
-    return !SameHour && Minute >= RunMinute;
+    return ClockHourOf(*FLastRun) != ClockHourOf(Moment) && Minute >= RunMinute;
 }
 
 void TRetentionScheduler::Tick(const QString& InUse) {

@@ -104,11 +104,7 @@ TPulseStream::~TPulseStream() {
     if (!FStream)
         return;
     TLoopLock Lock(FConnection->Loop());
-    pa_stream_set_read_callback(FStream, nullptr, nullptr);
-    pa_stream_set_state_callback(FStream, nullptr, nullptr);
-    if (PA_STREAM_IS_GOOD(pa_stream_get_state(FStream)))
-        pa_stream_disconnect(FStream);
-    pa_stream_unref(FStream);
+    TPulseConnection::EndStream(FStream);
 }
 
 void TPulseStream::OnRead(pa_stream* Stream, size_t Readable, void* User) {

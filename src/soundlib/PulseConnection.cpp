@@ -83,4 +83,13 @@ bool TPulseConnection::WaitUntilReady(pa_stream* Stream) {
     return pa_stream_get_state(Stream) == PA_STREAM_READY;
 }
 
+void TPulseConnection::EndStream(pa_stream* Stream) {
+    pa_stream_set_read_callback(Stream, nullptr, nullptr);
+    pa_stream_set_write_callback(Stream, nullptr, nullptr);
+    pa_stream_set_state_callback(Stream, nullptr, nullptr);
+    if (PA_STREAM_IS_GOOD(pa_stream_get_state(Stream)))
+        pa_stream_disconnect(Stream);
+    pa_stream_unref(Stream);
+}
+
 } // namespace soundlib

@@ -53,6 +53,10 @@ public:
     // With the loop locked, after the stream was connected: waits until it is ready or has
     // failed; whether it is ready. The stream's state callback signals the loop.
     bool WaitUntilReady(pa_stream* Stream);
+    // With the loop locked: ends a stream of the connection without waiting for the server's
+    // answer (a server that hangs must not hold up a stop): no callback of it runs any more, it
+    // is disconnected while it still is connected, and released.
+    static void EndStream(pa_stream* Stream);
 
 private:
     TPulseConnection() = default;

@@ -107,11 +107,7 @@ void TPulsePlayback::EndStream() {
         pa_operation_cancel(FDrain);
         pa_operation_unref(std::exchange(FDrain, nullptr));
     }
-    pa_stream_set_write_callback(FStream, nullptr, nullptr);
-    pa_stream_set_state_callback(FStream, nullptr, nullptr);
-    if (PA_STREAM_IS_GOOD(pa_stream_get_state(FStream)))
-        pa_stream_disconnect(FStream);
-    pa_stream_unref(std::exchange(FStream, nullptr));
+    TPulseConnection::EndStream(std::exchange(FStream, nullptr));
 }
 
 int64_t TPulsePlayback::HeardFrame() {

@@ -1,5 +1,6 @@
 #include "soundlib/ScriptedBackend.h"
 
+#include "base/LittleEndian.h"
 #include "soundlib/CaptureBackend.h"
 #include "soundlib/bass.h"
 
@@ -194,13 +195,6 @@ private:
     std::shared_ptr<TWorld> FWorld;
 };
 
-uint32_t ReadLe(const char* Bytes, int Width) {
-    uint32_t Value = 0;
-    for (int I = Width - 1; I >= 0; --I)
-        Value = Value << 8 | static_cast<uint8_t>(Bytes[I]);
-    return Value;
-}
-
 } // namespace
 
 TScriptedSignal SilenceSignal() {
@@ -234,12 +228,13 @@ TScriptedSignal WavFileSignal(const std::string& Path) {
         throw std::runtime_error(Path + " is not a WAV file");
     uint32_t Channels = 0;
     for (size_t At = 12; At + 8 <= Bytes.size();) {
-        const uint32_t Size = ReadLe(&Bytes[At + 4], 4);
+        const uint32_t Size = ReadLittleEndian<uint32_t>(&Bytes[At + 4]);
         const size_t Body = At + 8;
         if (Bytes.compare(At, 4, "fmt ") == 0 && Body + 16 <= Bytes.size()) {
-            if (ReadLe(&Bytes[Body], 2) != 1 || ReadLe(&Bytes[Body + 14], 2) != 16)
+            if (ReadLittleEndian<uint16_t>(&Bytes[Body]) != 1 ||
+                ReadLittleEndian<uint16_t>(&Bytes[Body + 14]) != 16)
                 throw std::runtime_error(Path + " is not 16-bit PCM");
-            Channels = ReadLe(&Bytes[Body + 2], 2);
+            Channels = ReadLittleEndian<uint16_t>(&Bytes[Body + 2]);
         } else if (Bytes.compare(At, 4, "data") == 0 && Channels > 0) {
             const size_t Length = std::min<size_t>(Size, Bytes.size() - Body) / 2;
             std::vector<int16_t> Samples(Length);
