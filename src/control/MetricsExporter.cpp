@@ -70,8 +70,10 @@ TMetricsExporter::TMetricsExporter(const TRecordingController& Controller, const
     FRecording = &Gauge("vantor_recording", "1 while a recording runs").Add({});
     auto& Formats = Gauge("vantor_recording_format",
                           "1 for the format of the running recording, 0 for the others");
-    for (const char* Format : {"wav", "mp3", "ogg", "opus"})
-        FFormats[QString::fromLatin1(Format)] = &Formats.Add({{"format", Format}});
+    for (const char* Name : FormatNames) {
+        const std::string Format = QString::fromLatin1(Name).toLower().toStdString();
+        FFormats[QString::fromStdString(Format)] = &Formats.Add({{"format", Format}});
+    }
     FSecondsRecorded = &Counter("vantor_recorded_seconds_total", "Seconds spent recording").Add({});
     FRecordingsStarted = &Counter("vantor_recordings_started_total", "Recordings started").Add({});
     auto& Active = Gauge("vantor_trouble_active", "1 while trouble of the kind lasts");

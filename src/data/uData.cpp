@@ -207,10 +207,12 @@ TPageStart PageStartBelow(const QVector<QVariant>& Row) {
 
 TStatement RecordingsListing(const TLogFilter& Filter, const TPageStart& After, int Limit) {
     return PageStatement(
-        QStringLiteral("SELECT id, rec_dt AS \"Datum/tijd\", rec_hour AS \"Uur\", rec_number AS "
-                       "\"Nr\", format AS \"Formaat\", preset_name AS \"Preset\", title AS "
-                       "\"Titel\", persons AS \"Personen\", duration_sec AS \"Duur(s)\", "
-                       "filepath FROM recordings"),
+        QStringLiteral("SELECT id, rec_dt AS \"%1\", rec_hour AS \"Uur\", rec_number AS \"Nr\", "
+                       "format AS \"Formaat\", preset_name AS \"Preset\", title AS \"%2\", "
+                       "persons AS \"%3\", duration_sec AS \"Duur(s)\", filepath AS \"%4\" "
+                       "FROM recordings")
+            .arg(ListingColumn::Moment, ListingColumn::Title, ListingColumn::Persons,
+                 ListingColumn::FilePath),
         QStringLiteral("rec_dt"), FilterConditions(Filter), After, Limit);
 }
 
@@ -221,8 +223,9 @@ TStatement RecordingsCount(const TLogFilter& Filter) {
 
 TStatement EventsListing(const TPageStart& After, int Limit) {
     return PageStatement(
-        QStringLiteral("SELECT id, event_dt AS \"Datum/tijd\", event AS \"Gebeurtenis\", kind AS "
-                       "\"Soort\", text AS \"Omschrijving\", filepath AS \"Bestand\" FROM events"),
+        QStringLiteral("SELECT id, event_dt AS \"%1\", event AS \"Gebeurtenis\", kind AS \"%2\", "
+                       "text AS \"Omschrijving\", filepath AS \"Bestand\" FROM events")
+            .arg(ListingColumn::Moment, ListingColumn::Kind),
         QStringLiteral("event_dt"), {}, After, Limit);
 }
 

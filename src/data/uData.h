@@ -68,6 +68,14 @@ struct TLogFilter {
 // their second its moment as stored, which together say where a row stands.
 constexpr int ListingIdColumn = 0;
 constexpr int ListingMomentColumn = 1;
+// The headings of the listings' columns that the windows read back by name.
+namespace ListingColumn {
+inline const QString Moment = QStringLiteral("Datum/tijd");
+inline const QString Title = QStringLiteral("Titel");
+inline const QString Persons = QStringLiteral("Personen");
+inline const QString Kind = QStringLiteral("Soort");
+inline const QString FilePath = QStringLiteral("filepath");
+} // namespace ListingColumn
 
 // Where a page of a listing begins: below the row with this moment and id; at the top when
 // both are null.

@@ -20,7 +20,7 @@ public:
 
     QVariant data(const QModelIndex& Index, int Role = Qt::DisplayRole) const override {
         const QVariant Shown = TListing::data(Index, Role);
-        if (Role != Qt::DisplayRole || Index.column() != record().indexOf(QStringLiteral("Soort")))
+        if (Role != Qt::DisplayRole || Index.column() != record().indexOf(ListingColumn::Kind))
             return Shown;
         const std::optional<TTroubleKind> Kind = TroubleKindFromName(Shown.toString());
         return Kind ? TroubleKindDutchName(*Kind) : Shown;

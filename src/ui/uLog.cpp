@@ -100,8 +100,7 @@ TfrmLog::TfrmLog(QWidget* Parent, TFileExists Exists) : QDialog(Parent) {
 
     qry = new TListing(this);
     grd = NewListingGrid(this, qry);
-    FDeletedRows =
-        new TDeletedRowDelegate(qry, QStringLiteral("filepath"), std::move(Exists), this);
+    FDeletedRows = new TDeletedRowDelegate(qry, ListingColumn::FilePath, std::move(Exists), this);
     grd->setItemDelegate(FDeletedRows);
     connect(grd->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &TfrmLog::dsDataChange);
@@ -110,7 +109,7 @@ TfrmLog::TfrmLog(QWidget* Parent, TFileExists Exists) : QDialog(Parent) {
 
     pnlEdit = new QWidget(this);
     pnlEdit->setObjectName(QStringLiteral("pnlEdit"));
-    lblTitle = NewLabel(pnlEdit, "lblTitle", 16, 16, QStringLiteral("Titel"));
+    lblTitle = NewLabel(pnlEdit, "lblTitle", 16, 16, ListingColumn::Title);
     edtTitle = new QLineEdit(pnlEdit);
     edtTitle->setObjectName(QStringLiteral("edtTitle"));
     edtTitle->setMaxLength(std::numeric_limits<int>::max());
@@ -199,13 +198,12 @@ void TfrmLog::dsDataChange() {
     }
     // The stored texts whole, not the grid's shortened lines, so saving keeps them whole.
     const QSqlRecord Record = qry->record(Row);
-    edtTitle->setText(Record.value(QStringLiteral("Titel")).toString());
-    edtPersons->setText(Record.value(QStringLiteral("Personen")).toString());
-    lblPath->setText(Record.value(QStringLiteral("filepath")).toString());
+    edtTitle->setText(Record.value(ListingColumn::Title).toString());
+    edtPersons->setText(Record.value(ListingColumn::Persons).toString());
+    lblPath->setText(Record.value(ListingColumn::FilePath).toString());
     lblPath->adjustSize();
-    pnlPlayback->SetRecording(
-        Record.value(QStringLiteral("filepath")).toString(),
-        DateTimeFromText(Record.value(QStringLiteral("Datum/tijd")).toString()));
+    pnlPlayback->SetRecording(Record.value(ListingColumn::FilePath).toString(),
+                              DateTimeFromText(Record.value(ListingColumn::Moment).toString()));
 }
 
 void TfrmLog::btnSaveClick() {
@@ -225,7 +223,7 @@ void TfrmLog::btnOpenFolderClick() {
     const int Row = grd->currentIndex().row();
     if (Row < 0)
         return;
-    const QString Path = qry->record(Row).value(QStringLiteral("filepath")).toString();
+    const QString Path = qry->record(Row).value(ListingColumn::FilePath).toString();
     if (Path.isEmpty()) {
         ShowWarning(this, QStringLiteral("Bij deze opname is geen bestand vastgelegd."));
         return;

@@ -39,6 +39,13 @@ QLabel* QualityLabel(const QString& Text, Qt::Alignment Alignment, QWidget* Pare
     return Label;
 }
 
+QStringList FormatCaptions() {
+    QStringList Captions;
+    for (const char* Name : FormatNames)
+        Captions << QString::fromLatin1(Name);
+    return Captions;
+}
+
 QStringList SampleRateCaptions() {
     QStringList Captions;
     for (const int32_t Rate : SampleRates)
@@ -81,10 +88,7 @@ TfrmPresetEdit::TfrmPresetEdit(QWidget* AOwner) : QDialog(AOwner) {
     edtName->setFixedWidth(420);
     lblName->setBuddy(edtName);
 
-    rgFormat = new TRadioGroup(QStringLiteral("Opnameformaat"),
-                               {QStringLiteral("WAV"), QStringLiteral("MP3"), QStringLiteral("OGG"),
-                                QStringLiteral("OPUS")},
-                               4, this);
+    rgFormat = new TRadioGroup(QStringLiteral("Opnameformaat"), FormatCaptions(), 4, this);
     rgFormat->setFixedSize(420, 60);
     rgSample =
         new TRadioGroup(QStringLiteral("Sample-Frequentie (Hz)"), SampleRateCaptions(), 4, this);
