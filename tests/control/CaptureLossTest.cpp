@@ -29,7 +29,7 @@ protected:
 TEST_F(CaptureLoss, DeadCaptureIsLoggedAtOnceAndRetriedEveryFiveSecondsWithinTheHour) {
     ScheduleAll(Wav.Id);
     Now = Amsterdam("2026-03-05T12:20:00Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     int TroubleSignals = 0;
     QObject::connect(&Controller, &TRecordingController::TroubleChanged, [&] { ++TroubleSignals; });
     Controller.Startup();
@@ -83,7 +83,7 @@ TEST_F(CaptureLoss, DeadCaptureIsLoggedAtOnceAndRetriedEveryFiveSecondsWithinThe
 TEST_F(CaptureLoss, RetriesEndWithTheHourAndAFailedScheduledStartIsRetried) {
     ScheduleAll(Wav.Id);
     Now = Amsterdam("2026-03-05T12:59:50Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     Controller.Startup();
     ASSERT_TRUE(Controller.IsRecording());
     TickUntil(Controller, Amsterdam("2026-03-05T12:59:59.750Z"));
@@ -100,7 +100,7 @@ TEST_F(CaptureLoss, RetriesEndWithTheHourAndAFailedScheduledStartIsRetried) {
                                   {"2026-03-05 14:00:05", "1", "05032026141.wav", "0"}}));
 
     // A loss in an hour with nothing scheduled after it: the retry ends at the boundary.
-    LogData->SetSchedulePreset(4, 15, 0);
+    Data->SetSchedulePreset(4, 15, 0);
     soundlib::SetScriptedServerUp(false);
     TickUntil(Controller, Amsterdam("2026-03-05T13:59:59.750Z"));
     EXPECT_TRUE(Controller.RetryPending());
@@ -124,7 +124,7 @@ TEST_F(CaptureLoss, AudioDroppedBehindAStalledDiskIsShownAndTheFileLengthLogged)
     Fast.Speed = 40; // fills the ring's 32 s in under a second
     soundlib::InstallScriptedBackend(Fast);
     Now = Amsterdam("2026-03-05T12:20:00Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     QStringList Shown;
     QObject::connect(&Controller, &TRecordingController::TroubleChanged,
                      [&] { Shown << Controller.Status().TroubleText; });
@@ -162,7 +162,7 @@ TEST_F(CaptureLoss, StartUpWithoutSoundServerRecordsOnceItAnswers) {
     ScheduleAll(Wav.Id);
     soundlib::SetScriptedServerUp(false);
     Now = Amsterdam("2026-03-05T12:20:00Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     Controller.Startup();
     EXPECT_FALSE(Controller.DeviceOK());
     EXPECT_EQ(Controller.Status().InfoText, "Geen opname-apparaat beschikbaar.");
@@ -184,10 +184,10 @@ TEST_F(CaptureLoss, StartUpWithoutSoundServerRecordsOnceItAnswers) {
 TEST_F(CaptureLoss, ARefusedLengthIsKeptWhileRecordingGoesOn) {
     ScheduleAll(Wav.Id);
     Now = Amsterdam("2026-03-05T12:59:50Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     Controller.Startup();
     ASSERT_TRUE(Controller.IsRecording());
-    QSqlQuery Refuse(LogData->Connection());
+    QSqlQuery Refuse(Data->Connection());
     ASSERT_TRUE(Refuse.exec("CREATE TRIGGER refuse BEFORE UPDATE ON recordings "
                             "BEGIN SELECT RAISE(ABORT, 'geweigerd'); END"));
     Now = Amsterdam("2026-03-05T13:00:00Z");
@@ -226,7 +226,7 @@ TEST_F(CaptureLoss, ARefusedLengthIsKeptWhileRecordingGoesOn) {
 TEST_F(CaptureLoss, ADatabaseLockedAtTheHourLosesNoRow) {
     ScheduleAll(Wav.Id);
     Now = Amsterdam("2026-03-05T12:59:50Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     Controller.Startup();
     ASSERT_TRUE(Controller.IsRecording());
     {
@@ -262,7 +262,7 @@ TEST_P(ScheduledFileError, IsReportedOnceAndRetried) {
     QFile Blocking(Dir.path() + "/Blokkade");
     ASSERT_TRUE(Blocking.open(QIODevice::WriteOnly));
     Blocking.close();
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     QList<QStringList> Logged;
     if (AtStartup) {
         Now = Amsterdam("2026-03-05T13:00:00Z");
@@ -318,7 +318,7 @@ namespace {
 TEST_F(CaptureLoss, AHungServerIsTroubleAfterThreeSecondsAndALostCaptureAfterTen) {
     ScheduleAll(Wav.Id);
     Now = Amsterdam("2026-03-05T12:20:00Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     QStringList Events;
     QObject::connect(&Controller, &TRecordingController::TroubleBegan,
                      [&](const TTrouble& T) { Events << T.Text; });
@@ -361,7 +361,7 @@ TEST_F(CaptureLoss, AHungServerIsTroubleAfterThreeSecondsAndALostCaptureAfterTen
 TEST_F(CaptureLoss, AShortHangLeavesOneUnbrokenRecording) {
     ScheduleAll(Wav.Id);
     Now = Amsterdam("2026-03-05T12:20:00Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     Controller.Startup();
     ASSERT_TRUE(Controller.IsRecording());
     soundlib::SetScriptedServerHung(true);
