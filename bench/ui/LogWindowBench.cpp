@@ -31,8 +31,8 @@ void Check(bool Ok, const QSqlQuery& Query) {
 
 // Fills the log with Count recordings, one per hour, in one transaction: the program logs
 // one statement at a time, but a benchmark needs its data quickly.
-void FillLog(int Count) {
-    QSqlDatabase Db = LogData->Connection();
+void FillLog(TLogData& Data, int Count) {
+    QSqlDatabase Db = Data.Connection();
     Db.transaction();
     QSqlQuery Insert(Db);
     Check(Insert.prepare("INSERT INTO recordings(rec_dt,rec_date,rec_hour,rec_number,"
@@ -64,10 +64,10 @@ double Median(std::vector<double> Values) {
 }
 
 // Milliseconds from creating the window until it is shown and painted.
-double OpenWindowMs() {
+double OpenWindowMs(TLogData& Data) {
     QElapsedTimer Timer;
     Timer.start();
-    TfrmLog Window;
+    TfrmLog Window(&Data);
     Window.show();
     QApplication::processEvents();
     return Timer.nsecsElapsed() / 1e6;
@@ -100,8 +100,8 @@ double ShellMs(const QString& DbPath, const QByteArray& Script) {
 }
 
 // The window narrowing its listing to Text: the first page, the count and the column widths.
-double FindMs(const QString& Text) {
-    TfrmLog Window;
+double FindMs(TLogData& Data, const QString& Text) {
+    TfrmLog Window(&Data);
     Window.show();
     QApplication::processEvents();
     Window.findChild<QLineEdit*>("edtFind")->setText(Text);
@@ -135,11 +135,11 @@ int main(int Argc, char** Argv) {
     for (const int Count : {1000, 10000, 100000}) {
         QTemporaryDir Dir;
         const QString DbPath = Dir.filePath("Vantor2026.sqlite");
-        LogData = std::make_unique<TLogData>(DbPath);
-        FillLog(Count);
+        TLogData Data(DbPath);
+        FillLog(Data, Count);
         std::vector<double> Window;
         for (int Run = 0; Run < Runs; ++Run)
-            Window.push_back(OpenWindowMs());
+            Window.push_back(OpenWindowMs(Data));
         const double WindowMs = Median(Window);
         if (FirstMs == 0)
             FirstMs = WindowMs;
@@ -147,14 +147,13 @@ int main(int Argc, char** Argv) {
         if (Count == 100000) {
             std::vector<double> Own, Shell;
             for (int Run = 0; Run < Runs; ++Run) {
-                Own.push_back(FindMs(Text));
+                Own.push_back(FindMs(Data, Text));
                 Shell.push_back(ShellFindMs(DbPath, Text));
             }
             const double OwnMs = Median(Own), ShellFind = Median(Shell);
             std::printf("find \"%s\" in %d rows: window %.1f ms, sqlite3 %.1f ms, ratio %.2f\n",
                         qPrintable(Text), Count, OwnMs, ShellFind, OwnMs / ShellFind);
         }
-        LogData.reset();
     }
     return 0;
 }

@@ -95,7 +95,7 @@ int RunHeadless(int& Argc, char** Argv, const QString& Notice) {
     if (!Config->Warning().isEmpty())
         Errors.WriteLine(Config->Warning());
 
-    TRecordingSession Session(*Config, LogData);
+    TRecordingSession Session(*Config);
     const TRecordingController& Controller = Session.Controller();
     QObject::connect(&Controller, &TRecordingController::StatusLinesChanged,
                      [&Controller, &Systemd] {

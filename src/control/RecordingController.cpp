@@ -40,9 +40,6 @@ TRecordingController::TRecordingController(TConfig& Settings, std::unique_ptr<TL
     FStatus.FormatText = ControlText::NoRecording;
 }
 
-TRecordingController::TRecordingController(TClock Clock, TFreeSpaceProbe Probe)
-    : TRecordingController(*Config, LogData, std::move(Clock), std::move(Probe)) {}
-
 TRecordingController::~TRecordingController() = default;
 
 void TRecordingController::Startup() {

@@ -71,7 +71,8 @@ void RunSettingsChange(const TSettingsChange& Change);
 
 // The recording controller: starts and stops recordings at hour boundaries as the weekly
 // schedule says, by hand, and at start-up; numbers and names the files, logs every recording
-// in LogData (when there is one) and keeps the status the view draws. It owns the recorder.
+// in the database the session holds (when there is one) and keeps the status the view draws. It
+// owns the recorder.
 //
 // Everything runs on the user-interface thread. Errors of the database and of the file layer
 // are not caught: they end the operation and reach the caller (the standard error report).
@@ -84,9 +85,6 @@ public:
     TRecordingController(TConfig& Settings, std::unique_ptr<TLogData>& Data,
                          TClock Clock = SystemNow, TFreeSpaceProbe Probe = VolumeFreeBytes,
                          TElapsedClock Elapsed = {});
-    // The same on the program's Config and LogData.
-    explicit TRecordingController(TClock Clock = SystemNow,
-                                  TFreeSpaceProbe Probe = VolumeFreeBytes);
     ~TRecordingController() override;
 
     // The start-up sequence after the database was opened: creates the recorder, repairs the

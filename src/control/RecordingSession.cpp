@@ -34,22 +34,29 @@ QString RecordingsFolderProblem(const QString& Root) {
 
 } // namespace
 
-QString OpenDatabase(const TConfig& Settings, std::unique_ptr<TLogData>& Data) {
-    Data.reset();
+bool SameDatabase(const QString& A, const QString& B) {
+    if (A == B)
+        return true;
+    const QFileInfo InfoA(A);
+    const QFileInfo InfoB(B);
+    return InfoA.exists() && InfoB.exists() &&
+           InfoA.canonicalFilePath() == InfoB.canonicalFilePath();
+}
+
+QString TRecordingSession::OpenDatabase() {
+    FData.reset();
     try {
-        Data = std::make_unique<TLogData>(Settings.DatabasePath());
+        FData = std::make_unique<TLogData>(FSettings.DatabasePath());
     } catch (const std::exception& E) {
         return QString::fromUtf8(E.what());
     }
     return {};
 }
 
-TRecordingSession::TRecordingSession(TConfig& Settings, std::unique_ptr<TLogData>& Data,
-                                     TClock Clock, TFreeSpaceProbe Probe,
+TRecordingSession::TRecordingSession(TConfig& Settings, TClock Clock, TFreeSpaceProbe Probe,
                                      std::chrono::milliseconds AlertTimeLimit)
-    : FSettings(Settings), FData(Data), FController(Settings, Data, Clock, Probe),
-      FJournal(Data, Clock), FAlertCommand(AlertTimeLimit),
-      FRetention(Settings, Data, Clock, std::move(Probe)),
+    : FSettings(Settings), FController(Settings, FData, Clock, Probe), FJournal(FData, Clock),
+      FAlertCommand(AlertTimeLimit), FRetention(Settings, FData, Clock, std::move(Probe)),
       // The instance is the name of the data folder: one per input on a machine.
       FMetrics(FController, QFileInfo(Settings.IniPath()).absoluteDir().dirName()),
       FFolderLock(QFileInfo(Settings.IniPath()).absolutePath()) {
@@ -125,7 +132,7 @@ QStringList TRecordingSession::Start() {
     }
     // Without a database the run goes on: it records nothing by schedule and logs nothing,
     // and the status lines say so.
-    if (const QString Error = OpenDatabase(FSettings, FData); !Error.isEmpty())
+    if (const QString Error = OpenDatabase(); !Error.isEmpty())
         Errors << Error;
     const QString FolderError = RecordingsFolderProblem(FSettings.RootFolder());
     FRecordingsFolderUsable = FolderError.isEmpty();
@@ -182,6 +189,50 @@ void TRecordingSession::ChangeDevice(int32_t Device) {
                                   }});
 }
 
-void TRecordingSession::HandOver(const TSettingsChange& Change) {
-    FController.RestartRecording(Change);
+TRunSettings TRecordingSession::Settings() const {
+    return {FSettings.RootFolder(), FSettings.DatabasePath(), FSettings.AutoRecord(),
+            FSettings.Alarm(), FSettings.Retention()};
+}
+
+bool TRecordingSession::ApplySettings(const TRunSettings& New, const TConfirmSettings& Confirm) {
+    // The new database is opened before anything changes, so a file that cannot be opened
+    // leaves the database in use, the settings and the settings file as they were.
+    std::unique_ptr<TLogData> NewData;
+    if (!FData || !SameDatabase(New.DatabasePath, FSettings.DatabasePath()))
+        NewData = std::make_unique<TLogData>(New.DatabasePath);
+    if (Confirm && !Confirm(NewData ? *NewData : *FData))
+        return false;
+    const TRunSettings Old = Settings();
+    const auto Put = [this](const TRunSettings& Values) {
+        FSettings.SetRootFolder(Values.RootFolder);
+        FSettings.SetDatabasePath(Values.DatabasePath);
+        FSettings.SetAutoRecord(Values.AutoRecord);
+        FSettings.SetAlarm(Values.Alarm);
+        FSettings.SetRetention(Values.Retention);
+    };
+    // The database in use stays open until the settings file names the new one.
+    std::unique_ptr<TLogData> Previous;
+    bool Switched = false;
+    const TSettingsChange Change{[&] {
+                                     Put(New);
+                                     if (NewData) {
+                                         Previous = std::exchange(FData, std::move(NewData));
+                                         Switched = true;
+                                     }
+                                 },
+                                 [this] { FSettings.Save(); },
+                                 [&] {
+                                     Put(Old);
+                                     if (Switched) {
+                                         FData = std::move(Previous);
+                                         Switched = false;
+                                     }
+                                 }};
+    // A recording running while the database changes is logged in the old one and goes on,
+    // under a new row, in the new one.
+    if (NewData)
+        FController.RestartRecording(Change);
+    else
+        RunSettingsChange(Change);
+    return true;
 }

@@ -9,12 +9,10 @@
 #include <algorithm>
 #include <atomic>
 
-std::unique_ptr<TLogData> LogData;
-
-TLogData& RequireLogData() {
-    if (!LogData)
+TLogData& RequireDatabase(TLogData* Data) {
+    if (!Data)
         throw EDatabaseError("Er is geen database geopend.");
-    return *LogData;
+    return *Data;
 }
 
 QString EngineErrorText(const QString& Code, const QString& EngineText) {

@@ -219,12 +219,9 @@ QString EngineErrorText(const QString& Code, const QString& EngineText);
 // engine's where the engine said nothing (for example when the SQLite driver of Qt is missing).
 [[noreturn]] void RaiseEngineError(const QSqlError& Error);
 
-// The program's one database object, owned by the main window; empty when no database is open.
-extern std::unique_ptr<TLogData> LogData;
-
-// The open database object; throws EDatabaseError "Er is geen database geopend." when LogData
-// is empty.
-TLogData& RequireLogData();
+// The open database Data points to; throws EDatabaseError "Er is geen database geopend." when
+// it points to none.
+TLogData& RequireDatabase(TLogData* Data);
 
 // "yyyy-mm-dd hh:nn:ss" and "yyyy-mm-dd" of a moment in local time, as the log stores them;
 // each ':' is the regional time separator (TimeSeparator).

@@ -29,7 +29,7 @@ public:
 
 } // namespace
 
-TfrmEvents::TfrmEvents(QWidget* Parent) : QDialog(Parent) {
+TfrmEvents::TfrmEvents(TLogData* Data, QWidget* Parent) : QDialog(Parent), FData(Data) {
     setObjectName(QStringLiteral("frmEvents"));
     setWindowTitle(QStringLiteral("Storingen"));
     setFont(UiFont(12));
@@ -63,8 +63,8 @@ TfrmEvents::TfrmEvents(QWidget* Parent) : QDialog(Parent) {
 }
 
 void TfrmEvents::LoadEvents() {
-    qry->Load([](const TPageStart& After, int Limit) {
-        return RequireLogData().ReadPage(EventsListing(After, Limit));
+    qry->Load([Data = FData](const TPageStart& After, int Limit) {
+        return RequireDatabase(Data).ReadPage(EventsListing(After, Limit));
     });
     // The id only orders events of the same moment; the operator has no use for it.
     grd->hideColumn(0);

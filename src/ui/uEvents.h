@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+class TLogData;
+
 class QPushButton;
 class QTableView;
 class TListing;
@@ -12,12 +14,14 @@ class TfrmEvents : public QDialog {
     Q_OBJECT
 public:
     // Throws when no database is open or the listing cannot be read.
-    explicit TfrmEvents(QWidget* Parent = nullptr);
+    // Shows the events of Data (null: no database is open).
+    explicit TfrmEvents(TLogData* Data, QWidget* Parent = nullptr);
 
     // Reads the listing again and sizes the columns; the newest event is current.
     void LoadEvents();
 
 private:
+    TLogData* FData;
     TListing* qry;
     QTableView* grd;
     QPushButton* btnRefresh;

@@ -46,7 +46,8 @@ QString RecordingsText(int32_t Count) {
 
 } // namespace
 
-TfrmLog::TfrmLog(QWidget* Parent, TFileExists Exists) : QDialog(Parent) {
+TfrmLog::TfrmLog(TLogData* Data, QWidget* Parent, TFileExists Exists)
+    : QDialog(Parent), FData(Data) {
     setObjectName(QStringLiteral("frmLog"));
     setWindowTitle(QStringLiteral("Opnames log"));
     setFont(UiFont(12));
@@ -167,11 +168,11 @@ void TfrmLog::LoadLog(int32_t KeepId) {
     FFilter = Filter();
     // A row to keep is among the rows read before, wherever the grid was scrolled to.
     qry->Load(
-        [Filter = FFilter](const TPageStart& After, int Limit) {
-            return RequireLogData().ReadPage(RecordingsListing(Filter, After, Limit));
+        [Data = FData, Filter = FFilter](const TPageStart& After, int Limit) {
+            return RequireDatabase(Data).ReadPage(RecordingsListing(Filter, After, Limit));
         },
         KeepId >= 0 ? qry->rowCount() : 0);
-    lblCount->setText(RecordingsText(RequireLogData().Count(RecordingsCount(FFilter))));
+    lblCount->setText(RecordingsText(RequireDatabase(FData).Count(RecordingsCount(FFilter))));
     AutoSizeColumns(grd);
     FDeletedRows->MakeRoom(grd);
 
@@ -211,7 +212,7 @@ void TfrmLog::btnSaveClick() {
     if (Row < 0)
         return;
     const int32_t Id = qry->record(Row).value(ListingIdColumn).toInt();
-    RequireLogData().UpdateRecordingMeta(Id, edtTitle->text(), edtPersons->text());
+    RequireDatabase(FData).UpdateRecordingMeta(Id, edtTitle->text(), edtPersons->text());
     LoadLog(Id);
 }
 
@@ -252,7 +253,7 @@ void TfrmLog::btnExportClick() {
         return;
     try {
         // What the grid shows, whole: also the rows it has not read yet.
-        ExportLogCsv(RequireLogData(), FFilter, dlgExport.selectedFiles().value(0));
+        ExportLogCsv(RequireDatabase(FData), FFilter, dlgExport.selectedFiles().value(0));
     } catch (const std::exception& E) {
         ShowWarning(this, QString::fromUtf8(E.what()));
     }

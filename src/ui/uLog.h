@@ -23,7 +23,8 @@ class TfrmLog : public QDialog {
     Q_OBJECT
 public:
     // Throws when no database is open or the listing cannot be read.
-    explicit TfrmLog(QWidget* Parent = nullptr, TFileExists Exists = FileExists);
+    // Shows the recordings of Data (null: no database is open).
+    explicit TfrmLog(TLogData* Data, QWidget* Parent = nullptr, TFileExists Exists = FileExists);
 
     // Reads the listing again, counts it and sizes the columns; then the row with id KeepId
     // is current, or the first (newest) row when KeepId is -1 or the listing lacks it.
@@ -43,6 +44,7 @@ private:
     void FormCreate();
     void chkAllDatesClick();
 
+    TLogData* FData;
     TListing* qry;
     TDeletedRowDelegate* FDeletedRows;
     TLogFilter FFilter;

@@ -116,7 +116,7 @@ void ReportError(const std::exception& E) {
 
 TfrmMain::TfrmMain(TClock Clock, QWidget* Parent)
     : QMainWindow(Parent),
-      FSession(std::make_unique<TRecordingSession>(*Config, LogData, std::move(Clock))) {
+      FSession(std::make_unique<TRecordingSession>(*Config, std::move(Clock))) {
     setObjectName(QStringLiteral("frmMain"));
     setFont(UiFont(12));
     BuildLayout();
@@ -325,24 +325,24 @@ void TfrmMain::mnuExitClick() {
     close();
 }
 
-// The dialogs plug in here.
+// The dialogs plug in here, each on the session's database.
 void TfrmMain::mnuLogClick() {
-    TfrmLog Dialog(this);
+    TfrmLog Dialog(FSession->Data(), this);
     Dialog.exec();
 }
 
 void TfrmMain::mnuEventsClick() {
-    TfrmEvents Dialog(this);
+    TfrmEvents Dialog(FSession->Data(), this);
     Dialog.exec();
 }
 
 void TfrmMain::mnuPresetsClick() {
-    TfrmPresets Dialog(this);
+    TfrmPresets Dialog(FSession->Data(), this);
     Dialog.exec();
 }
 
 void TfrmMain::mnuScheduleClick() {
-    TfrmSchedule Dialog(this);
+    TfrmSchedule Dialog(FSession->Data(), this);
     Dialog.exec();
 }
 
@@ -354,11 +354,7 @@ void TfrmMain::mnuDeviceClick() {
 }
 
 void TfrmMain::mnuSettingsClick() {
-    // A recording running while the database changes is logged in the old one and goes on,
-    // under a new row, in the new one.
-    TfrmSettings Dialog(
-        this, [this](const TSettingsChange& Change) { FSession->HandOver(Change); },
-        [this] { return FSession->RunningFile(); });
+    TfrmSettings Dialog(*FSession, this);
     Dialog.exec();
 }
 

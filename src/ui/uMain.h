@@ -13,8 +13,8 @@ class TRecordingController;
 class TRecordingSession;
 
 // The program's main window: date, time, the two level meters, the running recording, the
-// free disk space and the menus. It owns the recording controller and the database (LogData)
-// and only draws what the controller reports.
+// free disk space and the menus. It owns the recording session (which owns the database and
+// the recording controller) and only draws what the controller reports.
 class TfrmMain : public QMainWindow {
     Q_OBJECT
 public:
@@ -26,6 +26,7 @@ public:
     ~TfrmMain() override;
 
     TRecordingController& Controller();
+    TRecordingSession& Session() { return *FSession; }
     // Whether the window may close: asks "Er is een opname bezig. Toch afsluiten?" while a
     // recording runs ("Neen" is the default answer).
     bool FormCloseQuery();

@@ -32,7 +32,7 @@ QPushButton* Button(const QString& Caption, const char* Name, int Width, QWidget
 
 } // namespace
 
-TfrmPresets::TfrmPresets(QWidget* AOwner) : QDialog(AOwner) {
+TfrmPresets::TfrmPresets(TLogData* Data, QWidget* AOwner) : QDialog(AOwner), FData(Data) {
     setObjectName(QStringLiteral("frmPresets"));
     setWindowTitle(QStringLiteral("Opname-presets"));
     setFont(UiFont(12));
@@ -109,7 +109,7 @@ bool TfrmPresets::eventFilter(QObject* Watched, QEvent* Event) {
 void TfrmPresets::RefreshList(int32_t SelectId) {
     // Loaded aside first: a failed load leaves the list and its rows as they were.
     TPresetList Loaded;
-    RequireLogData().LoadPresets(Loaded);
+    RequireDatabase(FData).LoadPresets(Loaded);
     FList = std::move(Loaded);
     int Selected = -1;
     {
@@ -162,7 +162,7 @@ void TfrmPresets::btnAddClick() {
     TPreset P{0, QStringLiteral("Nieuwe preset"), afMP3, 44100, 2, 128, 0};
     if (!TfrmPresetEdit::Edit(this, P))
         return;
-    RefreshList(RequireLogData().AddPreset(P));
+    RefreshList(RequireDatabase(FData).AddPreset(P));
 }
 
 void TfrmPresets::btnEditClick() {
@@ -172,7 +172,7 @@ void TfrmPresets::btnEditClick() {
     TPreset P = FList[S];
     if (!TfrmPresetEdit::Edit(this, P))
         return;
-    RequireLogData().UpdatePreset(P);
+    RequireDatabase(FData).UpdatePreset(P);
     RefreshList(P.Id);
 }
 
@@ -182,7 +182,7 @@ void TfrmPresets::btnDeleteClick() {
         return;
     if (!ConfirmYesNo(this, QStringLiteral("Preset \"%1\" verwijderen?").arg(FList[S].Name)))
         return;
-    RequireLogData().DeletePreset(FList[S].Id);
+    RequireDatabase(FData).DeletePreset(FList[S].Id);
     RefreshList(-1);
 }
 
@@ -191,7 +191,7 @@ void TfrmPresets::btnUpClick() {
     if (S <= 0)
         return;
     const int32_t Id = FList[S].Id;
-    RequireLogData().MovePreset(Id, -1);
+    RequireDatabase(FData).MovePreset(Id, -1);
     RefreshList(Id);
 }
 
@@ -200,6 +200,6 @@ void TfrmPresets::btnDownClick() {
     if (S < 0 || S >= FList.size() - 1)
         return;
     const int32_t Id = FList[S].Id;
-    RequireLogData().MovePreset(Id, 1);
+    RequireDatabase(FData).MovePreset(Id, 1);
     RefreshList(Id);
 }

@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+class TLogData;
+
 class QPushButton;
 class QTableWidget;
 
@@ -12,7 +14,8 @@ class QTableWidget;
 class TfrmPresets : public QDialog {
     Q_OBJECT
 public:
-    explicit TfrmPresets(QWidget* AOwner);
+    // Edits the presets of Data (null: no database is open).
+    TfrmPresets(TLogData* Data, QWidget* AOwner);
 
     // Sluiten is also the cancel button: every way out closes with OK.
     void reject() override;
@@ -33,6 +36,7 @@ private:
     void btnUpClick();
     void btnDownClick();
 
+    TLogData* FData;
     TPresetList FList;
 
     QTableWidget* lvPresets;

@@ -36,7 +36,7 @@ QString HourLabel(int Hour) {
 
 } // namespace
 
-TfrmSchedule::TfrmSchedule(QWidget* AOwner) : QDialog(AOwner) {
+TfrmSchedule::TfrmSchedule(TLogData* Data, QWidget* AOwner) : QDialog(AOwner), FData(Data) {
     setObjectName(QStringLiteral("frmSchedule"));
     setWindowTitle(QStringLiteral("Weekschema"));
     setFont(UiFont(12));
@@ -44,7 +44,7 @@ TfrmSchedule::TfrmSchedule(QWidget* AOwner) : QDialog(AOwner) {
     setMinimumSize(900, 500);
 
     TPresetList Loaded;
-    RequireLogData().LoadPresets(Loaded);
+    RequireDatabase(FData).LoadPresets(Loaded);
     FList = std::move(Loaded);
     for (const TPreset& P : FList)
         FNameById.insert(P.Id, P.Name);
@@ -283,7 +283,7 @@ int TfrmSchedule::IndexOfPreset(const QComboBox* Box, int32_t Id) {
 }
 
 void TfrmSchedule::LoadSchedule() {
-    TLogData& Data = RequireLogData();
+    TLogData& Data = RequireDatabase(FData);
     for (int Day = 1; Day <= Days; ++Day)
         for (int Hour = 0; Hour < Hours; ++Hour)
             FSched[Day - 1][Hour] = Data.GetSchedulePreset(Day, Hour);
@@ -365,7 +365,7 @@ void TfrmSchedule::btnApplyAllClick() {
 
 void TfrmSchedule::btnOKClick() {
     HideEditor();
-    TLogData& Data = RequireLogData();
+    TLogData& Data = RequireDatabase(FData);
     for (int Day = 1; Day <= Days; ++Day)
         for (int Hour = 0; Hour < Hours; ++Hour)
             Data.SetSchedulePreset(Day, Hour, FSched[Day - 1][Hour]);

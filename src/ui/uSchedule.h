@@ -12,6 +12,7 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class QTableWidget;
+class TLogData;
 
 // The days of the week as the schedule numbers them, day 1 (Monday) first.
 inline const std::array<QString, 7> DayNames = {
@@ -26,7 +27,8 @@ inline const QString NoRecordingLabel = QStringLiteral("\u2014 Geen opname \u201
 class TfrmSchedule : public QDialog {
     Q_OBJECT
 public:
-    explicit TfrmSchedule(QWidget* AOwner);
+    // Edits the schedule of Data (null: no database is open).
+    TfrmSchedule(TLogData* Data, QWidget* AOwner);
 
 protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
@@ -53,6 +55,7 @@ private:
     void btnApplyAllClick();
     void btnOKClick();
 
+    TLogData* FData;
     TPresetList FList;
     QHash<int32_t, QString> FNameById;
     std::array<std::array<int32_t, 24>, 7> FSched{};

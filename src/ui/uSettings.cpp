@@ -3,7 +3,6 @@
 #include "base/RegionalText.h"
 #include "base/uConfig.h"
 #include "control/FreeSpacePolicy.h"
-#include "control/RecordingController.h"
 #include "control/Retention.h"
 #include "control/StatusText.h"
 #include "data/uData.h"
@@ -40,21 +39,11 @@ QString DeletionQuestion(const TRetentionPreview& Preview) {
 
 } // namespace
 
-bool SameDatabase(const QString& A, const QString& B) {
-    if (A == B)
-        return true;
-    const QFileInfo InfoA(A);
-    const QFileInfo InfoB(B);
-    return InfoA.exists() && InfoB.exists() &&
-           InfoA.canonicalFilePath() == InfoB.canonicalFilePath();
-}
-
-TfrmSettings::TfrmSettings(QWidget* Parent, TSettingsHandOver HandOver, TRunningFile RunningFile)
-    : QDialog(Parent), FHandOver(std::move(HandOver)), FRunningFile(std::move(RunningFile)) {
-    if (!FHandOver)
-        FHandOver = RunSettingsChange;
+TfrmSettings::TfrmSettings(TRecordingSession& Session, QWidget* Parent, TRunningFile RunningFile)
+    : QDialog(Parent), FSession(Session), FRunningFile(std::move(RunningFile)),
+      FCurrent(Session.Settings()) {
     if (!FRunningFile)
-        FRunningFile = [] { return QString(); };
+        FRunningFile = [&Session] { return Session.RunningFile(); };
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Instellingen"));
     setFont(UiFont(12));
@@ -106,14 +95,14 @@ TfrmSettings::TfrmSettings(QWidget* Parent, TSettingsHandOver HandOver, TRunning
 }
 
 void TfrmSettings::FormCreate() {
-    edtRoot->setText(Config->RootFolder());
-    edtDb->setText(Config->DatabasePath());
-    chkAuto->setChecked(Config->AutoRecord());
-    edtSilenceSeconds->setText(QString::number(Config->Alarm().SilenceSeconds));
-    edtSilenceLevel->setText(QString::number(Config->Alarm().SilenceLevel));
-    edtKeepDays->setText(QString::number(Config->Retention().KeepDays));
-    edtMinFree->setText(QString::number(Config->Retention().MinFreeMB));
-    chkKeepAnnotated->setChecked(Config->Retention().KeepAnnotated);
+    edtRoot->setText(FCurrent.RootFolder);
+    edtDb->setText(FCurrent.DatabasePath);
+    chkAuto->setChecked(FCurrent.AutoRecord);
+    edtSilenceSeconds->setText(QString::number(FCurrent.Alarm.SilenceSeconds));
+    edtSilenceLevel->setText(QString::number(FCurrent.Alarm.SilenceLevel));
+    edtKeepDays->setText(QString::number(FCurrent.Retention.KeepDays));
+    edtMinFree->setText(QString::number(FCurrent.Retention.MinFreeMB));
+    chkKeepAnnotated->setChecked(FCurrent.Retention.KeepAnnotated);
 }
 
 bool TfrmSettings::Refuse(QLineEdit* Field, const QString& Text) {
@@ -164,7 +153,7 @@ bool TfrmSettings::ReadRetentionValues(TRetentionSettings& Retention) {
 
 bool TfrmSettings::ConfirmDeletions(const TRetentionSettings& Rules, const QString& Root,
                                     TLogData& Data) {
-    if (Rules == Config->Retention())
+    if (Rules == FCurrent.Retention)
         return true;
     const TRetentionPreview Preview =
         PreviewRetention(Data.LoggedFilesOldestFirst(), Rules, QDateTime::currentDateTime(), Root,
@@ -190,7 +179,7 @@ void TfrmSettings::btnDbClick() {
     dlgDb.setNameFilters(
         {QStringLiteral("SQLite database (*.sqlite)"), QStringLiteral("Alle bestanden (*)")});
     // Browsing starts at the database in use, not at the text being edited.
-    dlgDb.selectFile(Config->DatabasePath());
+    dlgDb.selectFile(FCurrent.DatabasePath);
     while (dlgDb.exec() == QDialog::Accepted) {
         const QString File = dlgDb.selectedFiles().value(0);
         const QFileInfo Info(File);
@@ -206,58 +195,12 @@ void TfrmSettings::btnDbClick() {
 }
 
 void TfrmSettings::btnOKClick() {
-    TAlarmSettings Alarm = Config->Alarm();
-    TRetentionSettings Retention;
-    if (!ReadSilenceValues(Alarm) || !ReadRetentionValues(Retention))
+    TRunSettings New{edtRoot->text(), edtDb->text(), chkAuto->isChecked(), FCurrent.Alarm, {}};
+    if (!ReadSilenceValues(New.Alarm) || !ReadRetentionValues(New.Retention))
         return;
-    const QString DbPath = edtDb->text();
-    // The new database is opened before anything changes, so a file that cannot be opened
-    // leaves the database in use, the settings and the settings file as they were.
-    std::unique_ptr<TLogData> NewData;
-    if (!LogData || !SameDatabase(DbPath, Config->DatabasePath()))
-        NewData = std::make_unique<TLogData>(DbPath);
     // The rules run on the recordings of the database in use after OK.
-    if (!ConfirmDeletions(Retention, edtRoot->text(), NewData ? *NewData : *LogData))
-        return;
-
-    struct TValues {
-        QString Root;
-        QString DbPath;
-        bool Auto;
-        TAlarmSettings Alarm;
-        TRetentionSettings Retention;
-    };
-    const TValues Old{Config->RootFolder(), Config->DatabasePath(), Config->AutoRecord(),
-                      Config->Alarm(), Config->Retention()};
-    const TValues New{edtRoot->text(), DbPath, chkAuto->isChecked(), Alarm, Retention};
-    const auto Put = [](const TValues& V) {
-        Config->SetRootFolder(V.Root);
-        Config->SetDatabasePath(V.DbPath);
-        Config->SetAutoRecord(V.Auto);
-        Config->SetAlarm(V.Alarm);
-        Config->SetRetention(V.Retention);
-    };
-    // The database in use stays open until the settings file names the new one.
-    std::unique_ptr<TLogData> Previous;
-    bool Switched = false;
-    const TSettingsChange Change{[&] {
-                                     Put(New);
-                                     if (NewData) {
-                                         Previous = std::exchange(LogData, std::move(NewData));
-                                         Switched = true;
-                                     }
-                                 },
-                                 [] { Config->Save(); },
-                                 [&] {
-                                     Put(Old);
-                                     if (Switched) {
-                                         LogData = std::move(Previous);
-                                         Switched = false;
-                                     }
-                                 }};
-    if (NewData)
-        FHandOver(Change);
-    else
-        RunSettingsChange(Change);
-    accept();
+    if (FSession.ApplySettings(New, [this, &New](TLogData& Data) {
+            return ConfirmDeletions(New.Retention, New.RootFolder, Data);
+        }))
+        accept();
 }

@@ -1,35 +1,29 @@
 #pragma once
 
+#include "control/RecordingSession.h"
+
 #include <QDialog>
 #include <functional>
-#include <memory>
 
 class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class TLogData;
-struct TAlarmSettings;
-struct TRetentionSettings;
-struct TSettingsChange;
 
-// Carries out a change of settings that replaces the database. The main window passes one
-// that also carries a running recording over: logged in the old database, started again in
-// the new one.
-using TSettingsHandOver = std::function<void(const TSettingsChange& Change)>;
 // The recording being written, which the retention rules never delete; empty when none.
 using TRunningFile = std::function<QString()>;
 
 // The dialog for the recordings folder, the database file, automatic recording, the silence
-// alarm and the deletion of old recordings. On OK it checks the silence and retention values (a
-// warning, and the dialog stays open, when they are wrong), opens the new database file when
-// that changed, asks before changed retention values would delete recordings at once, puts the
-// values into Config and the new database into LogData, and then saves the settings file; when
-// any step fails, all of them are undone.
+// alarm and the deletion of old recordings. It shows Session's settings; on OK it checks the
+// silence and retention values (a warning, and the dialog stays open, when they are wrong) and
+// hands the new values to Session, which applies them as one step, asking here before changed
+// retention values would delete recordings at once (the running one never).
 class TfrmSettings : public QDialog {
     Q_OBJECT
 public:
-    explicit TfrmSettings(QWidget* Parent = nullptr, TSettingsHandOver HandOver = {},
+    // RunningFile tells the recording being written; empty: the one Session writes.
+    explicit TfrmSettings(TRecordingSession& Session, QWidget* Parent = nullptr,
                           TRunningFile RunningFile = {});
 
     void btnRootClick();
@@ -52,8 +46,10 @@ private:
     // now from Data's recordings under Root; true without asking when they delete nothing.
     bool ConfirmDeletions(const TRetentionSettings& Rules, const QString& Root, TLogData& Data);
 
-    TSettingsHandOver FHandOver;
+    TRecordingSession& FSession;
     TRunningFile FRunningFile;
+    // The settings shown when the dialog opened.
+    const TRunSettings FCurrent;
     QLabel* lblRoot;
     QLineEdit* edtRoot;
     QPushButton* btnRoot;
@@ -73,7 +69,3 @@ private:
     QPushButton* btnOK;
     QPushButton* btnCancel;
 };
-
-// Whether two database paths name the same database: the same text, or the same existing
-// file. Letter case counts, as it does for the file system.
-bool SameDatabase(const QString& A, const QString& B);

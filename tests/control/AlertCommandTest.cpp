@@ -350,7 +350,7 @@ TEST_F(AlertKinds, EachTroubleRunsTheCommandWithItsKind) {
     WriteEnvironmentScript(Script);
     TPreset Big = Preset(afWAV, 48000, 2);
     Big.Name = "WAV 48 kHz Stereo";
-    Big.Id = LogData->AddPreset(Big);
+    Big.Id = Data->AddPreset(Big);
     ScheduleAll(Big.Id);
     for (const auto& C : Cases) {
         SCOPED_TRACE(C.Kind);
@@ -360,8 +360,7 @@ TEST_F(AlertKinds, EachTroubleRunsTheCommandWithItsKind) {
         Config->SetAlarm(Alarm);
         Now = Amsterdam("2026-03-05T13:20:00Z");
         const int64_t Free = C.Free;
-        TRecordingSession Session(*Config, LogData, Clock(),
-                                  [&Free](const QString&) { return Free; });
+        TRecordingSession Session(*Config, Clock(), [&Free](const QString&) { return Free; });
         ASSERT_TRUE(Session.Start().isEmpty());
         TRecordingController& Controller = Session.Controller();
         ASSERT_TRUE(Controller.IsRecording());
@@ -390,18 +389,17 @@ TEST_F(AlertKinds, EachTroubleRunsTheCommandWithItsKind) {
         soundlib::SetScriptedServerUp(true);
         EXPECT_TRUE(SpinUntil(
             [&] {
-                return SqlRows(LogData->Connection(),
+                return SqlRows(Session.Data()->Connection(),
                                "SELECT event FROM events WHERE event='opdracht'")
                            .size() > 0;
             },
             10s));
         EXPECT_FALSE(
-            SqlRows(LogData->Connection(),
+            SqlRows(Session.Data()->Connection(),
                     QStringLiteral("SELECT text FROM events WHERE event='begin' AND kind='%1'")
                         .arg(C.Kind))
                 .isEmpty());
         Session.Shutdown();
-        LogData = std::make_unique<TLogData>(Config->DatabasePath());
-        QSqlQuery(LogData->Connection()).exec("DELETE FROM events");
+        QSqlQuery(Data->Connection()).exec("DELETE FROM events");
     }
 }

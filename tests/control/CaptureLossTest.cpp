@@ -29,7 +29,7 @@ protected:
 TEST_F(CaptureLoss, DeadCaptureIsLoggedAtOnceAndRetriedEveryFiveSecondsWithinTheHour) {
     ScheduleAll(Wav.Id);
     Now = Amsterdam("2026-03-05T12:20:00Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     int TroubleSignals = 0;
     QObject::connect(&Controller, &TRecordingController::TroubleChanged, [&] { ++TroubleSignals; });
     Controller.Startup();
@@ -109,7 +109,7 @@ TEST_F(CaptureLoss, ANoticeNeverHidesTheTroubleInTheInformationLine) {
 TEST_F(CaptureLoss, RetriesEndWithTheHourAndAFailedScheduledStartIsRetried) {
     ScheduleAll(Wav.Id);
     Now = Amsterdam("2026-03-05T12:59:50Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     Controller.Startup();
     ASSERT_TRUE(Controller.IsRecording());
     TickUntil(Controller, Amsterdam("2026-03-05T12:59:59.750Z"));
@@ -126,7 +126,7 @@ TEST_F(CaptureLoss, RetriesEndWithTheHourAndAFailedScheduledStartIsRetried) {
                                   {"2026-03-05 14:00:05", "1", "05032026141.wav", "0"}}));
 
     // A loss in an hour with nothing scheduled after it: the retry ends at the boundary.
-    LogData->SetSchedulePreset(4, 15, 0);
+    Data->SetSchedulePreset(4, 15, 0);
     soundlib::SetScriptedServerUp(false);
     TickUntil(Controller, Amsterdam("2026-03-05T13:59:59.750Z"));
     EXPECT_TRUE(Controller.RetryPending());
@@ -150,7 +150,7 @@ TEST_F(CaptureLoss, AudioDroppedBehindAStalledDiskIsShownAndTheFileLengthLogged)
     Fast.Speed = 40; // fills the ring's 32 s in under a second
     soundlib::InstallScriptedBackend(Fast);
     Now = Amsterdam("2026-03-05T12:20:00Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     QStringList Shown;
     QObject::connect(&Controller, &TRecordingController::TroubleChanged,
                      [&] { Shown << Controller.Status().TroubleText; });
@@ -188,7 +188,7 @@ TEST_F(CaptureLoss, StartUpWithoutSoundServerRecordsOnceItAnswers) {
     ScheduleAll(Wav.Id);
     soundlib::SetScriptedServerUp(false);
     Now = Amsterdam("2026-03-05T12:20:00Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     Controller.Startup();
     EXPECT_FALSE(Controller.DeviceOK());
     EXPECT_EQ(Controller.Status().InfoText, "Geen opname-apparaat beschikbaar.");
@@ -210,10 +210,10 @@ TEST_F(CaptureLoss, StartUpWithoutSoundServerRecordsOnceItAnswers) {
 TEST_F(CaptureLoss, ARefusedLengthIsKeptWhileRecordingGoesOn) {
     ScheduleAll(Wav.Id);
     Now = Amsterdam("2026-03-05T12:59:50Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     Controller.Startup();
     ASSERT_TRUE(Controller.IsRecording());
-    QSqlQuery Refuse(LogData->Connection());
+    QSqlQuery Refuse(Data->Connection());
     ASSERT_TRUE(Refuse.exec("CREATE TRIGGER refuse BEFORE UPDATE ON recordings "
                             "BEGIN SELECT RAISE(ABORT, 'geweigerd'); END"));
     Now = Amsterdam("2026-03-05T13:00:00Z");
@@ -253,7 +253,7 @@ TEST_F(CaptureLoss, ARefusedLengthIsKeptWhileRecordingGoesOn) {
 TEST_F(CaptureLoss, ADatabaseLockedAtTheHourLosesNoRow) {
     ScheduleAll(Wav.Id);
     Now = Amsterdam("2026-03-05T12:59:50Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     Controller.Startup();
     ASSERT_TRUE(Controller.IsRecording());
     {
@@ -289,7 +289,7 @@ TEST_P(ScheduledFileError, IsReportedOnceAndRetried) {
     QFile Blocking(Dir.path() + "/Blokkade");
     ASSERT_TRUE(Blocking.open(QIODevice::WriteOnly));
     Blocking.close();
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     QList<QStringList> Logged;
     if (AtStartup) {
         Now = Amsterdam("2026-03-05T13:00:00Z");
@@ -345,7 +345,7 @@ namespace {
 TEST_F(CaptureLoss, AHungServerIsTroubleAfterThreeSecondsAndALostCaptureAfterTen) {
     ScheduleAll(Wav.Id);
     Now = Amsterdam("2026-03-05T12:20:00Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     QStringList Events;
     QObject::connect(&Controller, &TRecordingController::TroubleBegan,
                      [&](const TTrouble& T) { Events << T.Text; });
@@ -388,7 +388,7 @@ TEST_F(CaptureLoss, AHungServerIsTroubleAfterThreeSecondsAndALostCaptureAfterTen
 TEST_F(CaptureLoss, AShortHangLeavesOneUnbrokenRecording) {
     ScheduleAll(Wav.Id);
     Now = Amsterdam("2026-03-05T12:20:00Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     Controller.Startup();
     ASSERT_TRUE(Controller.IsRecording());
     soundlib::SetScriptedServerHung(true);

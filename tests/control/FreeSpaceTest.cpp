@@ -43,10 +43,11 @@ TEST_F(FreeSpaceRules, LowSpaceWarnsAndAFullVolumeEndsTheRecordingUntilRoomIsMad
     Big.Channels = 2;
     for (const auto& C : Cases) {
         SCOPED_TRACE(C.Name);
-        QSqlQuery(LogData->Connection()).exec(QStringLiteral("DELETE FROM recordings"));
+        QSqlQuery(Data->Connection()).exec(QStringLiteral("DELETE FROM recordings"));
         Now = Amsterdam("2026-03-05T13:20:00Z");
         Free = C.Free;
-        TRecordingController Controller(Clock(), [this](const QString&) { return Free; });
+        TRecordingController Controller(*Config, Data, Clock(),
+                                        [this](const QString&) { return Free; });
         Controller.Startup();
         std::optional<TFileSizeLimit> Limit;
         if (C.WritesFail)
@@ -88,7 +89,7 @@ TEST_F(FreeSpaceRules, TheVolumeIsAskedOnceASecond) {
     Now = Amsterdam("2026-03-05T13:20:00Z");
     Free = 10 * GiB;
     int Asked = 0;
-    TRecordingController Controller(Clock(), [&](const QString&) {
+    TRecordingController Controller(*Config, Data, Clock(), [&](const QString&) {
         ++Asked;
         return Free;
     });

@@ -74,9 +74,9 @@ TEST_P(HourRule, ActsOncePerClockHour) {
     ScheduleAll(Wav.Id);
     Now = Amsterdam(C.StartUtc);
     for (int I = 0; I < C.PreLogged; ++I)
-        LogData->LogRecording(Wav, Now, I + 1, QStringLiteral("eerder.wav"),
-                              QStringLiteral("/elders/eerder.wav"));
-    TRecordingController Controller(Clock());
+        Data->LogRecording(Wav, Now, I + 1, QStringLiteral("eerder.wav"),
+                           QStringLiteral("/elders/eerder.wav"));
+    TRecordingController Controller(*Config, Data, Clock());
     Controller.Startup();
     for (const char* Tick : C.TicksUtc) {
         Now = Amsterdam(Tick);
@@ -108,7 +108,7 @@ TEST_F(ClockStep, AStepAheadSwitchesTheHourAndLogsTheTimeThatPassed) {
     ScheduleAll(Wav.Id);
     Now = Amsterdam("2026-03-05T12:30:00Z");
     int64_t Elapsed = 0;
-    TRecordingController Controller(*Config, LogData, Clock(), VolumeFreeBytes,
+    TRecordingController Controller(*Config, Data, Clock(), VolumeFreeBytes,
                                     [&Elapsed] { return Elapsed; });
     Controller.Startup();
     ASSERT_TRUE(Controller.IsRecording());
@@ -130,7 +130,7 @@ TEST_F(Schedule, AutoRecordOffStopsAtBoundariesAndStartsNothing) {
     ScheduleAll(Wav.Id);
     Config->SetAutoRecord(false);
     Now = Amsterdam("2026-03-05T12:30:00Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     Controller.Startup();
     EXPECT_FALSE(Controller.IsRecording());
     EXPECT_EQ(Controller.Status().InfoText, "Klaar.");
@@ -154,10 +154,10 @@ TEST_F(Schedule, AutoRecordOffStopsAtBoundariesAndStartsNothing) {
 // A cell naming a preset that was removed behind the program's back is an empty cell.
 TEST_F(Schedule, CellNamingADeletedPresetRecordsNothing) {
     ScheduleAll(Wav.Id);
-    QSqlQuery(LogData->Connection())
+    QSqlQuery(Data->Connection())
         .exec(QStringLiteral("DELETE FROM presets WHERE id=%1").arg(Wav.Id));
     Now = Amsterdam("2026-03-05T12:30:00Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     Controller.Startup();
     Now = Amsterdam("2026-03-05T13:00:00.100Z");
     Controller.TimerClockTimer();
@@ -181,7 +181,7 @@ TEST_F(Schedule, ManualStartPicksScheduledThenFirstPreset) {
         ScheduleAll(C.Scheduled ? Wav.Id : 0);
         Config->SetAutoRecord(C.AutoRecord);
         Now = Amsterdam("2026-03-05T12:30:00Z");
-        TRecordingController Controller(Clock());
+        TRecordingController Controller(*Config, Data, Clock());
         Controller.Startup();
         Controller.StopRecording();
         Controller.ManualStart();
@@ -196,9 +196,9 @@ TEST_F(Schedule, ManualStartPicksScheduledThenFirstPreset) {
 }
 
 TEST_F(Schedule, ManualStartWithoutPresetsOnlyWarns) {
-    QSqlQuery(LogData->Connection()).exec(QStringLiteral("DELETE FROM presets"));
+    QSqlQuery(Data->Connection()).exec(QStringLiteral("DELETE FROM presets"));
     Now = Amsterdam("2026-03-05T12:30:00Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     Controller.Startup();
     QStringList Warnings;
     int LineChanges = 0;

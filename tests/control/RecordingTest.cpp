@@ -38,11 +38,11 @@ TEST_F(Recording, NextRecNumberCountsRowsOfTheSameDateAndHour) {
         {"2026-03-04T13:10:00Z", 3, 1}, // the same hour of another date
         {"2026-03-05T13:59:59Z", 12, 9},
     };
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     for (const TCase& C : Cases) {
-        QSqlQuery(LogData->Connection()).exec(QStringLiteral("DELETE FROM recordings"));
+        QSqlQuery(Data->Connection()).exec(QStringLiteral("DELETE FROM recordings"));
         for (int I = 0; I < C.Count; ++I)
-            LogData->LogRecording(Wav, Amsterdam(C.LoggedUtc), I + 1, "x.wav", "/x.wav");
+            Data->LogRecording(Wav, Amsterdam(C.LoggedUtc), I + 1, "x.wav", "/x.wav");
         EXPECT_EQ(Controller.NextRecNumber(Amsterdam("2026-03-05T13:30:00Z")), C.Expected)
             << C.LoggedUtc << " x" << C.Count;
     }
@@ -77,7 +77,7 @@ TEST_F(Recording, FormatLines) {
 // A start shows file, format line and source, logs one row and enables "Stop opname".
 TEST_F(Recording, StartShowsLogsAndNumbers) {
     Now = Amsterdam("2026-03-05T13:20:00Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     Controller.Startup();
     Controller.StartRecording(Wav, Now, ControlText::ByHand);
     const QString Path = DayFolder("2026/03/05") + "05032026141.wav";
@@ -88,7 +88,7 @@ TEST_F(Recording, StartShowsLogsAndNumbers) {
     EXPECT_FALSE(Controller.Status().StartEnabled);
     EXPECT_TRUE(Controller.Status().StopEnabled);
     EXPECT_NE(Controller.CurrentTicket(), 0);
-    EXPECT_EQ(SqlRows(LogData->Connection(),
+    EXPECT_EQ(SqlRows(Data->Connection(),
                       "SELECT rec_hour, preset_name, format, filepath FROM recordings"),
               (QList<QStringList>{{"14", Wav.Name, "WAV", Path}}));
     Controller.Shutdown();
@@ -99,7 +99,7 @@ TEST_F(Recording, StartShowsLogsAndNumbers) {
 // new start then fails.
 TEST_F(Recording, StartDuringRecordingLogsTheOldDurationFirst) {
     Now = Amsterdam("2026-03-05T13:20:00Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     Controller.Startup();
     Controller.StartRecording(Wav, Now, ControlText::ByHand);
     Now = Now.addMSecs(10900);
@@ -124,7 +124,7 @@ TEST_F(Recording, FailedStartShowsTheErrorCodeAndLogsNothing) {
     Refusing.StartError = BASS_ERROR_DEVICE;
     soundlib::InstallScriptedBackend(Refusing);
     Now = Amsterdam("2026-03-05T13:20:00Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     Controller.Startup();
     const QString Path = DayFolder("2026/03/05") + "05032026141.wav";
     for (int Attempt = 0; Attempt < 2; ++Attempt) {
@@ -148,7 +148,7 @@ TEST_F(Recording, NoDeviceShowsWhatToDo) {
     soundlib::InstallScriptedBackend(NoDevices);
     ScheduleAll(Wav.Id);
     Now = Amsterdam("2026-03-05T12:30:00Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     Controller.Startup();
     EXPECT_FALSE(Controller.DeviceOK());
     EXPECT_FALSE(Controller.IsRecording());
@@ -177,7 +177,7 @@ TEST_F(Recording, NeverReplacesAnExistingFile) {
         ASSERT_TRUE(F.open(QIODevice::WriteOnly));
         F.write(Earlier);
     }
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     Controller.Startup();
     for (int I = 0; I < 10; ++I) {
         Controller.StartRecording(Wav, Now, ControlText::ByHand);
@@ -186,7 +186,7 @@ TEST_F(Recording, NeverReplacesAnExistingFile) {
     Controller.Shutdown();
     EXPECT_EQ(ReadFile(Folder + "05032026141.wav"), Earlier);
     const QList<QStringList> Rows =
-        SqlRows(LogData->Connection(), "SELECT rec_number, filename, filepath FROM recordings");
+        SqlRows(Data->Connection(), "SELECT rec_number, filename, filepath FROM recordings");
     ASSERT_EQ(Rows.size(), 10);
     EXPECT_EQ(Rows[0], (QStringList{"1", "05032026141_2.wav", Folder + "05032026141_2.wav"}));
     EXPECT_EQ(Rows[1][1], "05032026142.wav");
@@ -212,9 +212,9 @@ TEST_F(Recording, AFileAppearingAfterTheNameCheckIsLeftAndTheNextNameTaken) {
     soundlib::InstallScriptedBackend(Script);
     TPreset Mp3 = Preset(afMP3, 44100, 2, 128);
     Mp3.Name = QStringLiteral("MP3 128 Kbit Stereo");
-    Mp3.Id = LogData->AddPreset(Mp3);
+    Mp3.Id = Data->AddPreset(Mp3);
     Now = Amsterdam("2026-03-05T13:20:00Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     Controller.Startup();
     Controller.StartRecording(Mp3, Now, ControlText::ByHand);
     ASSERT_TRUE(Controller.IsRecording());
@@ -223,9 +223,8 @@ TEST_F(Recording, AFileAppearingAfterTheNameCheckIsLeftAndTheNextNameTaken) {
     EXPECT_TRUE(WaitUntil([&] { return QFileInfo(Next).size() > 4096; }, 2s)) << "it records";
     Controller.Shutdown();
     EXPECT_EQ(ReadFile(Taken), Earlier);
-    EXPECT_EQ(
-        SqlRows(LogData->Connection(), "SELECT rec_number, filename, filepath FROM recordings"),
-        (QList<QStringList>{{"1", "05032026141_2.mp3", Next}}));
+    EXPECT_EQ(SqlRows(Data->Connection(), "SELECT rec_number, filename, filepath FROM recordings"),
+              (QList<QStringList>{{"1", "05032026141_2.mp3", Next}}));
 }
 
 // A WAV file that cannot grow (here: the file size limit) shows the system's reason in the
@@ -239,7 +238,7 @@ TEST_F(Recording, FailedWavWriteShowsAtTheNextTick) {
     Big.SampleRate = 48000;
     Big.Channels = 2;
     Now = Amsterdam("2026-03-05T13:20:00Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     Controller.Startup();
     const auto PreviousHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit Saved{};
@@ -281,9 +280,9 @@ TEST_F(Recording, FailedWavWriteShowsAtTheNextTick) {
 // Without a database the controller runs on: it says so, records nothing by schedule, logs
 // nothing and never fails.
 TEST_F(Recording, WithoutDatabaseNothingIsLoggedAndNothingFails) {
-    LogData.reset();
+    Data.reset();
     Now = Amsterdam("2026-03-05T12:30:00Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     QStringList Warnings;
     QObject::connect(&Controller, &TRecordingController::WarningRaised,
                      [&](const QString& Text) { Warnings << Text; });
@@ -308,19 +307,21 @@ TEST_F(Recording, WithoutDatabaseNothingIsLoggedAndNothingFails) {
 
 TEST_F(Recording, OpenDatabaseReportsTheEnginesMessage) {
     Config->SetDatabasePath(QStringLiteral("/proc/geen-map/Vantor2026.sqlite"));
-    const QString Error = OpenDatabase(*Config, LogData);
+    TRecordingSession Session(*Config, Clock());
+    const QString Error = Session.OpenDatabase();
     EXPECT_FALSE(Error.isEmpty());
-    EXPECT_EQ(LogData, nullptr);
+    EXPECT_EQ(Session.Data(), nullptr);
     Config->SetDatabasePath(Dir.path() + "/Vantor2026.sqlite");
-    EXPECT_EQ(OpenDatabase(*Config, LogData), "");
-    EXPECT_NE(LogData, nullptr);
+    EXPECT_EQ(Session.OpenDatabase(), "");
+    EXPECT_NE(Session.Data(), nullptr);
 }
 
-// A change that moves the log to the database at Path and keeps the one in use in Old.
-std::function<void()> MoveLogTo(std::unique_ptr<TLogData>& Old, const QString& Path) {
-    return [&Old, Path] {
-        Old = std::move(LogData);
-        LogData = std::make_unique<TLogData>(Path);
+// A change that moves the log in Data to the database at Path and keeps the one in use in Old.
+std::function<void()> MoveLogTo(std::unique_ptr<TLogData>& Data, std::unique_ptr<TLogData>& Old,
+                                const QString& Path) {
+    return [&Data, &Old, Path] {
+        Old = std::move(Data);
+        Data = std::make_unique<TLogData>(Path);
     };
 }
 
@@ -330,13 +331,13 @@ std::function<void()> MoveLogTo(std::unique_ptr<TLogData>& Old, const QString& P
 TEST_F(Recording, RestartLogsOldRowAndStartsTheSamePresetAgain) {
     ScheduleAll(Wav.Id);
     Now = Amsterdam("2026-03-05T12:30:00Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     Controller.Startup();
     ASSERT_TRUE(Controller.IsRecording());
     Now = Amsterdam("2026-03-05T12:40:00Z");
     const QString OtherPath = Dir.path() + "/Ander.sqlite";
     std::unique_ptr<TLogData> Old;
-    Controller.RestartRecording({MoveLogTo(Old, OtherPath), [] {}, [] {}});
+    Controller.RestartRecording({MoveLogTo(Data, Old, OtherPath), [] {}, [] {}});
     EXPECT_EQ(SqlRows(Old->Connection(), "SELECT filename, duration_sec FROM recordings"),
               (QList<QStringList>{{"05032026131.wav", "600"}}));
     ASSERT_TRUE(Controller.IsRecording());
@@ -358,17 +359,17 @@ TEST_F(Recording, RestartLogsOldRowAndStartsTheSamePresetAgain) {
 TEST_F(Recording, AFailedChangeIsRevertedAndTheRecordingStartsAgain) {
     ScheduleAll(Wav.Id);
     Now = Amsterdam("2026-03-05T12:30:00Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     Controller.Startup();
     ASSERT_TRUE(Controller.IsRecording());
     Now = Amsterdam("2026-03-05T12:40:00Z");
     std::unique_ptr<TLogData> Old;
-    const TSettingsChange Change{MoveLogTo(Old, Dir.path() + "/A.sqlite"),
+    const TSettingsChange Change{MoveLogTo(Data, Old, Dir.path() + "/A.sqlite"),
                                  [] { throw std::runtime_error("opslaan mislukt"); },
-                                 [&] { LogData = std::move(Old); }};
+                                 [&] { Data = std::move(Old); }};
     EXPECT_THROW(Controller.RestartRecording(Change), std::runtime_error);
     ASSERT_TRUE(Controller.IsRecording());
-    EXPECT_EQ(LogData->Connection().databaseName(), Config->DatabasePath());
+    EXPECT_EQ(Data->Connection().databaseName(), Config->DatabasePath());
     EXPECT_EQ(LogRows(),
               (QList<QStringList>{{"2026-03-05 13:30:00", "1", "05032026131.wav", "600"},
                                   {"2026-03-05 13:40:00", "2", "05032026132.wav", "0"}}));

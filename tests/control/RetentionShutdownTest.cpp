@@ -95,10 +95,9 @@ TEST(RetentionAtShutdown, TheRecordingIsFinishedBeforeTheRunIsWaitedFor) {
                     F.setFileTime(Now.addDays(-40), QFileDevice::FileModificationTime));
         Setup.LogRecording(P, Now.addDays(-40), 1, QFileInfo(Old).fileName(), Old);
     }
-    std::unique_ptr<TLogData> Data;
     THeldProbe Held;
     TRecordingSession Session(
-        Settings, Data, [&Now] { return Now; }, Held.Probe());
+        Settings, [&Now] { return Now; }, Held.Probe());
     std::atomic<bool> Stopped = false;
     QObject::connect(&Session.Controller(), &TRecordingController::RecordingStopped,
                      [&](const TRecordingEvent&) {

@@ -39,13 +39,12 @@ public:
 
 } // namespace
 
-// A session built from its own settings, database slot, clock and free-space probe, with no
-// program-wide Config or LogData: it records the scheduled hour, moves to the next at the
+// A session built from its own settings, clock and free-space probe, with no program-wide
+// Config, and the database its own: it records the scheduled hour, moves to the next at the
 // boundary, loses its capture and takes it up again, and a view learns all of it from the
 // events alone.
 TEST(Session, ABoundaryAndACaptureLossReachTheViewAsEvents) {
     ASSERT_EQ(Config, nullptr);
-    ASSERT_EQ(LogData, nullptr);
     QTemporaryDir Dir;
     soundlib::TScript Script;
     Script.Signal = soundlib::ToneSignal(1000, 0.5);
@@ -53,7 +52,6 @@ TEST(Session, ABoundaryAndACaptureLossReachTheViewAsEvents) {
     TConfig Settings(Dir.path());
     Settings.SetRootFolder(Dir.filePath("Opnames"));
     Settings.SetDatabasePath(Dir.filePath("Eigen.sqlite"));
-    std::unique_ptr<TLogData> Data;
     {
         TLogData Setup(Settings.DatabasePath());
         TPreset P;
@@ -68,7 +66,7 @@ TEST(Session, ABoundaryAndACaptureLossReachTheViewAsEvents) {
     }
     QDateTime Now = Amsterdam("2026-03-05T12:59:58Z");
     TRecordingSession Session(
-        Settings, Data, [&Now] { return Now; }, [](const QString&) { return int64_t{1} << 40; });
+        Settings, [&Now] { return Now; }, [](const QString&) { return int64_t{1} << 40; });
     TEventLog View(Session.Controller());
     const auto TickUntil = [&](const char* Utc) {
         const QDateTime Until = Amsterdam(Utc);
@@ -95,7 +93,6 @@ TEST(Session, ABoundaryAndACaptureLossReachTheViewAsEvents) {
                                        "begonnen 05032026142.wav Opname gestart door interne klok",
                                        "opgeheven Geen opname sinds 14:00:10: geen geluid",
                                        "gestopt 05032026142.wav 4 s"}));
-    EXPECT_EQ(Data, nullptr) << "the session released its database";
+    EXPECT_EQ(Session.Data(), nullptr) << "the session released its database";
     EXPECT_EQ(Config, nullptr);
-    EXPECT_EQ(LogData, nullptr);
 }

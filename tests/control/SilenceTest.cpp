@@ -67,7 +67,7 @@ TEST_F(Silence, OnlyEveryChannelBelowTheLevelForTheWholeTimeIsSilence) {
     };
     TPreset Stereo = Preset(afWAV, 8000, 2);
     Stereo.Name = QStringLiteral("WAV 8 kHz Stereo");
-    Stereo.Id = LogData->AddPreset(Stereo);
+    Stereo.Id = Data->AddPreset(Stereo);
     ScheduleAll(Stereo.Id);
     constexpr double Speed = 4;
     for (const auto& C : Cases) {
@@ -78,7 +78,7 @@ TEST_F(Silence, OnlyEveryChannelBelowTheLevelForTheWholeTimeIsSilence) {
         soundlib::InstallScriptedBackend(Script);
         const QDateTime Start = Amsterdam("2026-03-05T12:20:00Z");
         Now = Start;
-        TRecordingController Controller(Clock());
+        TRecordingController Controller(*Config, Data, Clock());
         QStringList Events;
         QString Ended;
         QObject::connect(&Controller, &TRecordingController::TroubleBegan, [&](const TTrouble& T) {

@@ -15,10 +15,10 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-// What every test of the recording controller needs: settings and a real database in a
-// temporary folder, a clock the test sets, and the scripted capture backend (one device
-// hearing a 1 kHz tone at half scale, in real time) in place of the sound server. Tests run
-// with TZ=Europe/Amsterdam (set by CTest).
+// What every test of the recording controller needs: settings and a real database (Data, which
+// the test hands to its controller) in a temporary folder, a clock the test sets, and the scripted
+// capture backend (one device hearing a 1 kHz tone at half scale, in real time) in place of the
+// sound server. Tests run with TZ=Europe/Amsterdam (set by CTest).
 class TRecordingFixture {
 public:
     TRecordingFixture() {
@@ -28,18 +28,18 @@ public:
         Config = std::make_unique<TConfig>(Dir.path());
         Config->SetRootFolder(Dir.path() + QStringLiteral("/Opnames"));
         Config->SetDatabasePath(Dir.path() + QStringLiteral("/Vantor2026.sqlite"));
-        LogData = std::make_unique<TLogData>(Config->DatabasePath());
+        Data = std::make_unique<TLogData>(Config->DatabasePath());
         TPreset P;
         P.Name = QStringLiteral("WAV 8 kHz Mono");
         P.Format = afWAV;
         P.SampleRate = 8000;
         P.Channels = 1;
         P.SortOrder = 5;
-        P.Id = LogData->AddPreset(P);
+        P.Id = Data->AddPreset(P);
         Wav = P;
     }
     ~TRecordingFixture() {
-        LogData.reset();
+        Data.reset();
         Config.reset();
     }
 
@@ -56,13 +56,13 @@ public:
     void ScheduleAll(int32_t PresetId) {
         for (int Day = 1; Day <= 7; ++Day)
             for (int Hour = 0; Hour < 24; ++Hour)
-                LogData->SetSchedulePreset(Day, Hour, PresetId);
+                Data->SetSchedulePreset(Day, Hour, PresetId);
     }
 
     // The log as (rec_dt, rec_number, filename, duration_sec) rows, oldest first.
-    static QList<QStringList> LogRows(const QString& Where = QString()) {
+    QList<QStringList> LogRows(const QString& Where = QString()) const {
         QList<QStringList> Rows;
-        QSqlQuery Q(LogData->Connection());
+        QSqlQuery Q(Data->Connection());
         EXPECT_TRUE(Q.exec(QStringLiteral("SELECT rec_dt, rec_number, filename, duration_sec "
                                           "FROM recordings ") +
                            Where + QStringLiteral(" ORDER BY id")));
@@ -85,6 +85,8 @@ public:
     }
 
     QTemporaryDir Dir;
+    // The database the tests' controllers log in.
+    std::unique_ptr<TLogData> Data;
     QDateTime Now;
     TPreset Wav;
 };

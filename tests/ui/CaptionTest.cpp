@@ -45,12 +45,17 @@ TEST(Captions, EveryWindowShowsExactlyItsOwnCaption) {
     soundlib::InstallScriptedBackend({});
     auto Main = std::make_unique<TfrmMain>();
     const std::pair<const char*, std::function<std::unique_ptr<QWidget>()>> Windows[] = {
-        {"Opname-presets", [&] { return std::make_unique<TfrmPresets>(Main.get()); }},
-        {"Weekschema", [&] { return std::make_unique<TfrmSchedule>(Main.get()); }},
+        {"Opname-presets",
+         [&] { return std::make_unique<TfrmPresets>(Main->Session().Data(), Main.get()); }},
+        {"Weekschema",
+         [&] { return std::make_unique<TfrmSchedule>(Main->Session().Data(), Main.get()); }},
         {"Opname-apparaat", [&] { return std::make_unique<TfrmDevice>(Main.get()); }},
-        {"Instellingen", [&] { return std::make_unique<TfrmSettings>(Main.get()); }},
-        {"Opnames log", [&] { return std::make_unique<TfrmLog>(Main.get()); }},
-        {"Storingen", [&] { return std::make_unique<TfrmEvents>(Main.get()); }},
+        {"Instellingen",
+         [&] { return std::make_unique<TfrmSettings>(Main->Session(), Main.get()); }},
+        {"Opnames log",
+         [&] { return std::make_unique<TfrmLog>(Main->Session().Data(), Main.get()); }},
+        {"Storingen",
+         [&] { return std::make_unique<TfrmEvents>(Main->Session().Data(), Main.get()); }},
         {"Over Vantor 2026", [&] { return std::make_unique<TfrmAbout>(Main.get()); }},
     };
     Main->show();

@@ -1,4 +1,5 @@
 #include "audio/uRecorder.h"
+#include "control/RecordingSession.h"
 #include "support/DatabaseLock.h"
 #include "support/RecordingFixture.h"
 #include "ui/uAbout.h"
@@ -13,7 +14,9 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QTableView>
 #include <QTimer>
 
 namespace {
@@ -79,8 +82,11 @@ TEST_F(DialogMenu, EveryMenuEntryOpensItsDialog) {
 }
 
 TEST_F(DialogMenu, TheLogWindowsSaySoWhenThereIsNoDatabase) {
+    Config->SetDatabasePath(QStringLiteral("/proc/geen-map/Vantor2026.sqlite"));
+    // The start-up reports the database that would not open.
+    OnDialog<QMessageBox>([](QMessageBox*) {});
     TfrmMain Main(Clock());
-    LogData.reset();
+    ASSERT_EQ(Main.Session().Data(), nullptr);
     EXPECT_THROW(Main.mnuLogClick(), EDatabaseError);
     EXPECT_THROW(Main.mnuEventsClick(), EDatabaseError);
 }
@@ -172,16 +178,51 @@ TEST_F(DialogMenu, AnotherDatabaseDuringARecordingLeavesEachRowWithItsDuration) 
         Click(Dialog, "btnOK");
     });
     Main.mnuSettingsClick();
-    ASSERT_EQ(LogData->Connection().databaseName(), NewPath);
+    ASSERT_EQ(Main.Session().Data()->Connection().databaseName(), NewPath);
     ASSERT_TRUE(Main.Controller().IsRecording());
     Now = Now.addSecs(3);
     Main.mnuStopClick();
 
+    Data = std::make_unique<TLogData>(NewPath);
     EXPECT_EQ(LogRows(),
               (QList<QStringList>{{"2026-03-05 14:20:07", "1", "05032026141_2.mp3", "3"}}));
-    LogData = std::make_unique<TLogData>(OldPath);
+    Data = std::make_unique<TLogData>(OldPath);
     EXPECT_EQ(LogRows(),
               (QList<QStringList>{{"2026-03-05 14:20:00", "1", "05032026141.mp3", "7"}}));
+}
+
+// The session owns the database: the settings dialog only hands its values back, and the
+// session switches the database under the running recording. The log window the menu opens
+// then reads the session's new database; the old one keeps the recording's first row.
+TEST_F(DialogMenu, TheLogWindowReadsTheDatabaseTheSessionSwitchedTo) {
+    TfrmMain Main(Clock());
+    Main.mnuStartClick();
+    ASSERT_TRUE(Main.Controller().IsRecording());
+    const TLogData* Before = Main.Session().Data();
+    ASSERT_NE(Before, nullptr);
+    const QString NewPath = Dir.path() + "/Tweede/Vantor2026.sqlite";
+    Now = Now.addSecs(5);
+    OnDialog<TfrmSettings>([&NewPath](TfrmSettings* Dialog) {
+        Dialog->findChild<QLineEdit*>("edtDb")->setText(NewPath);
+        Click(Dialog, "btnOK");
+    });
+    Main.mnuSettingsClick();
+    ASSERT_NE(Main.Session().Data(), nullptr);
+    EXPECT_NE(Main.Session().Data(), Before);
+    EXPECT_EQ(Main.Session().Data()->Connection().databaseName(), NewPath);
+    EXPECT_EQ(Config->DatabasePath(), NewPath);
+
+    QStringList Listed;
+    OnDialog<TfrmLog>([&Listed](TfrmLog* Log) {
+        const QAbstractItemModel* Rows = Log->findChild<QTableView*>("grd")->model();
+        for (int Row = 0; Row < Rows->rowCount(); ++Row)
+            Listed << QFileInfo(Rows->index(Row, 9).data().toString()).fileName();
+    });
+    Main.mnuLogClick();
+    EXPECT_EQ(Listed, QStringList{"05032026141_2.mp3"});
+    EXPECT_EQ(LogRows(),
+              (QList<QStringList>{{"2026-03-05 14:20:00", "1", "05032026141.mp3", "5"}}));
+    Main.mnuStopClick();
 }
 
 // While another process holds the old database locked for longer than its busy timeout, it
@@ -217,7 +258,7 @@ TEST_F(DialogMenu, AHandOverTheOldDatabaseRefusesChangesNothingAndTheRecordingGo
         {"settings", ConfirmSettings}, {"device", ConfirmDevice}};
     for (const auto& [Name, Confirm] : Cases) {
         SCOPED_TRACE(Name);
-        LogData = std::make_unique<TLogData>(OldPath);
+        Data = std::make_unique<TLogData>(OldPath);
         Config->SetDatabasePath(OldPath);
         Config->SetRecordDevice(0);
         Config->SetRootFolder(Dir.path() + "/Opnames");
@@ -235,7 +276,7 @@ TEST_F(DialogMenu, AHandOverTheOldDatabaseRefusesChangesNothingAndTheRecordingGo
         EXPECT_EQ(Config->DatabasePath(), OldPath);
         EXPECT_EQ(Config->RootFolder(), RootBefore);
         EXPECT_EQ(Config->RecordDevice(), 0);
-        EXPECT_EQ(LogData->Connection().databaseName(), OldPath);
+        EXPECT_EQ(Main.Session().Data()->Connection().databaseName(), OldPath);
         EXPECT_TRUE(Main.Controller().IsRecording());
         EXPECT_EQ(Main.Controller().Recorder()->CurrentPath(), File);
         EXPECT_EQ(Main.Controller().Recorder()->Device(), 0);
@@ -247,7 +288,7 @@ TEST_F(DialogMenu, AHandOverTheOldDatabaseRefusesChangesNothingAndTheRecordingGo
         EXPECT_TRUE(Main.Controller().IsRecording());
         EXPECT_NE(Main.Controller().Recorder()->CurrentPath(), File);
         Main.mnuStopClick();
-        LogData = std::make_unique<TLogData>(OldPath);
+        Data = std::make_unique<TLogData>(OldPath);
         const QList<QStringList> Rows =
             LogRows("WHERE filename='" + QFileInfo(File).fileName() + "'");
         ASSERT_EQ(Rows.size(), 1);

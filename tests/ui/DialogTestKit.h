@@ -31,13 +31,14 @@ template <class T> [[nodiscard]] std::unique_ptr<QTimer> WhenModal(std::function
     return Poll;
 }
 
-// A test whose program-wide database is a fresh file in a folder of its own.
+// A test whose database, which it hands to the dialogs, is a fresh file in a folder of its own.
 class DatabaseTest : public testing::Test {
 protected:
-    void SetUp() override { LogData = std::make_unique<TLogData>(Dir.path() + "/db.sqlite"); }
-    void TearDown() override { LogData.reset(); }
+    void SetUp() override { Data = std::make_unique<TLogData>(Dir.path() + "/db.sqlite"); }
+    void TearDown() override { Data.reset(); }
 
     QTemporaryDir Dir;
+    std::unique_ptr<TLogData> Data;
 };
 
 // Every control of the window draws on the dark palette with light text.

@@ -15,10 +15,10 @@ namespace {
 
 class EventsTest : public DatabaseTest {
 protected:
-    static void Log(const char* Moment, const char* Event, const char* Kind, const QString& Text,
-                    const QString& File = QString()) {
-        LogData->LogEvent(QDateTime::fromString(Moment, "yyyy-MM-dd HH:mm:ss"), Event, Kind, Text,
-                          File);
+    void Log(const char* Moment, const char* Event, const char* Kind, const QString& Text,
+             const QString& File = QString()) {
+        Data->LogEvent(QDateTime::fromString(Moment, "yyyy-MM-dd HH:mm:ss"), Event, Kind, Text,
+                       File);
     }
     static QTableView* Grid(TfrmEvents& Window) { return Window.findChild<QTableView*>("grd"); }
     // The visible cells of every row, top to bottom.
@@ -44,7 +44,7 @@ TEST_F(EventsTest, ListsEveryEventNewestFirstWithoutItsId) {
         "/opnames/a.mp3");
     Log("2026-03-05 14:00:10", "opdracht", "capture", "piep: afgesloten met 0");
     Log("2026-03-04 09:00:00", "herstel", "repair", "1 opname hersteld");
-    TfrmEvents Window;
+    TfrmEvents Window(Data.get());
     const QTableView* G = Grid(Window);
     QStringList Headings;
     for (int Col = 0; Col < G->model()->columnCount(); ++Col)
@@ -66,7 +66,7 @@ TEST_F(EventsTest, ListsEveryEventNewestFirstWithoutItsId) {
 }
 
 TEST_F(EventsTest, AnEmptyListingShowsTheHeadingsAndRefreshReadsNewEvents) {
-    TfrmEvents Window;
+    TfrmEvents Window(Data.get());
     EXPECT_EQ(Grid(Window)->model()->rowCount(), 0);
     EXPECT_EQ(Grid(Window)->model()->columnCount(), 6);
     EXPECT_FALSE(Grid(Window)->currentIndex().isValid());
@@ -92,7 +92,7 @@ TEST_F(EventsTest, KindsOfTroubleAreShownInDutchAndStoredAsCodeWords) {
     };
     for (const auto& C : Cases)
         Log("2026-03-05 14:00:10", "begin", C.Stored, "Storing");
-    TfrmEvents Window;
+    TfrmEvents Window(Data.get());
     const auto* Listing = qobject_cast<const TListing*>(Grid(Window)->model());
     ASSERT_NE(Listing, nullptr);
     const int Kind = Listing->record().indexOf("Soort");
@@ -117,7 +117,7 @@ TEST_F(EventsTest, KindsOfTroubleAreShownInDutchAndStoredAsCodeWords) {
 TEST_F(EventsTest, ColumnsAreSizedAsInTheRecordingsLogAndTextsShownOnOneLine) {
     Log("2026-03-05 14:00:10", "begin", "write", "Schrijven mislukt:\n" + QString(3000, 'x'),
         "/opnames/a.mp3");
-    TfrmEvents Window;
+    TfrmEvents Window(Data.get());
     const QTableView* G = Grid(Window);
     const QFontMetrics Metrics = G->fontMetrics();
     EXPECT_EQ(G->columnWidth(1), Metrics.horizontalAdvance("2026-03-05 14:00:10") + 16);
@@ -131,6 +131,6 @@ TEST_F(EventsTest, ColumnsAreSizedAsInTheRecordingsLogAndTextsShownOnOneLine) {
 }
 
 TEST_F(EventsTest, WithoutADatabaseTheWindowSaysSo) {
-    LogData.reset();
-    EXPECT_THROW(TfrmEvents Window, EDatabaseError);
+    Data.reset();
+    EXPECT_THROW(TfrmEvents Window(Data.get()), EDatabaseError);
 }

@@ -46,13 +46,13 @@ protected:
         const char* FileName = "x.mp3";
     };
 
-    static int32_t Log(const TRow& Row) {
+    int32_t Log(const TRow& Row) {
         TPreset P;
         P.Name = Row.Preset;
         const QDateTime At = QDateTime::fromString(Row.Moment, "yyyy-MM-dd HH:mm:ss");
         const int32_t Id =
-            LogData->LogRecording(P, At, 1, Row.FileName, QString("/opnames/") + Row.FileName);
-        LogData->UpdateRecordingMeta(Id, Row.Title, Row.Persons);
+            Data->LogRecording(P, At, 1, Row.FileName, QString("/opnames/") + Row.FileName);
+        Data->UpdateRecordingMeta(Id, Row.Title, Row.Persons);
         return Id;
     }
 
@@ -70,8 +70,8 @@ protected:
     }
 
     // Count recordings, one a minute from 2026-02-01 00:00 on, titled "Reeks <n>".
-    static void LogMany(int Count) {
-        QSqlQuery(LogData->Connection())
+    void LogMany(int Count) {
+        QSqlQuery(Data->Connection())
             .exec(QString("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE "
                           "i<%1) INSERT INTO recordings(rec_dt,rec_date,rec_hour,rec_number,"
                           "title,persons,filepath) SELECT strftime('%Y-%m-%d %H:%M:%S', "
@@ -108,8 +108,8 @@ protected:
         return Ids;
     }
 
-    static QString Stored(int32_t Id, const char* Column) {
-        return SqlRows(LogData->Connection(),
+    QString Stored(int32_t Id, const char* Column) {
+        return SqlRows(Data->Connection(),
                        QString("SELECT %1 FROM recordings WHERE id=%2").arg(Column).arg(Id))
             .value(0)
             .value(0);
@@ -152,7 +152,7 @@ TEST_F(LogFindTest, DaysAndTextNarrowTheListingToExactlyTheMatchingRecordings) {
         {"live", Jan5, Jan6, {Thousand, Percent}, "2 opnamen"},
         {"", Jan6, Jan5, {}, "0 opnamen"},
     };
-    TfrmLog Window;
+    TfrmLog Window(Data.get());
     for (const Case& C : Cases) {
         SCOPED_TRACE(QString("'%1' %2..%3")
                          .arg(C.Text, C.From.toString(Qt::ISODate), C.To.toString(Qt::ISODate))
@@ -166,7 +166,7 @@ TEST_F(LogFindTest, DaysAndTextNarrowTheListingToExactlyTheMatchingRecordings) {
 
 TEST_F(LogFindTest, TheDatesCountOnlyWhileAllDatesIsOff) {
     Log({"2025-06-01 10:00:00", "Vorig jaar", ""});
-    TfrmLog Window;
+    TfrmLog Window(Data.get());
     EXPECT_TRUE(Child<QCheckBox>(Window, "chkAllDates")->isChecked());
     EXPECT_FALSE(Child<QDateEdit>(Window, "dteFrom")->isEnabled());
     EXPECT_TRUE(Child<QDateEdit>(Window, "dteFrom")->calendarPopup());
@@ -183,7 +183,7 @@ TEST_F(LogFindTest, SavingARowOfANarrowedListingWritesThatRecording) {
     const int32_t Morning = Log({"2026-01-05 08:00:00", "Ochtend live", ""});
     const int32_t Other = Log({"2026-01-05 09:00:00", "Muziek", ""});
     const int32_t Evening = Log({"2026-01-05 20:00:00", "Avond live", ""});
-    TfrmLog Window;
+    TfrmLog Window(Data.get());
     Find(Window, "live");
     Grid(Window)->setCurrentIndex(Grid(Window)->model()->index(1, 0));
     Child<QLineEdit>(Window, "edtTitle")->setText("Ochtend live, herhaling");
@@ -206,7 +206,7 @@ TEST_F(LogFindTest, SavingARowOfANarrowedListingWritesThatRecording) {
 
 TEST_F(LogFindTest, OpeningALongLogReadsOnlyItsFirstPage) {
     LogMany(5000);
-    TfrmLog Window;
+    TfrmLog Window(Data.get());
     Window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&Window));
     QAbstractItemModel* Model = Grid(Window)->model();
@@ -225,7 +225,7 @@ TEST_F(LogFindTest, OpeningALongLogReadsOnlyItsFirstPage) {
 
 TEST_F(LogFindTest, SavingARowFarDownKeepsItCurrentAndTheRowsAboveIt) {
     LogMany(700);
-    TfrmLog Window;
+    TfrmLog Window(Data.get());
     QAbstractItemModel* Model = Grid(Window)->model();
     while (Model->rowCount() < 600)
         Model->fetchMore({});
@@ -244,7 +244,7 @@ TEST_F(LogFindTest, ExportWritesEveryMatchingRowAsCsvThatPythonReadsBack) {
     const QString Tricky = "Gesprek, \"live\"\nmet \"quotes\"; tweede regel";
     const int32_t Id = Log({"2026-03-01 14:05:09", Tricky, "Zoë, Bert", "OPUS 64", "a,b.opus"});
     Log({"2026-03-02 10:00:00", "Niet gezocht", ""});
-    TfrmLog Window;
+    TfrmLog Window(Data.get());
     Find(Window, "ee");
     ASSERT_LT(Grid(Window)->model()->rowCount(), 301);
 
@@ -295,7 +295,7 @@ TEST_F(LogFindTest, ExportWritesFormulaLikeFieldsAsText) {
         Log({qPrintable(QString("2026-03-01 14:%1:00").arg(Minute++, 2, 10, QChar('0'))), C.Stored,
              C.Stored});
     const QString Path = Dir.filePath("uitvoer.csv");
-    ExportLogCsv(*LogData, TLogFilter(), Path);
+    ExportLogCsv(*Data, TLogFilter(), Path);
 
     const QJsonArray Rows = ReadCsv(Path);
     ASSERT_EQ(Rows.size(), 1 + int(std::size(Cases)));
@@ -312,7 +312,7 @@ TEST_F(LogFindTest, ExportWritesFormulaLikeFieldsAsText) {
 
 TEST_F(LogFindTest, AnExportThatCannotBeWrittenSaysWhyInDutch) {
     Log({"2026-03-01 14:00:00", "Iets", ""});
-    TfrmLog Window;
+    TfrmLog Window(Data.get());
     // The folder chosen is gone by the time the file is written, as an unplugged disk would be.
     const QString Folder = Dir.filePath("stick");
     const QString Path = Folder + "/opnamen.csv";
@@ -338,11 +338,11 @@ TEST_F(LogFindTest, MapOpenenShowsTheRecordingsFolderOrSaysItIsGone) {
     const QString Folder = Dir.filePath("2026/03/01");
     ASSERT_TRUE(QDir().mkpath(Folder));
     const QDateTime At(QDate(2026, 3, 1), QTime(14, 0));
-    LogData->LogRecording(TPreset(), At, 1, "a.mp3", Folder + "/a.mp3");
-    LogData->LogRecording(TPreset(), At.addSecs(3600), 1, "b.mp3", Dir.filePath("weg/b.mp3"));
+    Data->LogRecording(TPreset(), At, 1, "a.mp3", Folder + "/a.mp3");
+    Data->LogRecording(TPreset(), At.addSecs(3600), 1, "b.mp3", Dir.filePath("weg/b.mp3"));
     TUrlCatcher Catcher;
     QDesktopServices::setUrlHandler("file", &Catcher, "Open");
-    TfrmLog Window;
+    TfrmLog Window(Data.get());
 
     Grid(Window)->setCurrentIndex(Grid(Window)->model()->index(1, 0));
     QTest::mouseClick(Child<QPushButton>(Window, "btnOpenFolder"), Qt::LeftButton);

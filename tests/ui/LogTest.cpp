@@ -21,24 +21,23 @@ namespace {
 class LogTest : public testing::Test {
 protected:
     QTemporaryDir Dir;
+    std::unique_ptr<TLogData> Data;
 
-    void SetUp() override {
-        LogData = std::make_unique<TLogData>(Dir.filePath("Vantor2026.sqlite"));
-    }
-    void TearDown() override { LogData.reset(); }
+    void SetUp() override { Data = std::make_unique<TLogData>(Dir.filePath("Vantor2026.sqlite")); }
+    void TearDown() override { Data.reset(); }
 
     // Logs a recording started at Moment ("yyyy-MM-dd HH:mm:ss") and returns its id.
-    static int32_t Log(const QString& Moment, const QString& FilePath = "/opnames/x.mp3",
-                       const QString& PresetName = "MP3 128 Kbit Stereo") {
+    int32_t Log(const QString& Moment, const QString& FilePath = "/opnames/x.mp3",
+                const QString& PresetName = "MP3 128 Kbit Stereo") {
         TPreset P;
         P.Name = PresetName;
         P.Format = afMP3;
         const QDateTime At = QDateTime::fromString(Moment, "yyyy-MM-dd HH:mm:ss");
-        return LogData->LogRecording(P, At, 1, "x.mp3", FilePath);
+        return Data->LogRecording(P, At, 1, "x.mp3", FilePath);
     }
 
-    static QString Stored(int32_t Id, const char* Column) {
-        return SqlRows(LogData->Connection(),
+    QString Stored(int32_t Id, const char* Column) {
+        return SqlRows(Data->Connection(),
                        QString("SELECT %1 FROM recordings WHERE id=%2").arg(Column).arg(Id))
             .value(0)
             .value(0);
@@ -68,7 +67,7 @@ protected:
 } // namespace
 
 TEST_F(LogTest, AnEmptyLogShowsTheTenHeadingsAndEmptyFieldsAndSavesNothing) {
-    TfrmLog Window;
+    TfrmLog Window(Data.get());
     const TView V = View(Window);
     const QStringList Expected{"id",     "Datum/tijd", "Uur",      "Nr",      "Formaat",
                                "Preset", "Titel",      "Personen", "Duur(s)", "filepath"};
@@ -82,7 +81,7 @@ TEST_F(LogTest, AnEmptyLogShowsTheTenHeadingsAndEmptyFieldsAndSavesNothing) {
 
     V.Title->setText("niets");
     Window.btnSaveClick();
-    QSqlQuery Q(LogData->Connection());
+    QSqlQuery Q(Data->Connection());
     Q.exec("SELECT COUNT(*) FROM recordings");
     Q.next();
     EXPECT_EQ(Q.value(0).toInt(), 0);
@@ -93,7 +92,7 @@ TEST_F(LogTest, ListsNewestFirstAndTheHigherIdFirstAtTheSameMoment) {
     const int32_t SameA = Log("2026-01-05 10:00:00");
     const int32_t SameB = Log("2026-01-05 10:00:00");
     const int32_t Earliest = Log("2026-01-04 23:00:00");
-    TfrmLog Window;
+    TfrmLog Window(Data.get());
     const QAbstractItemModel* Model = View(Window).Grid->model();
     QList<int32_t> Ids;
     for (int Row = 0; Row < Model->rowCount(); ++Row)
@@ -107,7 +106,7 @@ TEST_F(LogTest, SavingKeepsTheSavedRecordingCurrentEvenAfterNewRowsWereLogged) {
     for (int Hour = 1; Hour <= 8; ++Hour)
         Log(QString("2026-01-05 %1:00:00").arg(Hour, 2, 10, QChar('0')),
             QString("/opnames/%1.mp3").arg(Hour));
-    TfrmLog Window;
+    TfrmLog Window(Data.get());
     SelectRow(Window, 4);
     const int32_t Fifth = CurrentId(Window);
     EXPECT_EQ(View(Window).Path->text(), "/opnames/4.mp3");
@@ -136,7 +135,7 @@ TEST_F(LogTest, SavingKeepsTheSavedRecordingCurrentEvenAfterNewRowsWereLogged) {
 TEST_F(LogTest, RefreshMakesTheNewestRecordingCurrent) {
     Log("2026-01-05 09:00:00");
     Log("2026-01-05 10:00:00");
-    TfrmLog Window;
+    TfrmLog Window(Data.get());
     SelectRow(Window, 1);
     const int32_t Newest = Log("2026-01-05 11:00:00", "/opnames/nieuw.mp3");
     QTest::mouseClick(Window.findChild<QPushButton*>("btnRefresh"), Qt::LeftButton);
@@ -148,8 +147,8 @@ TEST_F(LogTest, RefreshMakesTheNewestRecordingCurrent) {
 TEST_F(LogTest, AnotherRowReplacesTypedTextAndSavesNothing) {
     const int32_t First = Log("2026-01-05 09:00:00");
     const int32_t Second = Log("2026-01-05 10:00:00");
-    LogData->UpdateRecordingMeta(First, "Oude titel", "Carla");
-    TfrmLog Window;
+    Data->UpdateRecordingMeta(First, "Oude titel", "Carla");
+    TfrmLog Window(Data.get());
     ASSERT_EQ(CurrentId(Window), Second);
     View(Window).Title->setText("getypt");
     QTest::keyClick(View(Window).Grid, Qt::Key_Down);
@@ -162,7 +161,7 @@ TEST_F(LogTest, AnotherRowReplacesTypedTextAndSavesNothing) {
 TEST_F(LogTest, EnterAndEscapeCloseWithoutSaving) {
     const int32_t Id = Log("2026-01-05 09:00:00");
     for (const Qt::Key Key : {Qt::Key_Return, Qt::Key_Escape}) {
-        TfrmLog Window;
+        TfrmLog Window(Data.get());
         constexpr int StillOpen = 99;
         QTimer::singleShot(0, &Window, [&Window, Key] {
             QLineEdit* Title = View(Window).Title;
@@ -178,7 +177,7 @@ TEST_F(LogTest, EnterAndEscapeCloseWithoutSaving) {
 
 TEST_F(LogTest, ColumnsAreSizedToTheirTextsBetween36And420) {
     Log("2026-01-05 09:00:00", "/opnames/" + QString(300, 'x') + ".mp3", "P");
-    TfrmLog Window;
+    TfrmLog Window(Data.get());
     const QTableView* Grid = View(Window).Grid;
     const QFontMetrics Metrics = Grid->fontMetrics();
     EXPECT_EQ(Grid->columnWidth(0), 36);  // "id" and "1"
@@ -191,8 +190,8 @@ TEST_F(LogTest, ColumnsAreSizedToTheirTextsBetween36And420) {
 TEST_F(LogTest, ALongTitleIsShownOnOneLineInTheGridAndStoredWhole) {
     const int32_t Id = Log("2026-01-05 09:00:00");
     const QString Long = QString("regel\n") + QString(4994, 'a');
-    LogData->UpdateRecordingMeta(Id, Long, "");
-    TfrmLog Window;
+    Data->UpdateRecordingMeta(Id, Long, "");
+    TfrmLog Window(Data.get());
     const QString Shown = View(Window).Grid->model()->index(0, 6).data().toString();
     EXPECT_EQ(Shown.size(), TListing::MaxTextLength);
     EXPECT_TRUE(Shown.startsWith("regel a"));
@@ -207,18 +206,18 @@ TEST_F(LogTest, ALongTitleIsShownOnOneLineInTheGridAndStoredWhole) {
 TEST_F(LogTest, TheOpenWindowLetsOtherProgramsWriteTheFile) {
     // More rows than the grid's model fetches at once, so a half-read listing would still hold
     // its read lock.
-    QSqlQuery(LogData->Connection())
+    QSqlQuery(Data->Connection())
         .exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<300) "
               "INSERT INTO recordings(rec_dt,rec_date,rec_hour,rec_number,title,persons) "
               "SELECT '2026-01-05 09:00:00','2026-01-05',9,1,'','' FROM n");
-    TfrmLog Window;
+    TfrmLog Window(Data.get());
     ASSERT_TRUE(View(Window).Grid->model()->canFetchMore({}));
     SqlExecOnFile(Dir.filePath("Vantor2026.sqlite"),
                   {"PRAGMA busy_timeout=100", "UPDATE recordings SET title='elders' WHERE id=1"});
 }
 
 TEST_F(LogTest, TheGridTakesTheHeightBeyondTheDesignSize) {
-    TfrmLog Window;
+    TfrmLog Window(Data.get());
     EXPECT_EQ(Window.size(), QSize(900, 520));
     EXPECT_EQ(Window.minimumSize(), QSize(700, 400));
     Window.show();
@@ -269,7 +268,7 @@ protected:
 } // namespace
 
 TEST_F(DeletedRowTest, ARowWhoseFileIsGoneIsGreyedWithAMarkerAfterItsPath) {
-    TfrmLog Window;
+    TfrmLog Window(Data.get());
     const QPalette& Palette = View(Window).Grid->palette();
     const QColor Normal = Palette.color(QPalette::Active, QPalette::Text);
     const QColor Grey = Palette.color(QPalette::Disabled, QPalette::Text);
@@ -300,7 +299,7 @@ TEST_F(DeletedRowTest, ARowWhoseFileIsGoneIsGreyedWithAMarkerAfterItsPath) {
 }
 
 TEST_F(DeletedRowTest, SavingAnotherRowKeepsWorkingAndRefreshShowsFilesDeletedSince) {
-    TfrmLog Window;
+    TfrmLog Window(Data.get());
     Window.show();
     SelectRow(Window, 2);
     View(Window).Title->setText("Ochtendnieuws");
@@ -317,13 +316,13 @@ TEST_F(DeletedRowTest, SavingAnotherRowKeepsWorkingAndRefreshShowsFilesDeletedSi
 }
 
 TEST_F(LogTest, OnlyTheRowsInViewHaveTheirFilesLookedAt) {
-    QSqlQuery(LogData->Connection())
+    QSqlQuery(Data->Connection())
         .exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<5000) "
               "INSERT INTO recordings(rec_dt,rec_date,rec_hour,rec_number,title,persons,filepath) "
               "SELECT '2026-01-05 09:00:00','2026-01-05',9,1,'','','/opnames/' || i || '.mp3' "
               "FROM n");
     QSet<QString> Asked;
-    TfrmLog Window(nullptr, [&Asked](const QString& Path) {
+    TfrmLog Window(Data.get(), nullptr, [&Asked](const QString& Path) {
         Asked.insert(Path);
         return false;
     });

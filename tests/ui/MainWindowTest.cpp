@@ -1,5 +1,6 @@
 #include "base/ErrorReport.h"
 #include "base/RegionalText.h"
+#include "control/RecordingSession.h"
 #include "support/RecordingFixture.h"
 #include "ui/uMain.h"
 
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
@@ -163,7 +165,7 @@ TEST_F(MainWindow, ManualStartWithoutPresetsShowsTheWarningBox) {
     Now = Amsterdam("2026-03-05T13:20:07Z");
     TfrmMain Main(Clock());
     // After the start-up: opening the database seeds the default presets into an empty table.
-    QSqlQuery(LogData->Connection()).exec(QStringLiteral("DELETE FROM presets"));
+    QSqlQuery(Data->Connection()).exec(QStringLiteral("DELETE FROM presets"));
     TBoxAnswerer Seen(QStringLiteral("OK"));
     Child<QAction>(Main, "mnuStart")->trigger();
     EXPECT_EQ(Seen.Text, "Er zijn geen opname-presets gedefinieerd.");
@@ -227,9 +229,10 @@ TEST_F(MainWindow, ClosingDuringARecordingAsks) {
     Now = Amsterdam("2026-03-05T13:20:42Z");
     EXPECT_TRUE(Main->close());
     EXPECT_TRUE(Second.Shown);
+    const QPointer<TRecordingSession> Session(&Main->Session());
     Main.reset();
-    EXPECT_EQ(LogData, nullptr);
-    LogData = std::make_unique<TLogData>(Config->DatabasePath());
+    EXPECT_TRUE(Session.isNull()) << "the session and its database are gone with the window";
+    Data = std::make_unique<TLogData>(Config->DatabasePath());
     EXPECT_EQ(LogRows(),
               (QList<QStringList>{{"2026-03-05 14:20:00", "1", "05032026141.wav", "42"}}));
 }
@@ -247,7 +250,7 @@ TEST_F(MainWindow, ClosingWhileIdleAsksNothing) {
 // A database that cannot be opened: the error box shows the engine's message, the window
 // opens and says no database is available.
 TEST_F(MainWindow, UnopenableDatabaseIsReportedAndTheProgramGoesOn) {
-    LogData.reset();
+    Data.reset();
     Config->SetDatabasePath(QStringLiteral("/proc/geen-map/Vantor2026.sqlite"));
     Now = Amsterdam("2026-03-05T13:20:00Z");
     TBoxAnswerer Seen(QStringLiteral("OK"));

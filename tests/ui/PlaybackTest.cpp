@@ -19,20 +19,19 @@ namespace {
 
 class Playback : public testing::Test {
 protected:
-    void SetUp() override {
-        LogData = std::make_unique<TLogData>(Dir.filePath("Vantor2026.sqlite"));
-    }
-    void TearDown() override { LogData.reset(); }
+    void SetUp() override { Data = std::make_unique<TLogData>(Dir.filePath("Vantor2026.sqlite")); }
+    void TearDown() override { Data.reset(); }
 
     // Logs Path as the one recording, started at 14:23:00.
     void LogOnly(const QString& Path) {
-        QSqlQuery(LogData->Connection()).exec("DELETE FROM recordings");
+        QSqlQuery(Data->Connection()).exec("DELETE FROM recordings");
         TPreset P;
-        ASSERT_TRUE(LogData->GetPreset(1, P));
-        LogData->LogRecording(P, Started, 1, QFileInfo(Path).fileName(), Path);
+        ASSERT_TRUE(Data->GetPreset(1, P));
+        Data->LogRecording(P, Started, 1, QFileInfo(Path).fileName(), Path);
     }
 
     QTemporaryDir Dir;
+    std::unique_ptr<TLogData> Data;
     const QDateTime Started{QDate(2026, 3, 5), QTime(14, 23)};
 };
 
@@ -46,7 +45,7 @@ TEST_F(Playback, EachFormatIsHeardAndGaNaarTijdMovesTheClock) {
     for (const QString& File : Files) {
         SCOPED_TRACE(File.toStdString());
         LogOnly(File);
-        TfrmLog Window;
+        TfrmLog Window(Data.get());
         Window.show();
         auto* lblPosition = Window.findChild<QLabel*>("lblPosition");
         EXPECT_EQ(lblPosition->text(), "14:23:00");
@@ -90,7 +89,7 @@ TEST_F(Playback, AFileThatCannotPlayGetsADutchMessage) {
     for (const auto& C : Cases) {
         SCOPED_TRACE(C.Action);
         LogOnly(C.Path);
-        TfrmLog Window;
+        TfrmLog Window(Data.get());
         Window.show();
         QString Shown;
         const auto Watch = WhenModal<QMessageBox>([&Shown](QMessageBox* Box) {

@@ -17,7 +17,7 @@ class PresetsTest : public DatabaseTest {
 protected:
     // Opens the dialog as the main window does, but without a modal loop of its own.
     void Open() {
-        Dialog = std::make_unique<TfrmPresets>(nullptr);
+        Dialog = std::make_unique<TfrmPresets>(Data.get(), nullptr);
         Dialog->show();
         Dialog->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(Dialog.get()));
@@ -60,7 +60,7 @@ protected:
         QTest::mouseDClick(List->viewport(), Qt::LeftButton, {}, At);
     }
     QList<QStringList> StoredOrder() {
-        return SqlRows(LogData->Connection(), "SELECT name FROM presets ORDER BY sortorder, id");
+        return SqlRows(Data->Connection(), "SELECT name FROM presets ORDER BY sortorder, id");
     }
 
     std::unique_ptr<TfrmPresets> Dialog;
@@ -71,9 +71,9 @@ protected:
 } // namespace
 
 TEST_F(PresetsTest, TheListShowsEveryPresetInStoreOrderWithItsColumnTexts) {
-    LogData->AddPreset({0, "Wav met bitrate", afWAV, 48000, 1, 128, 0});
-    LogData->AddPreset({0, "Mp3 zonder", afMP3, 8000, 3, 0, 0});
-    LogData->AddPreset({0, "Opus", afOPUS, 48000, 2, 96, -1});
+    Data->AddPreset({0, "Wav met bitrate", afWAV, 48000, 1, 128, 0});
+    Data->AddPreset({0, "Mp3 zonder", afMP3, 8000, 3, 0, 0});
+    Data->AddPreset({0, "Opus", afOPUS, 48000, 2, 96, -1});
     Open();
     EXPECT_EQ(Dialog->windowTitle(), "Opname-presets");
     const QStringList Headers = {"Naam", "Formaat", "Sample Hz", "Kanalen", "Bitrate"};
@@ -95,8 +95,8 @@ TEST_F(PresetsTest, TheListShowsEveryPresetInStoreOrderWithItsColumnTexts) {
 }
 
 TEST_F(PresetsTest, AnEmptyTableLeavesOnlyAddAndCloseAndIgnoresDoubleClicks) {
-    LogData->DeletePreset(1);
-    LogData->DeletePreset(2);
+    Data->DeletePreset(1);
+    Data->DeletePreset(2);
     Open();
     EXPECT_EQ(List->rowCount(), 0);
     EXPECT_EQ(SelectedRow(), -1);
@@ -131,14 +131,14 @@ TEST_F(PresetsTest, AddingStoresANewPresetLastAndSelectsIt) {
     EXPECT_EQ(Names(), QStringList({"MP3 128 Kbit Stereo", "WAV 44 kHz Stereo", "Avond"}));
     EXPECT_EQ(SelectedRow(), 2);
     EXPECT_EQ(EnabledButtons(), "1110");
-    EXPECT_EQ(SqlRows(LogData->Connection(),
+    EXPECT_EQ(SqlRows(Data->Connection(),
                       "SELECT name,format,samplerate,channels,bitrate,sortorder FROM presets "
                       "WHERE id=3"),
               QList<QStringList>({{"Avond", "MP3", "44100", "2", "128", "2"}}));
 }
 
 TEST_F(PresetsTest, EditingByDoubleClickKeepsThePlaceAndTheSelection) {
-    LogData->AddPreset({0, "Derde", afOGG, 48000, 2, 160, 0});
+    Data->AddPreset({0, "Derde", afOGG, 48000, 2, 160, 0});
     Open();
     const auto Watch = WhenModal<TfrmPresetEdit>([](TfrmPresetEdit* D) {
         EXPECT_EQ(D->findChild<QLineEdit*>("edtName")->text(), "WAV 44 kHz Stereo");
@@ -148,7 +148,7 @@ TEST_F(PresetsTest, EditingByDoubleClickKeepsThePlaceAndTheSelection) {
     DoubleClickRow(1);
     EXPECT_EQ(Names(), QStringList({"MP3 128 Kbit Stereo", "Hernoemd", "Derde"}));
     EXPECT_EQ(SelectedRow(), 1);
-    EXPECT_EQ(SqlRows(LogData->Connection(), "SELECT sortorder FROM presets WHERE id=2"),
+    EXPECT_EQ(SqlRows(Data->Connection(), "SELECT sortorder FROM presets WHERE id=2"),
               QList<QStringList>{{"1"}});
 }
 
@@ -176,8 +176,8 @@ TEST_F(PresetsTest, EnterRunsTheFocusedButtonAndKeepsTheDialogOpen) {
 }
 
 TEST_F(PresetsTest, DeletingAsksFirstThenSelectsTheFirstRow) {
-    LogData->AddPreset({0, "Derde", afOGG, 48000, 2, 160, 0});
-    LogData->SetSchedulePreset(1, 9, 3);
+    Data->AddPreset({0, "Derde", afOGG, 48000, 2, 160, 0});
+    Data->SetSchedulePreset(1, 9, 3);
     Open();
     List->selectRow(2);
 
@@ -197,7 +197,7 @@ TEST_F(PresetsTest, DeletingAsksFirstThenSelectsTheFirstRow) {
     Click("btnDelete");
     EXPECT_EQ(Names(), QStringList({"MP3 128 Kbit Stereo", "WAV 44 kHz Stereo"}));
     EXPECT_EQ(SelectedRow(), 0);
-    EXPECT_EQ(LogData->GetSchedulePreset(1, 9), 0);
+    EXPECT_EQ(Data->GetSchedulePreset(1, 9), 0);
 
     for (int Left = 2; Left > 0; --Left) {
         const auto Again =
@@ -209,7 +209,7 @@ TEST_F(PresetsTest, DeletingAsksFirstThenSelectsTheFirstRow) {
 }
 
 TEST_F(PresetsTest, MovingKeepsTheMovedPresetSelectedAndStopsAtTheEnds) {
-    LogData->AddPreset({0, "Derde", afOGG, 48000, 2, 160, 0});
+    Data->AddPreset({0, "Derde", afOGG, 48000, 2, 160, 0});
     Open();
     EXPECT_EQ(EnabledButtons(), "1101") << "the first cannot move up";
     Click("btnDown");
@@ -233,7 +233,7 @@ TEST_F(PresetsTest, MovingKeepsTheMovedPresetSelectedAndStopsAtTheEnds) {
 TEST_F(PresetsTest, AStoreErrorReachesTheCallerAndTheListKeepsItsRows) {
     Open();
     const QList<QStringList> Before = Rows();
-    SqlRows(LogData->Connection(), "ALTER TABLE presets RENAME COLUMN sortorder TO volgorde");
+    SqlRows(Data->Connection(), "ALTER TABLE presets RENAME COLUMN sortorder TO volgorde");
     EXPECT_THROW(Buttons["btnDown"]->click(), EDatabaseError);
     EXPECT_EQ(Rows(), Before);
     EXPECT_EQ(SelectedRow(), 0);

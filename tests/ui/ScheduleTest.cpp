@@ -16,7 +16,7 @@ namespace {
 class ScheduleTest : public DatabaseTest {
 protected:
     void Open() {
-        Dialog = std::make_unique<TfrmSchedule>(nullptr);
+        Dialog = std::make_unique<TfrmSchedule>(Data.get(), nullptr);
         Dialog->show();
         Dialog->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(Dialog.get()));
@@ -63,11 +63,11 @@ protected:
     }
     // The stored schedule as (day, hour, preset_id) rows of the cells that are not 0.
     QList<QStringList> StoredNonZero() {
-        return SqlRows(LogData->Connection(), "SELECT day, hour, preset_id FROM schedule WHERE "
-                                              "preset_id<>0 ORDER BY day, hour");
+        return SqlRows(Data->Connection(), "SELECT day, hour, preset_id FROM schedule WHERE "
+                                           "preset_id<>0 ORDER BY day, hour");
     }
     int StoredRows() {
-        return SqlRows(LogData->Connection(), "SELECT COUNT(*) FROM schedule")[0][0].toInt();
+        return SqlRows(Data->Connection(), "SELECT COUNT(*) FROM schedule")[0][0].toInt();
     }
 
     std::unique_ptr<TfrmSchedule> Dialog;
@@ -79,7 +79,7 @@ protected:
 } // namespace
 
 TEST_F(ScheduleTest, AFreshDatabaseShowsTheWeekWithoutRecordings) {
-    const int32_t Twin = LogData->AddPreset({0, "MP3 128 Kbit Stereo", afMP3, 48000, 1, 64, 0});
+    const int32_t Twin = Data->AddPreset({0, "MP3 128 Kbit Stereo", afMP3, 48000, 1, 64, 0});
     Open();
     EXPECT_EQ(Dialog->windowTitle(), "Weekschema");
     ASSERT_EQ(Grid->columnCount(), 7);
@@ -110,8 +110,8 @@ TEST_F(ScheduleTest, AFreshDatabaseShowsTheWeekWithoutRecordings) {
 }
 
 TEST_F(ScheduleTest, AnIdWithoutPresetShowsNoRecordingAndIsWrittenBackUnchanged) {
-    LogData->SetSchedulePreset(2, 5, 99);
-    LogData->SetSchedulePreset(3, 14, 2);
+    Data->SetSchedulePreset(2, 5, 99);
+    Data->SetSchedulePreset(3, 14, 2);
     Open();
     EXPECT_EQ(Cell(2, 5), NoRecordingLabel);
     EXPECT_EQ(Cell(3, 14), "WAV 44 kHz Stereo");
@@ -198,7 +198,7 @@ TEST_F(ScheduleTest, HeadersScrollingResizingAndFillToolsHideTheEditor) {
 }
 
 TEST_F(ScheduleTest, TheWheelOverTheEditorScrollsTheGridAndChangesNoCell) {
-    LogData->SetSchedulePreset(2, 12, 2);
+    Data->SetSchedulePreset(2, 12, 2);
     Open();
     Dialog->resize(900, 500);
     QTest::qWait(10);
@@ -234,7 +234,7 @@ TEST_F(ScheduleTest, EnterOnAFocusedFillButtonRunsItAndElsewhereStoresWithOk) {
     const std::tuple<const char*, int, int, int> Fills[] = {
         {"btnApplyHour", 5, 9, 7}, {"btnApplyDay", 3, 17, 24}, {"btnApplyAll", 7, 23, 168}};
     for (const auto& [Name, Day, Hour, Count] : Fills) {
-        SqlRows(LogData->Connection(), "DELETE FROM schedule");
+        SqlRows(Data->Connection(), "DELETE FROM schedule");
         Open();
         Combo("cboHour")->setCurrentIndex(9);
         Combo("cboDay")->setCurrentIndex(2);
@@ -255,7 +255,7 @@ TEST_F(ScheduleTest, EnterOnAFocusedFillButtonRunsItAndElsewhereStoresWithOk) {
 }
 
 TEST_F(ScheduleTest, FillToolsWriteTheCopyAndOkStoresAllCells) {
-    LogData->SetSchedulePreset(6, 10, 1);
+    Data->SetSchedulePreset(6, 10, 1);
     Open();
     Brush->setCurrentIndex(2);                                 // WAV 44 kHz Stereo, id 2
     QTest::mouseClick(Button("btnApplyHour"), Qt::LeftButton); // 00:00 is chosen
@@ -285,7 +285,7 @@ TEST_F(ScheduleTest, FillToolsWriteTheCopyAndOkStoresAllCells) {
 TEST_F(ScheduleTest, TheWholeWeekClearedWithNoRecordingStoresZeroEverywhere) {
     for (int Day = 1; Day <= 7; ++Day)
         for (int Hour = 0; Hour < 24; ++Hour)
-            LogData->SetSchedulePreset(Day, Hour, 1 + (Day + Hour) % 2);
+            Data->SetSchedulePreset(Day, Hour, 1 + (Day + Hour) % 2);
     Open();
     EXPECT_EQ(CellsShowing(NoRecordingLabel), 0);
     QTest::mouseClick(Button("btnApplyAll"), Qt::LeftButton);
@@ -296,7 +296,7 @@ TEST_F(ScheduleTest, TheWholeWeekClearedWithNoRecordingStoresZeroEverywhere) {
 }
 
 TEST_F(ScheduleTest, CancelAfterFillToolsStoresNothing) {
-    LogData->SetSchedulePreset(1, 1, 2);
+    Data->SetSchedulePreset(1, 1, 2);
     const std::function<void()> Cancellers[] = {
         [this] { QTest::mouseClick(Button("btnCancel"), Qt::LeftButton); },
         [this] { QTest::keyClick(Grid, Qt::Key_Escape); },
@@ -318,8 +318,8 @@ TEST_F(ScheduleTest, AStoreErrorDuringOkKeepsTheWrittenCellsAndTheDialogOpen) {
     Open();
     Brush->setCurrentIndex(1);
     QTest::mouseClick(Button("btnApplyAll"), Qt::LeftButton);
-    SqlRows(LogData->Connection(), "CREATE TRIGGER refuse BEFORE INSERT ON schedule WHEN "
-                                   "NEW.day=4 BEGIN SELECT RAISE(ABORT, 'geweigerd'); END");
+    SqlRows(Data->Connection(), "CREATE TRIGGER refuse BEFORE INSERT ON schedule WHEN "
+                                "NEW.day=4 BEGIN SELECT RAISE(ABORT, 'geweigerd'); END");
     try {
         Button("btnOK")->click();
         ADD_FAILURE() << "no error";

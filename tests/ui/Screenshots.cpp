@@ -31,7 +31,7 @@
 
 namespace {
 
-void FillSampleLog() {
+void FillSampleLog(TLogData& Data) {
     const struct {
         const char* Moment;
         int Number;
@@ -60,14 +60,14 @@ void FillSampleLog() {
         const QDateTime At = QDateTime::fromString(Row.Moment, "yyyy-MM-dd HH:mm:ss");
         const QString Name =
             At.toString("ddMMyyyyHH") + QString::number(Row.Number) + FormatToExt(Row.Format);
-        const int32_t Id = LogData->LogRecording(
-            P, At, Row.Number, Name, "/srv/opnames/" + At.toString("yyyy/MM/dd/") + Name);
-        LogData->UpdateRecordingMeta(Id, Row.Title, Row.Persons);
-        LogData->SetRecordingDuration(Id, Row.Seconds);
+        const int32_t Id = Data.LogRecording(P, At, Row.Number, Name,
+                                             "/srv/opnames/" + At.toString("yyyy/MM/dd/") + Name);
+        Data.UpdateRecordingMeta(Id, Row.Title, Row.Persons);
+        Data.SetRecordingDuration(Id, Row.Seconds);
     }
 }
 
-void FillSampleEvents() {
+void FillSampleEvents(TLogData& Data) {
     const struct {
         const char* Moment;
         const char* Event;
@@ -89,8 +89,8 @@ void FillSampleEvents() {
          "/srv/opnames/2026/03/05/05032026131.mp3"},
     };
     for (const auto& Row : Rows)
-        LogData->LogEvent(QDateTime::fromString(Row.Moment, "yyyy-MM-dd HH:mm:ss"), Row.Event,
-                          Row.Kind, Row.Text, Row.File);
+        Data.LogEvent(QDateTime::fromString(Row.Moment, "yyyy-MM-dd HH:mm:ss"), Row.Event, Row.Kind,
+                      Row.Text, Row.File);
 }
 
 bool Save(QWidget& Window, const QString& Path) {
@@ -156,9 +156,9 @@ int main(int Argc, char** Argv) {
     const QDir Out(QString::fromLocal8Bit(Argv[1]));
     QTemporaryDir Dir;
     Config = std::make_unique<TConfig>(Dir.path());
-    LogData = std::make_unique<TLogData>(Dir.filePath("Vantor2026.sqlite"));
-    FillSampleLog();
-    FillSampleEvents();
+    auto Data = std::make_unique<TLogData>(Dir.filePath("Vantor2026.sqlite"));
+    FillSampleLog(*Data);
+    FillSampleEvents(*Data);
     Config->SetRootFolder("/srv/opnames");
     Config->SetDatabasePath("/srv/vantor/Vantor2026.sqlite");
 
@@ -178,10 +178,12 @@ int main(int Argc, char** Argv) {
         Ok &= Save(Device, Out.filePath("device.png"));
     }
     {
-        TfrmSettings Settings;
-        Ok &= Save(Settings, Out.filePath("settings.png"));
+        TRecordingSession Session(*Config);
+        TfrmSettings Shown(Session);
+        Ok &= Save(Shown, Out.filePath("settings.png"));
         // The database chooser, with Qt's own texts in Dutch, at the sample database.
         Config->SetDatabasePath(Dir.filePath("Vantor2026.sqlite"));
+        TfrmSettings Settings(Session);
         QTimer::singleShot(0, [&Ok, &Out] {
             auto* Chooser = qobject_cast<QDialog*>(QApplication::activeModalWidget());
             if (!Chooser)
@@ -194,7 +196,7 @@ int main(int Argc, char** Argv) {
     }
     {
         // The sample recordings are not on disk; the pictures say which of them still are.
-        TfrmLog Log(nullptr, [](const QString&) { return true; });
+        TfrmLog Log(Data.get(), nullptr, [](const QString&) { return true; });
         auto* Grid = Log.findChild<QTableView*>("grd");
         Grid->setCurrentIndex(Grid->model()->index(1, 0));
         Ok &= Save(Log, Out.filePath("log.png"));
@@ -203,7 +205,7 @@ int main(int Argc, char** Argv) {
         // The retention rules deleted the oldest recording without a title; the window is wide
         // enough to show the paths.
         const QString Gone = "/srv/opnames/2026/03/04/04032026101.wav";
-        TfrmLog Log(nullptr, [&Gone](const QString& Path) { return Path != Gone; });
+        TfrmLog Log(Data.get(), nullptr, [&Gone](const QString& Path) { return Path != Gone; });
         Log.resize(1240, 520);
         auto* Grid = Log.findChild<QTableView*>("grd");
         Grid->setCurrentIndex(Grid->model()->index(1, 0));
@@ -211,7 +213,7 @@ int main(int Argc, char** Argv) {
     }
     {
         // Narrowed to two days and a person; the count says how many recordings are left.
-        TfrmLog Log(nullptr, [](const QString&) { return true; });
+        TfrmLog Log(Data.get(), nullptr, [](const QString&) { return true; });
         Log.resize(1000, 520);
         Log.findChild<QCheckBox*>("chkAllDates")->setChecked(false);
         Log.findChild<QDateEdit*>("dteFrom")->setDate(QDate(2026, 3, 4));
@@ -221,13 +223,13 @@ int main(int Argc, char** Argv) {
         Ok &= Save(Log, Out.filePath("log-filtered.png"));
     }
     {
-        TfrmEvents Events;
+        TfrmEvents Events(Data.get());
         Ok &= Save(Events, Out.filePath("events.png"));
     }
     // The main window opens the database the settings name, and closes it at the end.
     Config->SetRootFolder(Dir.filePath("opnames"));
     Ok &= SaveTrayMenu(Out.filePath("tray-menu.png"), Dir.path());
-    LogData.reset();
+    Data.reset();
     Config.reset();
     return Ok ? 0 : 1;
 }

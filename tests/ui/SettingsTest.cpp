@@ -28,8 +28,8 @@ QByteArray ReadAll(const QString& Path) {
     return F.open(QIODevice::ReadOnly) ? F.readAll() : QByteArray();
 }
 
-int PresetCount() {
-    QSqlQuery Q(LogData->Connection());
+int PresetCount(const TLogData* Data) {
+    QSqlQuery Q(Data->Connection());
     Q.exec("SELECT COUNT(*) FROM presets");
     return Q.next() ? Q.value(0).toInt() : -1;
 }
@@ -54,12 +54,16 @@ protected:
         QDir(Dir.path()).mkdir("prog");
         Config = std::make_unique<TConfig>(Dir.filePath("prog"));
         IniPath = Dir.filePath("prog/Vantor2026.ini");
-        LogData = std::make_unique<TLogData>(Config->DatabasePath());
+        Session = std::make_unique<TRecordingSession>(*Config);
+        ASSERT_EQ(Session->OpenDatabase(), "");
     }
     void TearDown() override {
-        LogData.reset();
+        Session.reset();
         Config.reset();
     }
+
+    // What the dialog works on: the session owns the database.
+    std::unique_ptr<TRecordingSession> Session;
 
     static QLineEdit* Edit(TfrmSettings& Dialog, const char* Name) {
         return Dialog.findChild<QLineEdit*>(Name);
@@ -71,7 +75,7 @@ protected:
 TEST_F(SettingsTest, ShowsTheSettingsAndCancelWritesNothing) {
     Config->SetAutoRecord(false);
     const QByteArray Before = ReadAll(IniPath);
-    TfrmSettings Dialog;
+    TfrmSettings Dialog(*Session);
     EXPECT_EQ(Edit(Dialog, "edtRoot")->text(), Config->RootFolder());
     EXPECT_EQ(Edit(Dialog, "edtDb")->text(), Config->DatabasePath());
     EXPECT_FALSE(Dialog.findChild<QCheckBox*>("chkAuto")->isChecked());
@@ -87,25 +91,25 @@ TEST_F(SettingsTest, ShowsTheSettingsAndCancelWritesNothing) {
 
 TEST_F(SettingsTest, AnUnchangedOKStillSavesTheSettingsFileAndReopensNothing) {
     ASSERT_TRUE(QFile::remove(IniPath));
-    const TLogData* Before = LogData.get();
-    TfrmSettings Dialog;
+    const TLogData* Before = Session->Data();
+    TfrmSettings Dialog(*Session);
     QTimer::singleShot(0, &Dialog, [&Dialog] { QTest::keyClick(&Dialog, Qt::Key_Return); });
     EXPECT_EQ(Dialog.exec(), QDialog::Accepted);
     EXPECT_TRUE(ReadAll(IniPath).contains("[Schedule]\nAutoRecord=1"));
-    EXPECT_EQ(LogData.get(), Before);
+    EXPECT_EQ(Session->Data(), Before);
 }
 
 TEST_F(SettingsTest, ANewDatabaseFileIsMadeWithItsTablesAndDefaultPresets) {
     const QString NewPath = Dir.filePath("nieuw/map/Opnames.sqlite");
-    TfrmSettings Dialog;
+    TfrmSettings Dialog(*Session);
     Edit(Dialog, "edtRoot")->setText("/srv/opnames");
     Edit(Dialog, "edtDb")->setText(NewPath);
     Dialog.findChild<QCheckBox*>("chkAuto")->setChecked(false);
     Dialog.btnOKClick();
 
     EXPECT_EQ(Dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(LogData->Connection().databaseName(), NewPath);
-    EXPECT_EQ(PresetCount(), 2);
+    EXPECT_EQ(Session->Data()->Connection().databaseName(), NewPath);
+    EXPECT_EQ(PresetCount(Session->Data()), 2);
     const QByteArray Ini = ReadAll(IniPath);
     EXPECT_TRUE(Ini.contains("RootFolder=/srv/opnames\n"));
     EXPECT_TRUE(Ini.contains("Database=" + NewPath.toUtf8() + "\n"));
@@ -135,22 +139,22 @@ TEST_F(SettingsTest, PathsNameTheSameDatabaseOnlyWhenTheyNameTheSameFile) {
 
 TEST_F(SettingsTest, APathDifferingOnlyInCaseOpensThatOtherFile) {
     const QString Upper = Dir.filePath("prog/VANTOR2026.sqlite");
-    TfrmSettings Dialog;
+    TfrmSettings Dialog(*Session);
     Edit(Dialog, "edtDb")->setText(Upper);
     Dialog.btnOKClick();
-    EXPECT_EQ(LogData->Connection().databaseName(), Upper);
+    EXPECT_EQ(Session->Data()->Connection().databaseName(), Upper);
     EXPECT_TRUE(QFile::exists(Upper));
     EXPECT_EQ(Config->DatabasePath(), Upper);
 }
 
 TEST_F(SettingsTest, ANonAsciiPathWorks) {
     const QString Path = Dir.filePath("Één map/Opnamelog ü データ.sqlite");
-    TfrmSettings Dialog;
+    TfrmSettings Dialog(*Session);
     Edit(Dialog, "edtDb")->setText(Path);
     Dialog.btnOKClick();
     EXPECT_TRUE(QFile::exists(Path));
-    EXPECT_EQ(PresetCount(), 2);
-    LogData.reset();
+    EXPECT_EQ(PresetCount(Session->Data()), 2);
+    Session.reset();
     Config = std::make_unique<TConfig>(Dir.filePath("prog"));
     EXPECT_EQ(Config->DatabasePath(), Path);
 }
@@ -160,54 +164,49 @@ TEST_F(SettingsTest, ADatabaseThatCannotBeOpenedChangesNothingAndKeepsTheDialogO
     ASSERT_TRUE(Blocker.open(QIODevice::WriteOnly));
     Blocker.close();
     const QByteArray Before = ReadAll(IniPath);
-    const TLogData* Old = LogData.get();
-    TfrmSettings Dialog;
+    const TLogData* Old = Session->Data();
+    TfrmSettings Dialog(*Session);
     Dialog.show();
     Edit(Dialog, "edtRoot")->setText("/srv/opnames");
     Edit(Dialog, "edtDb")->setText(Dir.filePath("bestand/sub/Vantor2026.sqlite"));
     EXPECT_THROW(Dialog.btnOKClick(), EDatabaseError);
 
     EXPECT_TRUE(Dialog.isVisible());
-    EXPECT_EQ(LogData.get(), Old);
-    EXPECT_EQ(PresetCount(), 2);
+    EXPECT_EQ(Session->Data(), Old);
+    EXPECT_EQ(PresetCount(Session->Data()), 2);
     EXPECT_EQ(ReadAll(IniPath), Before);
     EXPECT_EQ(Config->RootFolder(), Dir.filePath("prog/Recordings"));
     EXPECT_EQ(Config->DatabasePath(), Dir.filePath("prog/Vantor2026.sqlite"));
 }
 
 TEST_F(SettingsTest, ASettingsFileThatCannotBeSavedChangesNothing) {
-    const TLogData* Old = LogData.get();
+    const TLogData* Old = Session->Data();
     ASSERT_TRUE(QDir(Dir.filePath("prog")).removeRecursively());
-    TfrmSettings Dialog;
+    TfrmSettings Dialog(*Session);
     Edit(Dialog, "edtRoot")->setText("/srv/opnames");
     Edit(Dialog, "edtDb")->setText(Dir.filePath("nieuw.sqlite"));
     EXPECT_THROW(Dialog.btnOKClick(), std::runtime_error);
-    EXPECT_EQ(LogData.get(), Old);
+    EXPECT_EQ(Session->Data(), Old);
     EXPECT_EQ(Config->RootFolder(), Dir.filePath("prog/Recordings"));
     EXPECT_EQ(Config->DatabasePath(), Dir.filePath("prog/Vantor2026.sqlite"));
 }
 
-TEST_F(SettingsTest, TheHandOverCarriesTheNewDatabaseAndOneIsOpenedWhenNoneIsOpen) {
-    std::vector<QString> Switched;
-    const TSettingsHandOver HandOver = [&Switched](const TSettingsChange& Change) {
-        RunSettingsChange(Change);
-        Switched.push_back(LogData->Connection().databaseName());
-    };
-    LogData.reset();
-    TfrmSettings Unchanged(nullptr, HandOver);
+TEST_F(SettingsTest, TheSessionTakesTheNewDatabaseAndOpensOneWhenNoneIsOpen) {
+    Session = std::make_unique<TRecordingSession>(*Config);
+    ASSERT_EQ(Session->Data(), nullptr);
+    TfrmSettings Unchanged(*Session);
     Unchanged.btnOKClick();
-    ASSERT_EQ(Switched.size(), 1u);
-    EXPECT_EQ(Switched[0], Config->DatabasePath());
+    ASSERT_NE(Session->Data(), nullptr);
+    EXPECT_EQ(Session->Data()->Connection().databaseName(), Config->DatabasePath());
 
-    TfrmSettings Changed(nullptr, HandOver);
+    TfrmSettings Changed(*Session);
     Edit(Changed, "edtDb")->setText(Dir.filePath("tweede.sqlite"));
     Changed.btnOKClick();
-    ASSERT_EQ(Switched.size(), 2u);
-    EXPECT_EQ(Switched[1], Dir.filePath("tweede.sqlite"));
+    EXPECT_EQ(Session->Data()->Connection().databaseName(), Dir.filePath("tweede.sqlite"));
 }
 
 TEST_F(SettingsTest, BrowsingForTheDatabaseStartsAtTheStoredPathAndAddsTheExtension) {
-    TfrmSettings Dialog;
+    TfrmSettings Dialog(*Session);
     Edit(Dialog, "edtDb")->setText(Dir.filePath("getypt/iets.sqlite"));
     OnFileDialog([this](QFileDialog* Browser) {
         EXPECT_EQ(Browser->acceptMode(), QFileDialog::AcceptSave);
@@ -228,7 +227,7 @@ TEST_F(SettingsTest, BrowsingForTheDatabaseStartsAtTheStoredPathAndAddsTheExtens
 
 TEST_F(SettingsTest, BrowsingForTheFolderStartsAtTheTypedFolderWhenItExists) {
     QDir(Dir.path()).mkpath("opnames/2026");
-    TfrmSettings Dialog;
+    TfrmSettings Dialog(*Session);
     Edit(Dialog, "edtRoot")->setText(Dir.filePath("opnames"));
     OnFileDialog([this](QFileDialog* Browser) {
         EXPECT_EQ(Browser->windowTitle(), "Kies de map voor opnames");
@@ -263,7 +262,7 @@ TEST_F(SettingsTest, SilenceValuesInTheirRangeAreShownAndSaved) {
         {" 120 ", "-40", 120, -40}, {"0", "-100", 0, -100}, {"86400", "-1", 86400, -1}};
     for (const Case& C : Cases) {
         SCOPED_TRACE(C.Seconds);
-        TfrmSettings Dialog;
+        TfrmSettings Dialog(*Session);
         Alarm = Config->Alarm();
         EXPECT_EQ(Edit(Dialog, "edtSilenceSeconds")->text(), QString::number(Alarm.SilenceSeconds));
         EXPECT_EQ(Edit(Dialog, "edtSilenceLevel")->text(), QString::number(Alarm.SilenceLevel));
@@ -311,10 +310,10 @@ TEST_F(SettingsTest, NumberValuesOutOfRangeOrNotWholeNumbersAreRefusedAndNothing
         {"edtMinFree", "99999999999", MinFreeNumber},
     };
     const QByteArray Before = ReadAll(IniPath);
-    const TLogData* OldData = LogData.get();
+    const TLogData* OldData = Session->Data();
     for (const auto& C : Cases) {
         SCOPED_TRACE(std::string(C.Field) + " = " + C.Text);
-        TfrmSettings Dialog;
+        TfrmSettings Dialog(*Session);
         Dialog.show();
         Edit(Dialog, "edtRoot")->setText("/srv/opnames");
         Edit(Dialog, "edtDb")->setText(Dir.filePath("ander.sqlite"));
@@ -336,14 +335,14 @@ TEST_F(SettingsTest, NumberValuesOutOfRangeOrNotWholeNumbersAreRefusedAndNothing
         EXPECT_EQ(Config->Retention(), TRetentionSettings());
         EXPECT_EQ(Config->Alarm(), TAlarmSettings());
         EXPECT_EQ(Config->RootFolder(), Dir.filePath("prog/Recordings"));
-        EXPECT_EQ(LogData.get(), OldData);
+        EXPECT_EQ(Session->Data(), OldData);
         EXPECT_EQ(ReadAll(IniPath), Before);
         EXPECT_FALSE(QFile::exists(Dir.filePath("ander.sqlite")));
     }
 }
 
 TEST_F(SettingsTest, RetentionValuesInTheirRangeAreShownAndSaved) {
-    TfrmSettings Fresh;
+    TfrmSettings Fresh(*Session);
     EXPECT_EQ(Edit(Fresh, "edtKeepDays")->text(), "0");
     EXPECT_EQ(Edit(Fresh, "edtMinFree")->text(), "0");
     EXPECT_TRUE(Fresh.findChild<QCheckBox*>("chkKeepAnnotated")->isChecked());
@@ -359,7 +358,7 @@ TEST_F(SettingsTest, RetentionValuesInTheirRangeAreShownAndSaved) {
     };
     for (const Case& C : Cases) {
         SCOPED_TRACE(C.Days);
-        TfrmSettings Dialog;
+        TfrmSettings Dialog(*Session);
         EXPECT_EQ(Edit(Dialog, "edtKeepDays")->text(),
                   QString::number(Config->Retention().KeepDays));
         EXPECT_EQ(Edit(Dialog, "edtMinFree")->text(),
@@ -396,7 +395,7 @@ protected:
         Recent = Dir.filePath("opnames/recent.mp3");
         const int32_t OldId = Record(Now.addDays(-40), Old, 2'200'000'000);
         Record(Now.addDays(-31), Recent, 1'200'000'000);
-        LogData->UpdateRecordingMeta(OldId, "Kerkdienst", "");
+        Session->Data()->UpdateRecordingMeta(OldId, "Kerkdienst", "");
     }
     void TearDown() override {
         QLocale::setDefault(Saved);
@@ -410,7 +409,7 @@ protected:
         EXPECT_TRUE(File.setFileTime(At, QFileDevice::FileModificationTime));
         TPreset P;
         P.Name = "MP3 128 Kbit Stereo";
-        return LogData->LogRecording(P, At, 1, QFileInfo(Path).fileName(), Path);
+        return Session->Data()->LogRecording(P, At, 1, QFileInfo(Path).fileName(), Path);
     }
 
     static QAbstractButton* ButtonNamed(QMessageBox* Box, const QString& Text) {
@@ -467,7 +466,7 @@ TEST_F(RetentionQuestionTest, ChangedRulesThatDeleteAtOnceAskFirstAndNoKeepsEver
         Config->Save();
         const QByteArray Before = ReadAll(IniPath);
         const QString Running = C.OldIsRunning ? Old : QString();
-        TfrmSettings Dialog(nullptr, {}, [&Running] { return Running; });
+        TfrmSettings Dialog(*Session, nullptr, [&Running] { return Running; });
         Dialog.show();
         Edit(Dialog, "edtKeepDays")->setText(C.Days);
         Edit(Dialog, "edtMinFree")->setText(C.MinFree);
@@ -495,7 +494,7 @@ TEST_F(RetentionQuestionTest, ChangedRulesThatDeleteAtOnceAskFirstAndNoKeepsEver
 }
 
 TEST_F(RetentionQuestionTest, YesSavesTheRulesAndLeavesTheDeletingToTheRecorder) {
-    TfrmSettings Dialog;
+    TfrmSettings Dialog(*Session);
     Dialog.show();
     Edit(Dialog, "edtKeepDays")->setText("30");
     Dialog.findChild<QCheckBox*>("chkKeepAnnotated")->setChecked(false);
