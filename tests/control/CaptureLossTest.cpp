@@ -83,7 +83,7 @@ TEST_F(CaptureLoss, DeadCaptureIsLoggedAtOnceAndRetriedEveryFiveSecondsWithinThe
 TEST_F(CaptureLoss, ANoticeNeverHidesTheTroubleInTheInformationLine) {
     ScheduleAll(Wav.Id);
     Now = Amsterdam("2026-03-05T12:20:00Z");
-    TRecordingController Controller(Clock());
+    TRecordingController Controller(*Config, Data, Clock());
     Controller.Startup();
     ASSERT_TRUE(Controller.IsRecording());
     soundlib::SetScriptedServerUp(false);
