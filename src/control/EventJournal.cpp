@@ -5,6 +5,18 @@
 
 #include <utility>
 
+QString EventKindDutchName(const QString& Code) {
+    if (const std::optional<TTroubleKind> Kind = TroubleKindFromName(Code))
+        return TroubleKindDutchName(*Kind);
+    if (Code == EventKind::Command)
+        return QStringLiteral("alarmopdracht");
+    if (Code == EventKind::Repair)
+        return QStringLiteral("herstel");
+    if (Code == EventKind::Retention)
+        return QStringLiteral("opruimen");
+    return Code;
+}
+
 TEventJournal::TEventJournal(std::unique_ptr<TLogData>& Data, TClock Clock, QObject* Parent)
     : QObject(Parent), FData(Data), FClock(std::move(Clock)) {}
 
@@ -18,15 +30,15 @@ void TEventJournal::TroubleEnded(const TTrouble& Trouble) {
 }
 
 void TEventJournal::CommandRan(const QString& Text) {
-    Write(QStringLiteral("opdracht"), QStringLiteral("command"), Text);
+    Write(QStringLiteral("opdracht"), EventKind::Command, Text);
 }
 
 void TEventJournal::Repaired(const QString& Text) {
-    Write(QStringLiteral("herstel"), QStringLiteral("repair"), Text);
+    Write(QStringLiteral("herstel"), EventKind::Repair, Text);
 }
 
 TEventRow DeletionEvent(const TRetentionDeletion& Deletion, const QDateTime& At) {
-    return {At, QStringLiteral("verwijderd"), QStringLiteral("retention"),
+    return {At, QStringLiteral("verwijderd"), EventKind::Retention,
             ControlText::RetentionDeleted(
                 Deletion.Path, static_cast<int>(Deletion.StartedAt.daysTo(At)), Deletion.Bytes),
             Deletion.Path};

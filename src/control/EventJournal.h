@@ -10,6 +10,18 @@
 
 class TLogData;
 
+// The kinds of the events log besides the kinds of trouble: code words in the table, Dutch
+// names in the events window.
+namespace EventKind {
+inline const QString Command = QStringLiteral("command");
+inline const QString Repair = QStringLiteral("repair");
+inline const QString Retention = QStringLiteral("retention");
+} // namespace EventKind
+
+// The Dutch name of an events log kind (a kind of trouble or one of EventKind); a code word it
+// does not know stays as it is.
+QString EventKindDutchName(const QString& Code);
+
 // The event of a recording the retention rules deleted at At. A retention run writes these
 // itself, a batch at a time, on its own connection.
 TEventRow DeletionEvent(const TRetentionDeletion& Deletion, const QDateTime& At);

@@ -1,6 +1,6 @@
 #include "ui/uEvents.h"
 
-#include "control/Trouble.h"
+#include "control/EventJournal.h"
 #include "data/uData.h"
 #include "ui/ListingGrid.h"
 #include "ui/UiFont.h"
@@ -12,8 +12,8 @@
 
 namespace {
 
-// The events listing with each kind of trouble shown by its Dutch name; the table keeps the
-// code words, which the alert command and the metrics use too.
+// The events listing with each kind shown by its Dutch name; the table keeps the code words,
+// which the alert command and the metrics use too.
 class TEventListing : public TListing {
 public:
     using TListing::TListing;
@@ -22,8 +22,7 @@ public:
         const QVariant Shown = TListing::data(Index, Role);
         if (Role != Qt::DisplayRole || Index.column() != record().indexOf(ListingColumn::Kind))
             return Shown;
-        const std::optional<TTroubleKind> Kind = TroubleKindFromName(Shown.toString());
-        return Kind ? TroubleKindDutchName(*Kind) : Shown;
+        return EventKindDutchName(Shown.toString());
     }
 };
 
