@@ -42,8 +42,14 @@ struct TRecorderSnapshot {
 };
 
 // Opens the capture device, records one preset into a WAV file of its own or through an
-// encoder, and measures peak levels. Every method is called on the user-interface thread;
-// RecordCallback runs on the sound library's recording thread.
+// encoder, and measures peak levels.
+//
+// Threads: one thread at a time calls the methods. That is the controller's thread (the one of
+// the event loop, with or without a window), or a start thread of the controller's
+// (AttemptStart) while the controller leaves the recorder alone; SetSilenceLevel alone may be
+// called by the controller's thread meanwhile. InitDevice and Start may block until the sound
+// server answers or its time limit passes. RecordCallback runs on the sound library's
+// recording thread.
 class TRecorder {
 public:
     explicit TRecorder(TClock Clock = SystemNow);
@@ -61,7 +67,8 @@ public:
     void Stop();
     bool GetLevels(float& L, float& R) const;
     // The peak level in dBFS below which the input counts as silent, from the next block of
-    // audio on; none: silence is not measured. May be called at any time.
+    // audio on; none: silence is not measured. May be called at any time, also while another
+    // thread starts a recording.
     void SetSilenceLevel(std::optional<int32_t> DbFs);
 
     TRecorderState State() const { return FState; }
@@ -115,13 +122,13 @@ private:
     TRecorderState FState = rsIdle;
     QString FCurrentPath;
     QDateTime FStartedAt;
-    // Written by the capture thread, read by the user-interface thread at any moment.
+    // Written by the capture thread, read by the calling thread at any moment.
     std::atomic<float> FLevelL{0.0f};
     std::atomic<float> FLevelR{0.0f};
     // The sample value every channel's peak must reach to count as sound; 0: not measured.
-    // Set by the user-interface thread; read by the capture thread.
+    // Set by SetSilenceLevel; read by the capture thread.
     std::atomic<int32_t> FSilenceThreshold{0};
-    // The level that threshold was set from; the user-interface thread's own.
+    // The level that threshold was set from; SetSilenceLevel's own.
     std::optional<int32_t> FSilenceDb;
     // Frames in a row below that value, up to the latest block; written by the capture thread
     // only, reset by Start before the channel runs.

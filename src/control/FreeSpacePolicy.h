@@ -8,11 +8,14 @@
 #include <optional>
 
 // Free space for recordings in bytes on the volume of a folder; -1 when it cannot be read.
-// The program reads the file system (VolumeFreeBytes); tests pass their own.
+// The program reads the file system (VolumeFreeBytes); tests pass their own. The tick and a
+// retention run's thread each call a copy of the probe, possibly at the same moment: a probe
+// must allow that.
 using TFreeSpaceProbe = std::function<int64_t(const QString& Folder)>;
 
 // The space available to this user on the volume of Folder, or of its nearest existing
-// parent when Folder does not exist yet; -1 when it cannot be read.
+// parent when Folder does not exist yet; -1 when it cannot be read. Keeps no state, so any
+// thread may call it, several at once. Blocks as long as the file system takes to answer.
 int64_t VolumeFreeBytes(const QString& Folder);
 
 namespace FreeSpace {

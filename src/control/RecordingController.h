@@ -74,8 +74,11 @@ void RunSettingsChange(const TSettingsChange& Change);
 // in the database the session holds (when there is one) and keeps the status the view draws. It
 // owns the recorder.
 //
-// Everything runs on the user-interface thread. Errors of the database and of the file layer
-// are not caught: they end the operation and reach the caller (the standard error report).
+// Every method runs on the thread of the event loop (with or without a window). The start-up
+// and a retry open the device and start on a start thread, which the ticks take up; until
+// then the controller touches the recorder only to set its silence level. Errors of the database
+// and of the file layer are not caught: they end the operation and reach the caller (the standard
+// error report).
 class TRecordingController : public QObject {
     Q_OBJECT
 public:

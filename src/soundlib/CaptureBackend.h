@@ -82,7 +82,8 @@ private:
     static_assert(std::atomic<TSteadyTime>::is_always_lock_free, "the producer never locks");
 };
 
-// An opened recording device. Called on the caller's (user-interface) thread.
+// An opened recording device. Called on the thread that starts the recording, under the
+// library's control lock; Start may block until the server answers or its time limit passes.
 class TCaptureDevice {
 public:
     virtual ~TCaptureDevice() = default;

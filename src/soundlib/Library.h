@@ -19,11 +19,12 @@ namespace soundlib {
 // The state behind the BASS_* calls. Each operation returns BASS_OK or a BASS error code.
 //
 // Threads: the control operations (everything but ChannelIsActive, EncodeIsActive,
-// DroppedBytes and MsSinceAudio) may be called from any thread but the recording thread, one
-// at a time. Opening, listing and starting may block for up to the backend's connection
-// timeout; stopping and releasing never wait for the sound server, even one that hangs. The
-// recording thread is the library's own: woken when captured audio waits, it feeds callbacks
-// and encoders and closes a stream that lingered too long.
+// DroppedBytes and MsSinceAudio) may be called from any thread but the recording thread; a lock
+// makes them take turns. Opening, listing and starting may block for up to the backend's
+// connection timeout, and so may any control operation waiting for one of them; stopping and
+// releasing never wait for the sound server themselves, even one that hangs. The recording thread
+// is the library's own: woken when captured audio waits, it feeds callbacks and encoders and closes
+// a stream that lingered too long.
 class TLibrary {
 public:
     static TLibrary& Instance();

@@ -78,8 +78,14 @@ void TPulsePlayback::Stop() {
 int TPulsePlayback::Seek(int64_t Frame) {
     if (Running())
         return Start(Frame);
-    Stop();
-    FHeard = std::clamp<int64_t>(Frame, 0, FFile->Frames());
+    const int64_t To = std::clamp<int64_t>(Frame, 0, FFile->Frames());
+    if (!FConnection) {
+        FHeard = To;
+        return BASS_OK;
+    }
+    TLoopLock Lock(FConnection->Loop());
+    EndStream();
+    FHeard = To;
     return BASS_OK;
 }
 

@@ -10,7 +10,8 @@ struct sf_private_tag; // libsndfile's SNDFILE
 namespace soundlib {
 
 // A sound file decoded by libsndfile (WAV, MP3, Ogg Vorbis, Ogg Opus and what else it reads)
-// into 16-bit interleaved frames. One thread at a time.
+// into 16-bit interleaved frames. Read and Seek one thread at a time; the format and the
+// length never change after Open, so any thread may ask for them.
 class TSoundFile {
 public:
     // Null with Error: BASS_ERROR_FILEOPEN and FileErrno (EISDIR for a folder) when the file
