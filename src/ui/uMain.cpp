@@ -276,9 +276,14 @@ void TfrmMain::FormCreate() {
     const QStringList Errors = FSession->Start();
     TimerVU->start();
     // Only with the clock running may a box wait for the operator: its loop keeps the hour
-    // rule and the retries going meanwhile.
-    for (const QString& Error : Errors)
-        ShowErrorReport(Error);
+    // rule and the retries going meanwhile. The boxes come once the window is constructed, so
+    // that a signal to end the program (which its owner connects then) is heeded while they
+    // wait.
+    QTimer::singleShot(0, this, [this, Errors] {
+        for (const QString& Error : Errors)
+            if (!FEnding)
+                ShowErrorReport(Error);
+    });
 }
 
 void TfrmMain::closeEvent(QCloseEvent* Event) {

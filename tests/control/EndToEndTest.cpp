@@ -711,6 +711,22 @@ TEST_F(Service, ASecondCopyOnTheSameFolderRecordsNothingAndEndsWithAnError) {
     EXPECT_EQ(Rows("SELECT filename FROM recordings"), (QList<QStringList>{{"05032026141.mp3"}}));
 }
 
+// A second copy with a window on the folder of a copy that records shows why it records
+// nothing in a box, and a SIGTERM ends it while the box waits for somebody to read it.
+TEST_F(Service, ASecondCopyWithAWindowEndsOnSigtermWhileItsBoxWaits) {
+    Prepare(1);
+    QProcess First;
+    Start(First, true, "2026-03-05 14:20:00");
+    ReadUntilRecordingStarts(First);
+    QProcess Second;
+    Start(Second, false, "2026-03-05 14:20:00");
+    QThread::sleep(3);
+    ASSERT_EQ(Second.state(), QProcess::Running);
+    StopCleanly(Second);
+    StopCleanly(First);
+    EXPECT_EQ(Rows("SELECT filename FROM recordings"), (QList<QStringList>{{"05032026141.mp3"}}));
+}
+
 // Without a usable database or recordings folder at the start, a copy without a window ends
 // at once with a Dutch reason and a non-zero status, instead of running idle.
 TEST_F(Service, AnUnusableDatabaseOrRecordingsFolderEndsTheStartWithAnError) {

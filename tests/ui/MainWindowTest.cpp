@@ -255,7 +255,7 @@ TEST_F(MainWindow, UnopenableDatabaseIsReportedAndTheProgramGoesOn) {
     Now = Amsterdam("2026-03-05T13:20:00Z");
     TBoxAnswerer Seen(QStringLiteral("OK"));
     TfrmMain Main(Clock());
-    EXPECT_TRUE(Seen.Shown);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Seen.Shown; }, 5000));
     EXPECT_EQ(Seen.Icon, QMessageBox::Critical);
     EXPECT_FALSE(Seen.Text.isEmpty());
     EXPECT_EQ(Text(Main, "lblInfo"), "Geen database beschikbaar.");
