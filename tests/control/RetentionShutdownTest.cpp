@@ -2,6 +2,7 @@
 #include "control/RecordingSession.h"
 #include "data/uData.h"
 #include "soundlib/ScriptedBackend.h"
+#include "support/ScheduledStore.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -78,15 +79,7 @@ TEST(RetentionAtShutdown, TheRecordingIsFinishedBeforeTheRunIsWaitedFor) {
     const QString Old = Dir.filePath("Opnames/2026/01/24/24012026131.wav");
     {
         TLogData Setup(Settings.DatabasePath());
-        TPreset P;
-        P.Name = "WAV 8 kHz Mono";
-        P.Format = afWAV;
-        P.SampleRate = 8000;
-        P.Channels = 1;
-        const int32_t Id = Setup.AddPreset(P);
-        for (int Day = 1; Day <= 7; ++Day)
-            for (int Hour = 0; Hour < 24; ++Hour)
-                Setup.SetSchedulePreset(Day, Hour, Id);
+        const TPreset P = ScheduleWavEveryHour(Setup);
         QDir().mkpath(QFileInfo(Old).path());
         QFile F(Old);
         ASSERT_TRUE(F.open(QIODevice::WriteOnly));

@@ -2,6 +2,7 @@
 #include "control/RecordingSession.h"
 #include "data/uData.h"
 #include "soundlib/ScriptedBackend.h"
+#include "support/ScheduledStore.h"
 #include "support/SqlHelpers.h"
 
 #include <QFileInfo>
@@ -54,15 +55,7 @@ TEST(Session, ABoundaryAndACaptureLossReachTheViewAsEvents) {
     Settings.SetDatabasePath(Dir.filePath("Eigen.sqlite"));
     {
         TLogData Setup(Settings.DatabasePath());
-        TPreset P;
-        P.Name = "WAV 8 kHz Mono";
-        P.Format = afWAV;
-        P.SampleRate = 8000;
-        P.Channels = 1;
-        const int32_t Id = Setup.AddPreset(P);
-        for (int Day = 1; Day <= 7; ++Day)
-            for (int Hour = 0; Hour < 24; ++Hour)
-                Setup.SetSchedulePreset(Day, Hour, Id);
+        ScheduleWavEveryHour(Setup);
     }
     QDateTime Now = Amsterdam("2026-03-05T12:59:58Z");
     TRecordingSession Session(
