@@ -1,11 +1,10 @@
 #include "control/RecordingSession.h"
 
 #include "audio/uRecorder.h"
-#include "base/uConfig.h"
-#include "data/uData.h"
-
 #include "base/SystemReason.h"
+#include "base/uConfig.h"
 #include "control/StatusText.h"
+#include "data/uData.h"
 
 #include <QDir>
 #include <QFile>

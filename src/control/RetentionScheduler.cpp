@@ -68,20 +68,12 @@ QString Summary(const TOutcome& Outcome) {
     QStringList Parts;
     if (Outcome.Count > 0)
         Parts << ControlText::RetentionSummary(Outcome.Count, Outcome.Bytes);
-    if (Outcome.LinksLeft == 1)
-        Parts << QStringLiteral("1 opname in het logboek is een symbolische koppeling en blijft "
-                                "staan.");
-    else if (Outcome.LinksLeft > 1)
-        Parts << QStringLiteral("%1 opnamen in het logboek zijn symbolische koppelingen en "
-                                "blijven staan.")
-                     .arg(Outcome.LinksLeft);
+    if (Outcome.LinksLeft > 0)
+        Parts << ControlText::RetentionLinksLeft(Outcome.LinksLeft);
     if (!Outcome.Error.isEmpty())
-        Parts << QStringLiteral("Opruimen afgebroken: %1.").arg(Outcome.Error);
+        Parts << ControlText::RetentionBrokenOff(Outcome.Error);
     if (Outcome.Unrecorded > 0)
-        Parts << QStringLiteral("%1 verwijderde %2 niet in de gebeurtenissen.")
-                     .arg(Outcome.Unrecorded)
-                     .arg(Outcome.Unrecorded == 1 ? QStringLiteral("opname staat")
-                                                  : QStringLiteral("opnamen staan"));
+        Parts << ControlText::RetentionUnrecorded(Outcome.Unrecorded);
     return Parts.join(u' ');
 }
 

@@ -90,6 +90,24 @@ QString RetentionDeleted(const QString& Path, int AgeDays, int64_t Bytes) {
         .arg(ByteCountText(Bytes));
 }
 
+QString RetentionLinksLeft(int Count) {
+    return Count == 1 ? QStringLiteral("1 opname in het logboek is een symbolische koppeling en "
+                                       "blijft staan.")
+                      : QStringLiteral("%1 opnamen in het logboek zijn symbolische koppelingen en "
+                                       "blijven staan.")
+                            .arg(Count);
+}
+
+QString RetentionBrokenOff(const QString& Reason) {
+    return QStringLiteral("Opruimen afgebroken: %1.").arg(Reason);
+}
+
+QString RetentionUnrecorded(int Count) {
+    return QStringLiteral("%1 verwijderde %2 niet in de gebeurtenissen.")
+        .arg(Count)
+        .arg(Count == 1 ? QStringLiteral("opname staat") : QStringLiteral("opnamen staan"));
+}
+
 QString Repaired(const QStringList& FileNames) {
     if (FileNames.size() == 1)
         return QStringLiteral("Onderbroken opname hersteld: %1").arg(FileNames.first());

@@ -51,6 +51,11 @@ QString SilenceSince(const QDateTime& Since);
 // sizes as ByteCountText shows them.
 QString RetentionSummary(int Count, int64_t Bytes);
 QString RetentionDeleted(const QString& Path, int AgeDays, int64_t Bytes);
+// What else a retention run tells: logged recordings left because they are links, a run the
+// database broke off, and deletions that did not reach the events log.
+QString RetentionLinksLeft(int Count);
+QString RetentionBrokenOff(const QString& Reason);
+QString RetentionUnrecorded(int Count);
 // The information line after the start-up repair: empty when nothing was repaired.
 QString Repaired(const QStringList& FileNames);
 QString RepairFailed(const QString& Reason);
