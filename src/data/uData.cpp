@@ -1,5 +1,7 @@
 #include "data/uData.h"
 
+#include "data/SqlRows.h"
+
 #include "base/RegionalText.h"
 
 #include <QDir>
@@ -48,6 +50,14 @@ void RaiseEngineError(const QSqlError& Error) {
     throw EDatabaseError(EngineErrorText(Error.nativeErrorCode(), Text).toStdString());
 }
 
+bool NextRow(QSqlQuery& Q) {
+    if (Q.next())
+        return true;
+    if (Q.lastError().isValid())
+        RaiseEngineError(Q.lastError());
+    return false;
+}
+
 namespace {
 
 using TValues = std::initializer_list<std::pair<const char*, QVariant>>;
@@ -57,29 +67,6 @@ QVariant AsStored(const QVariant& Value) {
     if (Value.typeId() == QMetaType::QString && Value.toString().isNull())
         return QStringLiteral("");
     return Value;
-}
-
-// Steps to the next row; false at the end, an exception when the engine fails midway.
-bool NextRow(QSqlQuery& Q) {
-    if (Q.next())
-        return true;
-    if (Q.lastError().isValid())
-        RaiseEngineError(Q.lastError());
-    return false;
-}
-
-// A prepared statement with its named values bound, executed on Db; throws on an engine error.
-QSqlQuery RunOn(const QSqlDatabase& Db, const TStatement& Statement) {
-    QSqlQuery Q(Db);
-    // Rows are read once, in order; none is kept in the query.
-    Q.setForwardOnly(true);
-    if (!Q.prepare(Statement.Sql))
-        RaiseEngineError(Q.lastError());
-    for (const auto& [Name, Value] : Statement.Values)
-        Q.bindValue(Name, AsStored(Value));
-    if (!Q.exec())
-        RaiseEngineError(Q.lastError());
-    return Q;
 }
 
 // The columns of a logged recording as the retention rules see it, as LoggedFileFromRow reads
@@ -198,6 +185,19 @@ TStatement PageStatement(const QString& Select, const QString& MomentColumn, TCo
 }
 
 } // namespace
+
+QSqlQuery RunOn(const QSqlDatabase& Db, const TStatement& Statement) {
+    QSqlQuery Q(Db);
+    // Rows are read once, in order; none is kept in the query.
+    Q.setForwardOnly(true);
+    if (!Q.prepare(Statement.Sql))
+        RaiseEngineError(Q.lastError());
+    for (const auto& [Name, Value] : Statement.Values)
+        Q.bindValue(Name, AsStored(Value));
+    if (!Q.exec())
+        RaiseEngineError(Q.lastError());
+    return Q;
+}
 
 TPageStart PageStartBelow(const QVector<QVariant>& Row) {
     return {Row.value(ListingMomentColumn), Row.value(ListingIdColumn)};
@@ -322,6 +322,19 @@ void TLogData::CreateSchema() {
                        "NOT NULL,  text TEXT,  filepath TEXT)"));
     // The log window lists and narrows recordings by their time.
     Run(QStringLiteral("CREATE INDEX IF NOT EXISTS recordings_rec_dt ON recordings(rec_dt)"));
+    // Times to the millisecond with their offset from UTC, beside the milliseconds since the
+    // epoch that order and select them: which audio a file holds, and why audio is missing.
+    Run(QStringLiteral("CREATE TABLE IF NOT EXISTS recording_times (  recording_id INTEGER "
+                       "PRIMARY KEY,  start_at TEXT NOT NULL,  start_ms INTEGER NOT NULL,  end_at "
+                       "TEXT,  end_ms INTEGER,  frames INTEGER NOT NULL,  sample_rate INTEGER NOT "
+                       "NULL,  drift_ppm REAL,  clock_synced INTEGER,  clock_max_error_us "
+                       "INTEGER,  end_estimated INTEGER NOT NULL DEFAULT 0)"));
+    Run(QStringLiteral(
+        "CREATE INDEX IF NOT EXISTS recording_times_start ON recording_times(start_ms)"));
+    Run(QStringLiteral("CREATE TABLE IF NOT EXISTS gaps (  id INTEGER PRIMARY KEY AUTOINCREMENT,  "
+                       "from_at TEXT NOT NULL,  from_ms INTEGER NOT NULL,  to_at TEXT,  to_ms "
+                       "INTEGER,  cause TEXT NOT NULL)"));
+    Run(QStringLiteral("CREATE INDEX IF NOT EXISTS gaps_from ON gaps(from_ms)"));
 }
 
 void TLogData::SeedDefaultPresets() {

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
@@ -46,6 +47,35 @@ struct TEventRow {
     QString Kind;
     QString Text;
     QString FilePath;
+};
+
+// A recording's audio on the wall clock, to the millisecond: from the moment its first frame
+// entered the source to the moment after its last frame, each with the offset from UTC then in
+// force, so that the autumn hour the clock shows twice stays two distinct hours.
+struct TAudioTimes {
+    int32_t RecordingId = 0;
+    QDateTime Start;
+    QDateTime End; // invalid while it records
+    int64_t Frames = 0;
+    int32_t SampleRate = 0;
+    // How much faster (positive) or slower the sound card ran than the wall clock over the file,
+    // in parts per million; none when the file was too short to tell or the end is estimated.
+    std::optional<double> DriftPpm;
+    // The kernel's time status at the start: whether the clock was synchronised, and the most
+    // it may be off in microseconds; none when it could not be read.
+    std::optional<bool> ClockSynced;
+    std::optional<int64_t> ClockMaxErrorMicroseconds;
+    // The end was worked out afterwards (a repair after a run that ended without a stop).
+    bool EndEstimated = false;
+};
+
+// A stretch of time without audio whose cause the recorder knew: From, until To (invalid while
+// it lasts), because of Cause (a code word such as "capture" or "stopped").
+struct TGapRow {
+    int64_t Id = 0;
+    QDateTime From;
+    QDateTime To;
+    QString Cause;
 };
 
 // A statement with its named values.
@@ -145,6 +175,22 @@ public:
     QVector<TLoggedFile> LoggedFilesOldestFirst();
     // Every logged recording whose duration is still 0.
     QVector<TUnfinishedRecording> UnfinishedRecordings();
+    // Writes the wall-clock times of a recording (a row of its own, replaced when written again).
+    void SetAudioTimes(const TAudioTimes& Times);
+    // The times of every recording whose audio overlaps [From, To); a recording still running
+    // (no end) overlaps from its start on. The earliest start first.
+    QVector<TAudioTimes> AudioTimesOverlapping(const QDateTime& From, const QDateTime& To);
+    // The times of the recordings whose end is not written, the earliest start first.
+    QVector<TAudioTimes> AudioTimesWithoutEnd();
+    // Records a gap that began at From for Cause; To invalid while it lasts. Returns its id.
+    int64_t LogGap(const QDateTime& From, const QDateTime& To, const QString& Cause);
+    // Ends the gap Id at To.
+    void CloseGap(int64_t Id, const QDateTime& To);
+    // Ends every gap still open at To (what a run that ended without a stop left open).
+    void CloseOpenGaps(const QDateTime& To);
+    // Every gap that overlaps [From, To); an open one overlaps from its start on. The earliest
+    // first.
+    QVector<TGapRow> GapsOverlapping(const QDateTime& From, const QDateTime& To);
     // Every row of a listing statement, read to the end.
     TListingPage ReadPage(const TStatement& Listing);
     // The number a counting statement yields.
@@ -222,6 +268,11 @@ QString EngineErrorText(const QString& Code, const QString& EngineText);
 // The open database Data points to; throws EDatabaseError "Er is geen database geopend." when
 // it points to none.
 TLogData& RequireDatabase(TLogData* Data);
+
+// A moment as the times tables store it: ISO 8601 with milliseconds and the offset from UTC,
+// "2026-03-05T14:00:00.000+01:00"; and back (invalid for any other text).
+QString ExactTimeText(const QDateTime& Moment);
+QDateTime ExactTimeFromText(const QString& Text);
 
 // "yyyy-mm-dd hh:nn:ss" and "yyyy-mm-dd" of a moment in local time, as the log stores them;
 // each ':' is the regional time separator (TimeSeparator).
