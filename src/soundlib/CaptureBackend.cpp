@@ -2,6 +2,8 @@
 
 #include "soundlib/Wakeup.h"
 
+#include <algorithm>
+
 namespace soundlib {
 
 namespace {
@@ -14,6 +16,7 @@ constexpr size_t SpillSeconds = 32;
 TCaptureStream::TCaptureStream(const TCaptureFormat& Format)
     : FFormat(Format), FQueue(size_t{Format.Rate} * Format.FrameBytes() * HotSeconds,
                               size_t{Format.Rate} * Format.FrameBytes() * SpillSeconds),
+      FTimes(Format.Rate),
       FWakeBytes(size_t{Format.Rate} * DeliveryPeriod.count() / 1000 * Format.FrameBytes()) {}
 
 std::optional<TSteadyTime> TCaptureStream::LastAudio() const {
@@ -27,20 +30,50 @@ TSteadyTime TCaptureStream::NoteDelivery() {
     return Now;
 }
 
-void TCaptureStream::Deliver(const void* Data, size_t Bytes) {
+void TCaptureStream::Deliver(const void* Data, size_t Bytes, std::optional<int64_t> CaptureTime) {
     const TSteadyTime Now = NoteDelivery();
-    if (FQueue.Write(Data, Bytes))
-        WakeWhenDue(Now);
-    else
+    if (!FQueue.Write(Data, Bytes)) {
         FDropped.fetch_add(Bytes, std::memory_order_relaxed);
+        return;
+    }
+    NoteQueued(Bytes, CaptureTime);
+    WakeWhenDue(Now);
 }
 
-void TCaptureStream::DeliverSilence(size_t Bytes) {
+void TCaptureStream::DeliverSilence(size_t Bytes, std::optional<int64_t> CaptureTime) {
     const TSteadyTime Now = NoteDelivery();
-    if (FQueue.WriteZeros(Bytes))
-        WakeWhenDue(Now);
-    else
+    if (!FQueue.WriteZeros(Bytes)) {
         FDropped.fetch_add(Bytes, std::memory_order_relaxed);
+        return;
+    }
+    NoteQueued(Bytes, CaptureTime);
+    WakeWhenDue(Now);
+}
+
+void TCaptureStream::NoteQueued(size_t Bytes, std::optional<int64_t> CaptureTime) {
+    // Marked after the audio was queued: a mark never names audio that was dropped. The
+    // consumer may read the block a moment before its mark arrives and then counts on from the
+    // mark before, which is off only when a block between them was dropped.
+    if (CaptureTime)
+        FTimes.Mark(FQueuedFrames, *CaptureTime);
+    FQueuedFrames += Bytes / FFormat.FrameBytes();
+}
+
+size_t TCaptureStream::Read(void* Out, size_t Bytes, int64_t& FirstFrameTime) {
+    const size_t FrameBytes = FFormat.FrameBytes();
+    const size_t Waiting = FQueue.ReadSpace();
+    Bytes = std::min(Bytes, Waiting);
+    Bytes -= Bytes % FrameBytes;
+    if (Bytes == 0)
+        return 0;
+    // Without any mark, the audio is taken as captured just now, less what waits before it.
+    FirstFrameTime =
+        FTimes.TimeOf(FReadFrames)
+            .value_or(RealtimeNanoseconds() -
+                      static_cast<int64_t>(Waiting / FrameBytes) * 1'000'000'000 / FFormat.Rate);
+    FQueue.Read(Out, Bytes);
+    FReadFrames += Bytes / FrameBytes;
+    return Bytes;
 }
 
 void TCaptureStream::WakeWhenDue(TSteadyTime Now) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "soundlib/CaptureQueue.h"
+#include "soundlib/FrameTimes.h"
 
 #include <atomic>
 #include <chrono>
@@ -49,7 +50,14 @@ public:
     TCaptureStream& operator=(const TCaptureStream&) = delete;
 
     const TCaptureFormat& Format() const { return FFormat; }
-    TCaptureQueue& Queue() { return FQueue; }
+    // Producer side: the queue's room, as a producer that waits for room reads it.
+    const TCaptureQueue& Queue() const { return FQueue; }
+    // Consumer side: what waits in the queue, in bytes.
+    size_t Waiting() const { return FQueue.ReadSpace(); }
+    // Consumer side: copies min(Bytes, Waiting()) bytes out, whole frames, and returns how many;
+    // FirstFrameTime is set to the wall-clock time (ns since the epoch) at which the first of
+    // them entered the source.
+    size_t Read(void* Out, size_t Bytes, int64_t& FirstFrameTime);
     // False once the capture died (server gone, source removed); no more audio will come.
     bool Alive() const { return !FDead.load(std::memory_order_acquire); }
     // Bytes the producer had to throw away because the queue was full.
@@ -60,19 +68,26 @@ public:
 
 protected:
     // Producer side: never blocks, never allocates. A block that does not fit is dropped whole
-    // and counted, so the queue always holds whole frames.
-    void Deliver(const void* Data, size_t Bytes);
-    void DeliverSilence(size_t Bytes);
+    // and counted, so the queue always holds whole frames. CaptureTime: the wall-clock time (ns
+    // since the epoch) at which the block's first frame entered the source, when the backend
+    // knows it; otherwise the time is counted on from the blocks before.
+    void Deliver(const void* Data, size_t Bytes, std::optional<int64_t> CaptureTime);
+    void DeliverSilence(size_t Bytes, std::optional<int64_t> CaptureTime);
     void MarkDead() { FDead.store(true, std::memory_order_release); }
 
 private:
     TSteadyTime NoteDelivery();
+    // After a block of Bytes went into the queue.
+    void NoteQueued(size_t Bytes, std::optional<int64_t> CaptureTime);
     // Wakes the recording thread once DeliveryPeriod of audio waits in the queue, or
     // LongestDelivery after it last did so.
     void WakeWhenDue(TSteadyTime Now);
 
     TCaptureFormat FFormat;
     TCaptureQueue FQueue;
+    TFrameTimes FTimes;
+    uint64_t FQueuedFrames = 0; // the producer's: frames that went into the queue
+    uint64_t FReadFrames = 0;   // the consumer's: frames read from the queue
     size_t FWakeBytes;
     TSteadyTime FLastWake{}; // the producer's; long ago, as the clock counts from boot
     std::atomic<bool> FDead{false};
@@ -120,5 +135,24 @@ uint64_t ChannelMsSinceAudio(uint32_t Handle);
 // format, started within a second), otherwise at least the time between the two calls; 0 for
 // the first channel and once the channel is stopped.
 uint64_t ChannelGapFrames(uint32_t Handle);
+
+// Called on the recording thread at a cut, between the last block of audio before it and the
+// first from it on; CutTime is the wall-clock time (ns since the epoch) at which the first frame
+// from the cut on entered the source. It must not call the library.
+using CUTPROC = void(uint32_t Handle, int64_t CutTime, void* User);
+
+// Arms a cut of the channel at the wall-clock moment At (ns since the epoch): the recording
+// thread ends the channel's encoder (and completes its file) before the first frame that
+// entered the source at or after At, calls Proc there, and NextEncoder (an encoder started on
+// the channel with BASS_ENCODE_PAUSE; 0 for none) takes the audio over from that very frame.
+// Never waits for the recording thread. 0, or BASS_ERROR_HANDLE for an unknown channel or
+// encoder, BASS_ERROR_ALREADY while another cut is armed.
+int ChannelArmCut(uint32_t Handle, int64_t At, uint32_t NextEncoder, CUTPROC* Proc, void* User);
+// Takes back the channel's cut when it has not been made: true then (its encoder waits again),
+// false when it was made or is being made. Never waits for the recording thread.
+bool ChannelDisarmCut(uint32_t Handle);
+// Inside a RECORDPROC or a CUTPROC: the wall-clock time (ns since the epoch) at which the first
+// frame of the block entered the source.
+int64_t BlockCaptureTime();
 
 } // namespace soundlib

@@ -6,8 +6,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace soundlib {
@@ -16,7 +19,19 @@ namespace soundlib {
 // from the first sample on.
 inline constexpr std::chrono::seconds PrerollTime{2};
 
-// One recording channel: a capture stream, the callback it feeds and at most one encoder.
+// A cut armed on a channel: the recording thread ends the channel's encoder before the first
+// frame that entered the source at or after At, calls Proc there, and Next (when there is one)
+// takes the audio over from that very frame.
+struct TCut {
+    int64_t At = 0;
+    HENCODE NextHandle = 0;
+    std::unique_ptr<TEncoder> Next;
+    CUTPROC* Proc = nullptr;
+    void* User = nullptr;
+};
+
+// One recording channel: a capture stream, the callback it feeds, at most one encoder, and at
+// most one cut armed.
 class TChannel {
 public:
     TChannel(HRECORD Handle, std::unique_ptr<TCaptureStream> Stream, RECORDPROC* Proc, void* User);
@@ -50,14 +65,33 @@ public:
     // Any thread, without waiting: whether a write of the attached encoder failed. (Its lock
     // may be held by a write that hangs on a stalled disk.)
     bool EncoderFailed() const { return FEncoderFailed.load(std::memory_order_relaxed); }
-    // Attaches the channel's one encoder. An encoder attached within PrerollTime of the start
-    // begins with everything the channel delivered so far.
-    void AttachEncoder(std::unique_ptr<TEncoder> Encoder);
-    std::unique_ptr<TEncoder> DetachEncoder();
+    // Attaches the channel's one encoder as Handle. An encoder attached within PrerollTime of
+    // the start begins with everything the channel delivered so far.
+    void AttachEncoder(HENCODE Handle, std::unique_ptr<TEncoder> Encoder);
+    // The attached encoder when it is Handle; null otherwise.
+    std::unique_ptr<TEncoder> DetachEncoder(HENCODE Handle);
+
+    // Arms Cut, without waiting for the recording thread; false (and Cut untouched) when one
+    // is armed already.
+    bool ArmCut(std::unique_ptr<TCut>& Cut);
+    // Without waiting: takes back the cut armed and not yet made; null when none is (it was
+    // made, or is being made now).
+    std::unique_ptr<TCut> DisarmCut();
+    // Without waiting: what finishing Handle gave (BASS_OK or BASS_ERROR_FILEOPEN) when the
+    // recording thread finished it at a cut; none otherwise. Forgets it.
+    std::optional<int> TakeFinishedAtCut(HENCODE Handle);
+    // Without waiting: whether Handle was finished at a cut and failed.
+    std::optional<bool> FailedAtCut(HENCODE Handle) const;
 
 private:
     // With the lock held.
     void Encode(const int16_t* Samples, size_t Frames);
+    // With the lock held: hands Frames frames to the callback and the encoder (or the preroll).
+    void Feed(const int16_t* Samples, size_t Frames, int64_t CaptureTime);
+    // Recording thread: takes the armed cut when the block ending at BlockEnd reaches it.
+    std::unique_ptr<TCut> TakeCutDue(int64_t BlockEnd);
+    // With the lock held: makes Cut within the block of Frames frames at Samples.
+    void MakeCut(TCut& Cut, const int16_t* Samples, size_t Frames, int64_t CaptureTime);
 
     const HRECORD FHandle;
     const TCaptureFormat FFormat;
@@ -70,7 +104,19 @@ private:
     std::unique_ptr<TCaptureStream> FStream;
     const uint64_t FDroppedBefore;
     std::unique_ptr<TEncoder> FEncoder;
+    HENCODE FEncoderHandle = 0;
     std::atomic<bool> FEncoderFailed{false};
+    // The cut armed, which the recording thread or a disarm takes out, whichever comes first.
+    // Its lock is never held while audio is written, so arming and disarming never wait for a
+    // stalled disk. FCutAt repeats its moment (None without one), so that the recording thread
+    // takes the lock only for the block that reaches it.
+    static constexpr int64_t None = INT64_MAX;
+    std::mutex FCutMutex;
+    std::unique_ptr<TCut> FCut;
+    std::atomic<int64_t> FCutAt{None};
+    // What finishing the encoders ended at a cut gave, until their handles are stopped.
+    mutable std::mutex FFinishedMutex;
+    std::map<HENCODE, int> FFinishedAtCut;
     std::atomic<bool> FStopped{false};
     // What was delivered before the first encoder came, during the first PrerollTime.
     const TSteadyTime FStarted;

@@ -68,19 +68,26 @@ int TLibrary::Free() {
 void TLibrary::ReleaseAll() {
     std::map<DWORD, std::shared_ptr<TChannel>> Channels;
     std::map<DWORD, std::shared_ptr<TChannel>> Encoders;
+    std::map<DWORD, std::unique_ptr<TEncoder>> Waiting;
     std::unique_ptr<TCaptureStream> Lingering;
     {
         std::lock_guard Lock(FMutex);
         Channels.swap(FChannels);
         Encoders.swap(FEncoders);
+        Waiting.swap(FWaiting);
         Lingering = std::move(FLinger.Stream);
     }
     FLastStop.reset();
-    for (auto& [Handle, Channel] : Channels)
+    for (auto& [Handle, Channel] : Channels) {
         Channel->Stop();
+        if (std::unique_ptr<TCut> Cut = Channel->DisarmCut(); Cut && Cut->Next)
+            Cut->Next->Finish();
+    }
     for (auto& [Handle, Channel] : Encoders)
-        if (auto Encoder = Channel->DetachEncoder())
+        if (auto Encoder = Channel->DetachEncoder(Handle))
             Encoder->Finish();
+    for (auto& [Handle, Encoder] : Waiting)
+        Encoder->Finish();
     Channels.clear();
     Encoders.clear();
     Lingering.reset();
@@ -226,6 +233,7 @@ int TLibrary::ChannelStop(DWORD Handle) {
         FChannels.erase(It);
     }
     std::unique_ptr<TCaptureStream> Stream = Channel->Stop();
+    KeepWaiting(Channel->DisarmCut());
     if (Stream && Stream->Alive()) {
         FLastStop = std::chrono::steady_clock::now();
         std::lock_guard Lock(FMutex);
@@ -272,28 +280,82 @@ int TLibrary::EncodeStart(TEncoderKind Kind, DWORD Handle, const char* Options, 
     if (OnRecordingThread())
         return BASS_ERROR_BUSY;
     std::lock_guard Control(FControlMutex);
-    if ((Flags & ~BASS_UNICODE) != 0 || !Options || !Path)
+    if ((Flags & ~(BASS_UNICODE | BASS_ENCODE_PAUSE)) != 0 || !Options || !Path)
         return BASS_ERROR_ILLPARAM;
-    std::shared_ptr<TChannel> Channel;
-    {
-        std::lock_guard Lock(FMutex);
-        auto It = FChannels.find(Handle);
-        if (It == FChannels.end())
-            return BASS_ERROR_HANDLE;
-        Channel = It->second;
-    }
-    if (Channel->HasEncoder())
+    const bool Waits = (Flags & BASS_ENCODE_PAUSE) != 0;
+    std::shared_ptr<TChannel> Channel = FindChannel(Handle);
+    if (!Channel)
+        return BASS_ERROR_HANDLE;
+    if (!Waits && Channel->HasEncoder())
         return BASS_ERROR_ALREADY;
     int Error = BASS_OK;
     std::unique_ptr<TEncoder> Created =
         CreateEncoder(Kind, Options, Channel->Format(), Path, Error, FileErrno);
     if (!Created)
         return Error;
-    Channel->AttachEncoder(std::move(Created));
     Encoder = ++FNextHandle;
+    if (!Waits)
+        Channel->AttachEncoder(Encoder, std::move(Created));
     std::lock_guard Lock(FMutex);
+    if (Waits)
+        FWaiting.emplace(Encoder, std::move(Created));
     FEncoders.emplace(Encoder, std::move(Channel));
     return BASS_OK;
+}
+
+std::shared_ptr<TChannel> TLibrary::FindChannel(DWORD Handle) {
+    std::lock_guard Lock(FMutex);
+    auto It = FChannels.find(Handle);
+    return It == FChannels.end() ? nullptr : It->second;
+}
+
+void TLibrary::KeepWaiting(std::unique_ptr<TCut> Cut) {
+    if (!Cut || !Cut->Next)
+        return;
+    std::lock_guard Lock(FMutex);
+    FWaiting.emplace(Cut->NextHandle, std::move(Cut->Next));
+}
+
+int TLibrary::ArmCut(DWORD Handle, int64_t At, DWORD NextEncoder, CUTPROC* Proc, void* User) {
+    if (OnRecordingThread())
+        return BASS_ERROR_BUSY;
+    std::lock_guard Control(FControlMutex);
+    std::shared_ptr<TChannel> Channel = FindChannel(Handle);
+    if (!Channel)
+        return BASS_ERROR_HANDLE;
+    auto Cut = std::make_unique<TCut>();
+    Cut->At = At;
+    Cut->Proc = Proc;
+    Cut->User = User;
+    if (NextEncoder != 0) {
+        std::lock_guard Lock(FMutex);
+        const auto Owner = FEncoders.find(NextEncoder);
+        const auto Waiting = FWaiting.find(NextEncoder);
+        if (Waiting == FWaiting.end() || Owner == FEncoders.end() || Owner->second != Channel)
+            return BASS_ERROR_HANDLE;
+        Cut->NextHandle = NextEncoder;
+        Cut->Next = std::move(Waiting->second);
+        FWaiting.erase(Waiting);
+    }
+    if (!Channel->ArmCut(Cut)) {
+        KeepWaiting(std::move(Cut));
+        return BASS_ERROR_ALREADY;
+    }
+    return BASS_OK;
+}
+
+bool TLibrary::DisarmCut(DWORD Handle) {
+    if (OnRecordingThread())
+        return false;
+    std::lock_guard Control(FControlMutex);
+    std::shared_ptr<TChannel> Channel = FindChannel(Handle);
+    if (!Channel)
+        return false;
+    std::unique_ptr<TCut> Cut = Channel->DisarmCut();
+    if (!Cut)
+        return false;
+    KeepWaiting(std::move(Cut));
+    return true;
 }
 
 int TLibrary::EncodeStop(DWORD Handle) {
@@ -301,6 +363,7 @@ int TLibrary::EncodeStop(DWORD Handle) {
         return BASS_ERROR_BUSY;
     std::lock_guard Control(FControlMutex);
     std::shared_ptr<TChannel> Channel;
+    std::unique_ptr<TEncoder> Encoder;
     {
         std::lock_guard Lock(FMutex);
         auto It = FEncoders.find(Handle);
@@ -308,18 +371,44 @@ int TLibrary::EncodeStop(DWORD Handle) {
             return BASS_ERROR_HANDLE;
         Channel = std::move(It->second);
         FEncoders.erase(It);
+        if (auto Waiting = FWaiting.find(Handle); Waiting != FWaiting.end()) {
+            Encoder = std::move(Waiting->second);
+            FWaiting.erase(Waiting);
+        }
     }
+    if (Encoder)
+        return Encoder->Finish(); // it never had audio
+    // An encoder armed to take over at a cut: the cut still ends the file before it.
+    if (std::unique_ptr<TCut> Cut = Channel->DisarmCut()) {
+        if (Cut->NextHandle == Handle) {
+            Encoder = std::move(Cut->Next);
+            Cut->NextHandle = 0;
+        }
+        Channel->ArmCut(Cut);
+        if (Encoder)
+            return Encoder->Finish();
+    }
+    if (const std::optional<int> Finished = Channel->TakeFinishedAtCut(Handle))
+        return *Finished;
     FlushPending();
-    std::unique_ptr<TEncoder> Encoder = Channel->DetachEncoder();
-    return Encoder ? Encoder->Finish() : BASS_ERROR_HANDLE;
+    Encoder = Channel->DetachEncoder(Handle);
+    if (Encoder)
+        return Encoder->Finish();
+    // A cut made during the flush finished it.
+    return Channel->TakeFinishedAtCut(Handle).value_or(BASS_ERROR_HANDLE);
 }
 
 int TLibrary::EncodeIsActive(DWORD Handle, DWORD& State) {
     std::lock_guard Lock(FMutex);
     auto It = FEncoders.find(Handle);
-    State = It != FEncoders.end() && !It->second->EncoderFailed() ? BASS_ACTIVE_PLAYING
-                                                                  : BASS_ACTIVE_STOPPED;
-    return It == FEncoders.end() ? BASS_ERROR_HANDLE : BASS_OK;
+    if (It == FEncoders.end()) {
+        State = BASS_ACTIVE_STOPPED;
+        return BASS_ERROR_HANDLE;
+    }
+    const bool Failed = It->second->FailedAtCut(Handle).value_or(!FWaiting.contains(Handle) &&
+                                                                 It->second->EncoderFailed());
+    State = Failed ? BASS_ACTIVE_STOPPED : BASS_ACTIVE_PLAYING;
+    return BASS_OK;
 }
 
 void TLibrary::InstallBackend(std::unique_ptr<TCaptureBackend> Backend) {

@@ -44,6 +44,9 @@ public:
                     const char* Path, HENCODE& Encoder, int& FileErrno);
     int EncodeStop(DWORD Handle);
     int EncodeIsActive(DWORD Handle, DWORD& State);
+    // Control operations that never wait for the recording thread.
+    int ArmCut(DWORD Handle, int64_t At, DWORD NextEncoder, CUTPROC* Proc, void* User);
+    bool DisarmCut(DWORD Handle);
 
     void InstallBackend(std::unique_ptr<TCaptureBackend> Backend);
     uint64_t DroppedBytes(DWORD Handle);
@@ -67,6 +70,10 @@ private:
     TCaptureBackend& Backend();
     std::unique_ptr<TCaptureStream> TakeLinger(const TCaptureFormat& Format, TSteadyTime Now);
     void ReleaseAll();
+    // The channel of Handle; null when there is none.
+    std::shared_ptr<TChannel> FindChannel(DWORD Handle);
+    // Puts the encoder of a cut taken back among the waiting ones.
+    void KeepWaiting(std::unique_ptr<TCut> Cut);
     void StopRecordingThread();
     void RecordingLoop();
     // Waits until the recording thread has handed everything captured so far to the callbacks
@@ -88,6 +95,9 @@ private:
     std::mutex FMutex;
     std::map<DWORD, std::shared_ptr<TChannel>> FChannels;
     std::map<DWORD, std::shared_ptr<TChannel>> FEncoders; // each encoder's channel
+    // Encoders started to wait for a cut, until one is armed with them; changed only under
+    // both locks.
+    std::map<DWORD, std::unique_ptr<TEncoder>> FWaiting;
     TLinger FLinger;
     bool FQuit = false;
     uint64_t FFlushWanted = 0; // flushes asked for

@@ -1,11 +1,13 @@
 #include "soundlib/PulseBackend.h"
 
 #include "soundlib/Channel.h"
+#include "soundlib/FrameTimes.h"
 #include "soundlib/PulseConnection.h"
 #include "soundlib/bass.h"
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 
 namespace soundlib {
 
@@ -86,8 +88,10 @@ int TPulseStream::Connect(const std::string& Source) {
     const char* Device = Source.empty() ? nullptr : Source.c_str();
     // A chosen source that vanishes (a device unplugged) ends the stream, which shows as a lost
     // capture, instead of the server moving it to another source and recording the wrong input.
+    // The timing flags let the read callback date the audio without asking the server.
     const auto Flags = static_cast<pa_stream_flags_t>(
-        PA_STREAM_ADJUST_LATENCY | (Device ? PA_STREAM_DONT_MOVE : PA_STREAM_NOFLAGS));
+        PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
+        (Device ? PA_STREAM_DONT_MOVE : PA_STREAM_NOFLAGS));
     const bool Ready = pa_stream_connect_record(FStream, Device, &Attr, Flags) >= 0 &&
                        FConnection->WaitUntilReady(FStream);
     if (Ready)
@@ -107,8 +111,24 @@ TPulseStream::~TPulseStream() {
     TPulseConnection::EndStream(FStream);
 }
 
+// When the audio the next peek returns entered the source: the stream's latency is how long
+// ago the frame at the read position was captured (the source's own latency and what waits in
+// transit and in the stream's buffer), from the timing the server reports, interpolated.
+std::optional<int64_t> NextCaptureTime(pa_stream* Stream) {
+    pa_usec_t Latency = 0;
+    int Negative = 0;
+    if (pa_stream_get_latency(Stream, &Latency, &Negative) < 0)
+        return std::nullopt; // no timing yet: the time is counted on from earlier blocks
+    const auto Nanoseconds = static_cast<int64_t>(Latency) * 1000;
+    return RealtimeNanoseconds() + (Negative ? Nanoseconds : -Nanoseconds);
+}
+
 void TPulseStream::OnRead(pa_stream* Stream, size_t Readable, void* User) {
     auto* Self = static_cast<TPulseStream*>(User);
+    // The fragments of one call follow each other without a break: one reading of the latency
+    // dates them all.
+    std::optional<int64_t> CaptureTime = NextCaptureTime(Stream);
+    const int64_t FrameBytes = Self->Format().FrameBytes();
     // Takes the Readable bytes the server announced and asks no more: every call into the
     // library costs a system call (its fork check), at hundreds of fragments a second. What
     // arrives later announces itself with another call.
@@ -122,9 +142,12 @@ void TPulseStream::OnRead(pa_stream* Stream, size_t Readable, void* User) {
         if (Bytes == 0)
             return;
         if (Data)
-            Self->Deliver(Data, Bytes);
+            Self->Deliver(Data, Bytes, CaptureTime);
         else
-            Self->DeliverSilence(Bytes); // a hole in the source's audio
+            Self->DeliverSilence(Bytes, CaptureTime); // a hole in the source's audio
+        if (CaptureTime)
+            *CaptureTime +=
+                static_cast<int64_t>(Bytes) / FrameBytes * 1'000'000'000 / Self->Format().Rate;
         pa_stream_drop(Stream);
         Readable -= std::min(Readable, Bytes);
     }

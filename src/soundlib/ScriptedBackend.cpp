@@ -61,7 +61,8 @@ public:
     // With the world's lock held.
     TScriptedStream(const TCaptureFormat& Format, std::shared_ptr<TWorld> World, uint64_t Pos)
         : TCaptureStream(Format), FWorld(std::move(World)), FSignal(FWorld->Script.Signal),
-          FSpeed(FWorld->Script.Speed), FBlock(FWorld->Script.Block), FPos(Pos),
+          FSpeed(FWorld->Script.Speed), FBlock(FWorld->Script.Block),
+          FSignalEpoch(FWorld->Script.SignalEpoch), FWallClock(FWorld->Script.WallClock), FPos(Pos),
           FHung(FWorld->Hung) {
         FThread = std::thread(&TScriptedStream::Produce, this);
     }
@@ -120,7 +121,7 @@ private:
                     FWake.wait_for(Lock, std::chrono::milliseconds(1));
             if (Stopping())
                 break;
-            Deliver(Buffer.data(), Bytes);
+            Deliver(Buffer.data(), Bytes, CaptureTime(Got));
             FPos += Got;
             if (Got < Frames) {
                 FWake.wait(Lock, Stopping); // the signal has ended: stay silent
@@ -134,10 +135,20 @@ private:
         }
     }
 
+    // When the Frames frames from FPos on entered the source.
+    int64_t CaptureTime(uint32_t Frames) const {
+        const int64_t Rate = Format().Rate;
+        if (FSignalEpoch)
+            return *FSignalEpoch + static_cast<int64_t>(FPos) * 1'000'000'000 / Rate;
+        return FWallClock() - int64_t{Frames} * 1'000'000'000 / Rate;
+    }
+
     std::shared_ptr<TWorld> FWorld;
     const TScriptedSignal FSignal;
     const double FSpeed;
     const std::chrono::milliseconds FBlock;
+    const std::optional<int64_t> FSignalEpoch;
+    const std::function<int64_t()> FWallClock;
     uint64_t FPos; // the producer's until it has been joined
     std::mutex FMutex;
     std::condition_variable FWake;

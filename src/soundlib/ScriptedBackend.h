@@ -1,8 +1,11 @@
 #pragma once
 
+#include "soundlib/FrameTimes.h"
+
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +45,11 @@ struct TScript {
     // runs the signal goes on at this speed, so that a new capture starts with current audio.
     double Speed = 1.0;
     std::chrono::milliseconds Block{10};
+    // When each block entered the source. With SignalEpoch, frame Pos of the signal entered at
+    // SignalEpoch plus Pos at the capture's rate (ns since the epoch); otherwise each block is
+    // dated by WallClock when it is delivered, less its own length.
+    std::optional<int64_t> SignalEpoch;
+    std::function<int64_t()> WallClock = RealtimeNanoseconds;
     // When nonzero, BASS_RecordStart fails with this error code.
     int StartError = 0;
     // Runs on the caller's thread whenever a device is asked to start a capture, before it

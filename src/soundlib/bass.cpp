@@ -129,4 +129,12 @@ uint64_t ChannelGapFrames(uint32_t Handle) {
     return Library().GapFrames(Handle);
 }
 
+int ChannelArmCut(uint32_t Handle, int64_t At, uint32_t NextEncoder, CUTPROC* Proc, void* User) {
+    return Library().ArmCut(Handle, At, NextEncoder, Proc, User);
+}
+
+bool ChannelDisarmCut(uint32_t Handle) {
+    return Library().DisarmCut(Handle);
+}
+
 } // namespace soundlib

@@ -21,6 +21,9 @@ struct BASS_DEVICEINFO {
 
 inline constexpr DWORD BASS_DEVICE_ENABLED = 1;
 inline constexpr DWORD BASS_UNICODE = 0x80000000;
+// An encoder started with this flag waits: it takes audio only from the cut that hands it over
+// (soundlib::ChannelArmCut).
+inline constexpr DWORD BASS_ENCODE_PAUSE = 0x20;
 
 // Channel states of BASS_ChannelIsActive.
 inline constexpr DWORD BASS_ACTIVE_STOPPED = 0; // not delivering: stopped, or its capture died
