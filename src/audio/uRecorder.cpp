@@ -15,12 +15,24 @@
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace {
 
 QString WriteFailure(const QString& Path, int Errno) {
     return QStringLiteral("Kan niet schrijven naar bestand %1: %2")
         .arg(Path, SystemReasonText(Errno));
+}
+
+// Makes the folder Path lies in; throws EFileError when it cannot be made.
+void MakeFolderOf(const QString& Path) {
+    const QString Folder = QFileInfo(Path).path();
+    std::error_code Made;
+    std::filesystem::create_directories(QFile::encodeName(Folder).toStdString(), Made);
+    if (Made)
+        throw EFileError(QStringLiteral("Kan map %1 niet maken: %2")
+                             .arg(Folder, SystemReasonText(Made.value()))
+                             .toStdString());
 }
 
 } // namespace
@@ -80,14 +92,13 @@ bool TRecorder::Start(const TPreset& P, const QString& FullPath) {
     FBytesPerSecond = int64_t{P.SampleRate} * P.Channels * 2;
     FDroppedBytes = 0;
     FCurrentPath = FullPath;
-    const QString Folder = QFileInfo(FullPath).path();
-    std::error_code Made;
-    std::filesystem::create_directories(QFile::encodeName(Folder).toStdString(), Made);
-    if (Made)
-        throw EFileError(QStringLiteral("Kan map %1 niet maken: %2")
-                             .arg(Folder, SystemReasonText(Made.value()))
-                             .toStdString());
+    MakeFolderOf(FullPath);
     FWavBytes = 0;
+    FFileClock = {};
+    FFirstFrameTime.store(0, std::memory_order_relaxed);
+    FCutPending = false;
+    FCutMade.reset();
+    FCutAtStop.reset();
     FLevelL.store(0.0f, std::memory_order_relaxed);
     FLevelR.store(0.0f, std::memory_order_relaxed);
     FWavErrno.store(0, std::memory_order_relaxed);
@@ -104,7 +115,12 @@ bool TRecorder::Start(const TPreset& P, const QString& FullPath) {
                                  .arg(FullPath, SystemReasonText(Errno))
                                  .toStdString());
         FLeftEmptyFile = true; // until the recording runs
-        WriteWavHeader(P.Channels, P.SampleRate);
+        try {
+            WriteWavHeader(*FWavFile, FullPath, P.Channels, P.SampleRate);
+        } catch (const EFileError&) {
+            FWavFile.reset();
+            throw;
+        }
     }
 
     FChannel = TRecordChannel(BASS_RecordStart(
@@ -133,11 +149,11 @@ bool TRecorder::Start(const TPreset& P, const QString& FullPath) {
     return true;
 }
 
-TEncoderHandle TRecorder::StartEncoder(const TPreset& P, const QString& FullPath) {
+TEncoderHandle TRecorder::StartEncoder(const TPreset& P, const QString& FullPath, DWORD Flags) {
     const QByteArray Path = FullPath.toUtf8();
     const auto StartWith = [&](auto* StartFile, const QString& Options) {
         return TEncoderHandle(StartFile(FChannel.Get(), Options.toLocal8Bit().constData(),
-                                        BASS_UNICODE, Path.constData()));
+                                        BASS_UNICODE | Flags, Path.constData()));
     };
     switch (P.Format) {
     case afMP3:
@@ -157,9 +173,16 @@ void TRecorder::Stop() {
         return;
     FDroppedBytes = soundlib::ChannelDroppedBytes(FChannel.Get()); // unknown once stopped
     FChannel.Close();
+    // No callback runs any more: a cut armed was made by now, or never will be.
+    if (FCutPending) {
+        FCutAtStop = TakeCut();
+        if (!FCutAtStop)
+            DiscardNextFile();
+    }
+    FCutPending = false;
     FEncodeFailed = !FEncoder.Close();
-    if (FFormat == afWAV)
-        FinishWavFile();
+    FinishWavFile();
+    FLastFileTimes = FFileClock.Times(FSampleRate);
     FLevelL.store(0.0f, std::memory_order_relaxed);
     FLevelR.store(0.0f, std::memory_order_relaxed);
     FState = rsIdle;
@@ -219,23 +242,24 @@ TRecorderSnapshot TRecorder::Snapshot() const {
     return Now;
 }
 
-void TRecorder::WriteWavHeader(int32_t Channels, int32_t SampleRate) {
+void TRecorder::WriteWavHeader(soundlib::TOutputFile& File, const QString& Path, int32_t Channels,
+                               int32_t SampleRate) {
     const TWavHeader Header =
         MakeWavHeader({static_cast<uint16_t>(Channels), static_cast<uint32_t>(SampleRate)}, 0);
-    if (FWavFile->Write(Header.data(), Header.size()) != Header.size()) {
-        const int Errno = FWavFile->Errno();
-        FWavFile.reset();
-        throw EFileError(WriteFailure(FCurrentPath, Errno).toStdString());
+    if (File.Write(Header.data(), Header.size()) != Header.size()) {
+        const int Errno = File.Errno();
+        File.Close();
+        throw EFileError(WriteFailure(Path, Errno).toStdString());
     }
 }
 
-void TRecorder::AppendWav(const void* Buffer, DWORD Length) {
+bool TRecorder::AppendWav(const void* Buffer, DWORD Length) {
     if (FWavFile->Failed())
-        return;
+        return false;
     const size_t Written = FWavFile->Write(Buffer, Length);
     if (Written == Length) {
         FWavBytes += Length;
-        return;
+        return true;
     }
     // The disk is full or gone: stop appending. Keep the whole frames that reached the file,
     // so that the completed header describes exactly what is on disk.
@@ -243,6 +267,7 @@ void TRecorder::AppendWav(const void* Buffer, DWORD Length) {
     const int64_t Kept = (FWavBytes + static_cast<int64_t>(Written)) / BlockAlign * BlockAlign;
     FWavBytes = FWavFile->Truncate(WavHeaderBytes + Kept) ? Kept : FWavBytes + Written;
     FWavErrno.store(FWavFile->Errno(), std::memory_order_release);
+    return false;
 }
 
 void TRecorder::FinishWavFile() {
@@ -284,7 +309,163 @@ BOOL RecordCallback(HRECORD, const void* Buffer, DWORD Length, void* User) {
     } else {
         Self->FSilentFrames.store(0, std::memory_order_relaxed);
     }
-    if (Self->FFormat == afWAV && Self->FWavFile)
-        Self->AppendWav(Buffer, Length);
+    const uint64_t Frames = Count / static_cast<DWORD>(std::max(1, Self->FChannels));
+    const int64_t Captured = soundlib::BlockCaptureTime();
+    const int64_t End = Captured + static_cast<int64_t>(Frames) * 1'000'000'000 / Self->FSampleRate;
+    TRecorder::TFileClock& Clock = Self->FFileClock;
+    if (!Clock.Start) {
+        Clock.Start = Captured;
+        Self->FFirstFrameTime.store(Captured, std::memory_order_relaxed);
+    }
+    Clock.Frames += Frames;
+    Clock.End = End;
+    // A WAV file whose writes failed holds the audio up to there; an encoder's file is
+    // counted as delivered.
+    if (!Self->FWavFile || Self->AppendWav(Buffer, Length)) {
+        Clock.KeptFrames += Frames;
+        Clock.KeptEnd = End;
+    }
     return GoOn;
+}
+
+void CutCallback(uint32_t, int64_t CutTime, void* User) {
+    static_cast<TRecorder*>(User)->SwitchFile(CutTime);
+}
+
+TFileTimes TRecorder::TFileClock::Times(int32_t Rate) const {
+    TFileTimes T;
+    T.Rate = Rate;
+    if (!Start)
+        return T;
+    T.Start = *Start;
+    T.Frames = KeptFrames;
+    T.End = KeptFrames > 0 ? KeptEnd : *Start;
+    // The card's clock against the wall clock, over the audio delivered: tenths of a
+    // millisecond of timing noise weigh too much in less than a minute.
+    constexpr int64_t ShortestForDrift = 60'000'000'000;
+    const int64_t Wall = End - *Start;
+    if (Frames > 0 && Wall >= ShortestForDrift && Rate > 0)
+        T.DriftPpm = (static_cast<double>(Frames) * 1e9 / Rate / Wall - 1.0) * 1e6;
+    return T;
+}
+
+void TRecorder::SwitchFile(int64_t CutTime) {
+    TCutMade Made;
+    Made.Ended = FFileClock.Times(FSampleRate);
+    Made.CutTime = CutTime;
+    if (FWavFile) {
+        FinishWavFile();
+        Made.EndedWavErrno = FWavErrno.exchange(0, std::memory_order_acq_rel);
+    }
+    FWavFile = std::move(FNext.Wav);
+    FWavBytes = 0;
+    FFileClock = {};
+    FFileClock.Start = CutTime;
+    FFirstFrameTime.store(CutTime, std::memory_order_relaxed);
+    std::lock_guard Lock(FCutMutex);
+    FCutMade = Made;
+}
+
+bool TRecorder::PrepareCut(const std::optional<TPreset>& Next, const QString& NextPath,
+                           int64_t At) {
+    FNameTaken = false;
+    if (FState != rsRecording || FCutPending)
+        return false;
+    TNextFile Prepared;
+    Prepared.Preset = Next;
+    if (Next) {
+        Prepared.Path = NextPath;
+        MakeFolderOf(NextPath);
+        if (Next->Format == afWAV) {
+            int Errno = 0;
+            Prepared.Wav = soundlib::TOutputFile::Create(NextPath.toStdString(), Errno);
+            FNameTaken = Errno == EEXIST;
+            if (FNameTaken)
+                return false;
+            if (!Prepared.Wav)
+                throw EFileError(QStringLiteral("Kan bestand %1 niet aanmaken: %2")
+                                     .arg(NextPath, SystemReasonText(Errno))
+                                     .toStdString());
+            WriteWavHeader(*Prepared.Wav, NextPath, Next->Channels, Next->SampleRate);
+        } else {
+            Prepared.Encoder = StartEncoder(*Next, NextPath, BASS_ENCODE_PAUSE);
+            if (!Prepared.Encoder) {
+                FNameTaken = soundlib::LastEncodeFileErrno() == EEXIST;
+                return false;
+            }
+        }
+    }
+    // In place before the cut is armed: the recording thread takes the next file from there.
+    FNext = std::move(Prepared);
+    if (soundlib::ChannelArmCut(FChannel.Get(), At, FNext.Encoder.Get(), CutCallback, this) !=
+        BASS_OK) {
+        DiscardNextFile();
+        return false;
+    }
+    FCutPending = true;
+    return true;
+}
+
+std::optional<TCutDone> TRecorder::TakeCut() {
+    if (FCutAtStop)
+        return std::exchange(FCutAtStop, std::nullopt);
+    if (!FCutPending)
+        return std::nullopt;
+    std::optional<TCutMade> Made;
+    {
+        std::lock_guard Lock(FCutMutex);
+        Made = std::exchange(FCutMade, std::nullopt);
+    }
+    if (!Made)
+        return std::nullopt;
+    TCutDone Done;
+    Done.Ended = Made->Ended;
+    Done.EndedPath = FCurrentPath;
+    Done.EndedStartedAt = FStartedAt;
+    Done.CutTime = Made->CutTime;
+    // The recording thread completed the encoder's file at the cut; this only hears how it went.
+    const bool EncodeFailed = !FEncoder.Close();
+    if (Made->EndedWavErrno != 0)
+        Done.EndedWriteError = WriteFailure(FCurrentPath, Made->EndedWavErrno);
+    else if (EncodeFailed)
+        Done.EndedWriteError =
+            QStringLiteral("Kan niet schrijven naar bestand %1").arg(FCurrentPath);
+    FLastFileTimes = Made->Ended;
+    FEncoder = std::move(FNext.Encoder);
+    FEncodeFailed = false;
+    Done.NextPath = FNext.Path;
+    FCurrentPath = FNext.Path;
+    if (FNext.Preset)
+        FFormat = FNext.Preset->Format;
+    FNext = {};
+    FCutPending = false;
+    FStartedAt = QDateTime::fromMSecsSinceEpoch(Made->CutTime / 1'000'000);
+    return Done;
+}
+
+bool TRecorder::CancelCut() {
+    if (!FCutPending || !soundlib::ChannelDisarmCut(FChannel.Get()))
+        return false;
+    DiscardNextFile();
+    FCutPending = false;
+    return true;
+}
+
+void TRecorder::DiscardNextFile() {
+    if (FNext.Wav)
+        FNext.Wav->Close();
+    FNext.Encoder.Close();
+    // The file was made a moment ago by this recorder and holds no audio.
+    if (!FNext.Path.isEmpty())
+        QFile::remove(FNext.Path);
+    FNext = {};
+}
+
+TFileTimes TRecorder::FileTimes() const {
+    return FLastFileTimes;
+}
+
+std::optional<int64_t> TRecorder::FirstFrameTime() const {
+    const int64_t Time = FFirstFrameTime.load(std::memory_order_relaxed);
+    return Time != 0 && FState == rsRecording ? std::optional(Time) : std::nullopt;
 }

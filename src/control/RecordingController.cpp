@@ -29,6 +29,23 @@ int LocalHour(const QDateTime& Moment) {
     return Moment.toLocalTime().time().hour();
 }
 
+// The first moment of the clock hour after Moment's: an hour after the start of Moment's own,
+// which is what the local clock shows at the whole hour, also across a change of its offset.
+QDateTime NextHourStart(const QDateTime& Moment) {
+    const QTime Time = Moment.toLocalTime().time();
+    const int64_t IntoHour = (Time.minute() * 60 + Time.second()) * 1000 + Time.msec();
+    return Moment.toLocalTime().addMSecs(3'600'000 - IntoHour);
+}
+
+// A wall-clock time of the recorder (ns since the epoch) as a local moment, to the millisecond.
+QDateTime MomentOf(int64_t Nanoseconds) {
+    return QDateTime::fromMSecsSinceEpoch((Nanoseconds + 500'000) / 1'000'000);
+}
+
+int64_t NanosecondsOf(const QDateTime& Moment) {
+    return Moment.toMSecsSinceEpoch() * 1'000'000;
+}
+
 } // namespace
 
 TRecordingController::TRecordingController(TConfig& Settings, std::unique_ptr<TLogData>& Data,
@@ -112,7 +129,7 @@ QString TRecordingController::RepairInterrupted() {
         return {};
     QStringList Repaired;
     try {
-        Repaired = RepairInterruptedRecordings(*FData);
+        Repaired = RepairInterruptedRecordings(*FData, FClock());
     } catch (const std::exception& E) {
         // A failed repair must not keep this run from recording.
         return ControlText::RepairFailed(QString::fromUtf8(E.what()));
@@ -128,6 +145,9 @@ void TRecordingController::Shutdown() {
     if (!FRecorder)
         return;
     StopRecording();
+    // From now on the program does not run: that is the cause of what follows.
+    if (FOpenGap != 0)
+        FLog.GapEnded(std::exchange(FOpenGap, 0), FClock());
     FRetry.reset();
     FRecorder.reset();
     // The log's last chance, waiting for a lock as long as the database says.
@@ -150,10 +170,13 @@ void TRecordingController::TimerClockTimer() {
     FStatus.FreeText = ControlText::FreeSpace(FreeBytes);
     emit ClockChanged();
     ReadNextHourAhead(T);
+    PrepareHourCut(T);
     CheckHourTrigger(T, FreeBytes);
     // What the recorder tells is read once a tick; the steps below look at IsRecording()
     // afresh, since one of them may have stopped the recording.
     const TRecorderSnapshot Recorded = IsRecording() ? FRecorder->Snapshot() : TRecorderSnapshot{};
+    CloseGapWhenAudioCame();
+    NoteDroppedAudio(T, Recorded);
     ShowWriteError(Recorded);
     CheckCapture(T, Recorded);
     CheckVolumeFull(T, FreeBytes, Recorded);
@@ -173,7 +196,7 @@ void TRecordingController::CheckCapture(const QDateTime& Moment,
     if (!IsRecording() ||
         (Recorded.CaptureAlive && Recorded.SecondsWithoutAudio < SilenceLostSeconds))
         return;
-    StopForRetry(Moment, 0, ControlText::CaptureLost(Moment, RetrySeconds));
+    StopForRetry(Moment, 0, ControlText::CaptureLost(Moment, RetrySeconds), TGapCause::Capture);
 }
 
 void TRecordingController::CheckVolumeFull(const QDateTime& Moment, int64_t FreeBytes,
@@ -184,15 +207,16 @@ void TRecordingController::CheckVolumeFull(const QDateTime& Moment, int64_t Free
         !FreeSpace::Low(FreeBytes, FreeSpaceNeeded()))
         return;
     const int64_t Awaited = FreeBytes + FreeSpace::ResumeBytes;
-    StopForRetry(Moment, Awaited, ControlText::VolumeFull(Moment, Awaited));
+    StopForRetry(Moment, Awaited, ControlText::VolumeFull(Moment, Awaited), TGapCause::VolumeFull);
 }
 
 void TRecordingController::StopForRetry(const QDateTime& Moment, int64_t AwaitFreeBytes,
-                                        const QString& InfoText) {
+                                        const QString& InfoText, TGapCause Cause) {
     const TPreset P = FCurrentPreset;
     const QString Source = FCurrentSource;
     const QString File = FStatus.FileText;
     const std::exception_ptr LogError = StopRecordingKeepingError();
+    OpenGap(FLastAudioEnd.isValid() ? FLastAudioEnd : Moment, Cause);
     PlanRetry(P, Source, Moment, AwaitFreeBytes);
     SetStatus(File, InfoText, Source, TInfoWeight::Trouble);
     if (LogError)
@@ -312,18 +336,47 @@ void TRecordingController::CheckHourTrigger(const QDateTime& Moment, int64_t Fre
     const TClockHour Hour = ClockHourOf(Moment);
     if (Hour == FHandledHour)
         return;
+    std::optional<TGapCause> GapCause;
+    if (FHourCut) {
+        switch (SettleHourCut(Moment, Hour)) {
+        case TCutOutcome::Waiting:
+            return;
+        case TCutOutcome::WentOn:
+            FHandledHour = Hour;
+            FRetry.reset();
+            return;
+        case TCutOutcome::Ended:
+            GapCause = TGapCause::FormatChange;
+            break;
+        case TCutOutcome::TakenBack:
+            GapCause = TGapCause::Capture; // its audio did not come through
+            break;
+        }
+    }
     FHandledHour = Hour;
     if (RecordsNothing())
         return;
+    const TPreset Ended = FCurrentPreset;
+    const bool WasRecording = IsRecording();
+    const bool WriteFailed = WasRecording && !FRecorder->WriteError().isEmpty();
     const std::exception_ptr LogError = StopRecordingKeepingError();
     FRetry.reset();
     TPreset P;
     std::exception_ptr StartError;
     if (FSettings.AutoRecord() && FindScheduledPreset(Moment, P)) {
+        if (WasRecording && !GapCause)
+            GapCause = WriteFailed ? TGapCause::Write
+                       : P.SampleRate != Ended.SampleRate || P.Channels != Ended.Channels
+                           ? TGapCause::FormatChange
+                           : TGapCause::Capture;
+        if (GapCause && FLastAudioEnd.isValid())
+            OpenGap(FLastAudioEnd, *GapCause);
         StartError = StartRecordingKeepingFileError(P, Moment, ControlText::ByClock);
         // On a volume with almost no room left, the retry waits for room to be made.
-        if (!IsRecording())
+        if (!IsRecording()) {
+            OpenGap(Moment, StartError ? TGapCause::Write : TGapCause::Capture);
             PlanRetry(P, ControlText::ByClock, Moment, FreeSpace::AwaitedForStart(FreeBytes));
+        }
     } else {
         SetStatus(QString(), FData ? ControlText::NothingScheduled : ControlText::NoDatabase,
                   ControlText::WaitNextHour);
@@ -332,6 +385,146 @@ void TRecordingController::CheckHourTrigger(const QDateTime& Moment, int64_t Fre
         std::rethrow_exception(StartError);
     if (LogError)
         std::rethrow_exception(LogError);
+}
+
+void TRecordingController::PrepareHourCut(const QDateTime& Moment) {
+    if (FHourCut) {
+        // A clock set back leaves the cut far ahead; a recordings folder or automatic recording
+        // changed since makes it wrong: it is taken back, and prepared again when it is due.
+        const bool Stale = Moment.msecsTo(FHourCut->At) > 2 * CutLeadSeconds * 1000 ||
+                           (FHourCut->Next && (!FSettings.AutoRecord() ||
+                                               !FHourCut->FullPath.startsWith(RecordingFolder(
+                                                   FSettings.RootFolder(), FHourCut->At))));
+        if (Stale && FRecorder->CancelCut())
+            FHourCut.reset();
+        return;
+    }
+    if (!IsRecording() || RecordsNothing())
+        return;
+    const QDateTime At = NextHourStart(Moment);
+    if (Moment.msecsTo(At) > CutLeadSeconds * 1000)
+        return;
+    THourCut Cut{ClockHourOf(At), At, std::nullopt, {}, {}};
+    TPreset P;
+    bool GoesOn = false;
+    try {
+        GoesOn = FSettings.AutoRecord() && FindScheduledPreset(At, P) &&
+                 P.SampleRate == FCurrentPreset.SampleRate && P.Channels == FCurrentPreset.Channels;
+    } catch (const EDatabaseError&) {
+        return; // the hour rule reads the schedule again at the hour
+    }
+    try {
+        if (!GoesOn) {
+            if (FRecorder->PrepareCut(std::nullopt, QString(), NanosecondsOf(At)))
+                FHourCut = Cut;
+            return;
+        }
+        const int32_t Number = NextRecNumber(At);
+        const QString Folder = RecordingFolder(FSettings.RootFolder(), At);
+        const QString Wanted = RecordingFileName(At, Number, P.Format);
+        for (int Suffix = 1;; ++Suffix) {
+            const QString Name = FreeFileName(Folder, Wanted, Suffix);
+            if (FRecorder->PrepareCut(P, Folder + Name, NanosecondsOf(At))) {
+                Cut.Next = TWantedStart{P, At, ControlText::ByClock, Number};
+                Cut.FileName = Name;
+                Cut.FullPath = Folder + Name;
+                FHourCut = Cut;
+                return;
+            }
+            if (!FRecorder->NameTaken())
+                return; // the hour rule stops and starts the recording itself
+        }
+    } catch (const EFileError&) {
+        // The hour rule's own start meets the same trouble and reports it.
+    }
+}
+
+TRecordingController::TCutOutcome TRecordingController::SettleHourCut(const QDateTime& Moment,
+                                                                      const TClockHour& Hour) {
+    if (const std::optional<TCutDone> Done = FRecorder->TakeCut()) {
+        CompleteHourCut(*Done, Moment);
+        return Done->NextPath.isEmpty() ? TCutOutcome::Ended : TCutOutcome::WentOn;
+    }
+    // The audio of the hour's first moment comes through a capture's latency after it.
+    // A capture that died meanwhile brings it no more.
+    const bool Overdue = FHourCut->Hour != Hour || !FRecorder->CaptureAlive() ||
+                         std::abs(FHourCut->At.msecsTo(Moment)) > CutWaitMilliseconds;
+    if (!Overdue || !FRecorder->CancelCut())
+        return TCutOutcome::Waiting; // or being made right now
+    FHourCut.reset();
+    return TCutOutcome::TakenBack;
+}
+
+void TRecordingController::CompleteHourCut(const TCutDone& Done, const QDateTime& Moment) {
+    const THourCut Cut = *std::exchange(FHourCut, std::nullopt);
+    const int64_t Ticket = std::exchange(FCurrentTicket, 0);
+    // Lengths are measured by the passing of time, as at every stop, up to the cut.
+    const int64_t SinceCut = std::clamp<int64_t>(MomentOf(Done.CutTime).msecsTo(Moment), 0, 60000);
+    const auto Seconds =
+        static_cast<int32_t>(std::max<int64_t>(0, FElapsed() - FStartedElapsed - SinceCut) / 1000);
+    emit RecordingStopped(
+        {Done.EndedPath, FCurrentPreset.Name, FCurrentSource, Done.EndedStartedAt, Seconds});
+    FLog.Stopped(Ticket, Seconds, ExactTimes(Done.Ended));
+    FLastAudioEnd = MomentOf(Done.Ended.End);
+    if (!Done.EndedWriteError.isEmpty() && Done.Ended.End < Done.CutTime)
+        FLog.GapBegan(FLastAudioEnd, GapCauseCode(TGapCause::Write), MomentOf(Done.CutTime));
+    if (!Cut.Next || Done.NextPath.isEmpty()) {
+        FRecorder->Stop(); // the capture that ran on without a file
+        UpdateRecordingState();
+        return;
+    }
+    const TWantedStart& Next = *Cut.Next;
+    FCurrentPreset = Next.Preset;
+    FCurrentSource = Next.Source;
+    FShownWriteError.clear();
+    FStartedElapsed = FElapsed() - std::clamp<int64_t>(Cut.At.msecsTo(Moment), 0, 60000);
+    TFileTimes Begun;
+    Begun.Start = Begun.End = Done.CutTime;
+    Begun.Rate = Next.Preset.SampleRate;
+    FCurrentTicket = FLog.Started(Next.Preset, Next.StartedAt, Next.Number, Cut.FileName,
+                                  Cut.FullPath, ExactTimes(Begun));
+    SetStatus(Cut.FullPath, ControlText::FormatLine(Next.Preset), Next.Source);
+    UpdateRecordingState();
+    emit RecordingStarted({Cut.FullPath, Next.Preset.Name, Next.Source, Next.StartedAt, 0});
+}
+
+TAudioTimes TRecordingController::ExactTimes(const TFileTimes& Times) const {
+    TAudioTimes Exact;
+    Exact.Start = MomentOf(Times.Start);
+    if (Times.End > Times.Start || Times.Frames > 0)
+        Exact.End = MomentOf(Times.End);
+    Exact.Frames = static_cast<int64_t>(Times.Frames);
+    Exact.SampleRate = Times.Rate;
+    Exact.DriftPpm = Times.DriftPpm;
+    return Exact;
+}
+
+void TRecordingController::OpenGap(const QDateTime& From, TGapCause Cause) {
+    if (FOpenGap != 0)
+        return;
+    FOpenGap = FLog.GapBegan(From, GapCauseCode(Cause));
+    FGapEndsWithAudio = false;
+}
+
+void TRecordingController::CloseGapWhenAudioCame() {
+    if (FOpenGap == 0 || !FGapEndsWithAudio || !IsRecording())
+        return;
+    if (const std::optional<int64_t> First = FRecorder->FirstFrameTime()) {
+        FLog.GapEnded(std::exchange(FOpenGap, 0), MomentOf(*First));
+        FGapEndsWithAudio = false;
+    }
+}
+
+void TRecordingController::NoteDroppedAudio(const QDateTime& Moment,
+                                            const TRecorderSnapshot& Recorded) {
+    // Where in the file the audio went missing is not known to the millisecond; it was lost
+    // since the last tick.
+    const double Lost = Recorded.DroppedSeconds - FDroppedSeen;
+    if (!Recorded.Recording || Lost < 0.001)
+        return;
+    FDroppedSeen = Recorded.DroppedSeconds;
+    FLog.GapBegan(Moment.addMSecs(-std::llround(Lost * 1000)), GapCauseCode(TGapCause::Dropped),
+                  Moment);
 }
 
 bool TRecordingController::FindScheduledPreset(const QDateTime& Moment, TPreset& P) {
@@ -436,8 +629,13 @@ bool TRecordingController::CompleteStart(const TStartAttempt& Attempt, const TWa
     // The start may have run on a thread of its own a moment before this takes it up.
     FStartedElapsed =
         FElapsed() - std::clamp<int64_t>(FRecorder->StartedAt().msecsTo(FClock()), 0, 60000);
+    TFileTimes Begun;
+    Begun.Start = Begun.End = NanosecondsOf(FRecorder->StartedAt());
+    Begun.Rate = Wanted.Preset.SampleRate;
     FCurrentTicket = FLog.Started(Wanted.Preset, Wanted.StartedAt, Wanted.Number, Attempt.FileName,
-                                  Attempt.FullPath);
+                                  Attempt.FullPath, ExactTimes(Begun));
+    FDroppedSeen = 0;
+    FGapEndsWithAudio = FOpenGap != 0;
     SetStatus(Attempt.FullPath, ControlText::FormatLine(Wanted.Preset), Wanted.Source);
     UpdateRecordingState();
     emit RecordingStarted(
@@ -470,10 +668,21 @@ void TRecordingController::StopRecording() {
     WaitForPendingStart();
     if (!IsRecording())
         return;
+    // A cut not yet made is taken back; one made meanwhile is logged first, and this stop then
+    // ends the file it began.
+    if (FHourCut && FRecorder->CancelCut())
+        FHourCut.reset();
+    FRecorder->Stop();
+    if (FHourCut) {
+        const std::optional<TCutDone> Done = FRecorder->TakeCut();
+        if (Done)
+            CompleteHourCut(*Done, FClock());
+        FHourCut.reset();
+        if (Done && Done->NextPath.isEmpty())
+            return; // the file ended at the cut, and nothing ran after it
+    }
     int64_t Seconds = ElapsedSeconds();
     const int64_t Ticket = std::exchange(FCurrentTicket, 0);
-    // The file is completed first: a failing log must not leave it open.
-    FRecorder->Stop();
     UpdateRecordingState();
     // After a failed write or lost audio the file holds less than the clock says; the log
     // tells what it holds.
@@ -483,7 +692,11 @@ void TRecordingController::StopRecording() {
             RecordedDurationSec(FRecorder->CurrentPath(), FCurrentPreset.Format).value_or(Seconds));
     emit RecordingStopped({FRecorder->CurrentPath(), FCurrentPreset.Name, FCurrentSource,
                            FRecorder->StartedAt(), Seconds});
-    FLog.Stopped(Ticket, static_cast<int32_t>(Seconds));
+    const TFileTimes Times = FRecorder->FileTimes();
+    if (Times.Start != 0)
+        FLastAudioEnd = MomentOf(Times.End);
+    FLog.Stopped(Ticket, static_cast<int32_t>(Seconds),
+                 Times.Start != 0 ? ExactTimes(Times) : TAudioTimes{});
 }
 
 int64_t TRecordingController::ElapsedSeconds() const {
@@ -581,7 +794,10 @@ void TRecordingController::ManualStart() {
 }
 
 void TRecordingController::ManualStop() {
+    const bool WasRecording = IsRecording();
     StopRecording();
+    if (WasRecording && FLastAudioEnd.isValid())
+        OpenGap(FLastAudioEnd, TGapCause::Stopped);
     FRetry.reset();
     SetStatus(QString(), ControlText::Stopped, ControlText::WaitClock);
 }
@@ -619,6 +835,8 @@ void TRecordingController::RestartRecording(const TSettingsChange& Change) {
     // when it refuses (locked, full), nothing has changed and the recording goes on.
     FLog.SettleBeforeHandOver(FCurrentTicket, static_cast<int32_t>(ElapsedSeconds()));
     std::exception_ptr Error = StopRecordingKeepingError();
+    if (FLastAudioEnd.isValid())
+        OpenGap(FLastAudioEnd, TGapCause::FormatChange);
     if (!Error && !FLog.Flush(TBusyWait::Unchanged))
         Error = std::make_exception_ptr(EDatabaseError(FLog.LastError().toStdString()));
     if (!Error) {

@@ -3,6 +3,7 @@
 #include "base/uClock.h"
 #include "base/uTypes.h"
 #include "control/ClockHour.h"
+#include "control/Coverage.h"
 #include "control/FreeSpacePolicy.h"
 #include "control/RecordingLog.h"
 #include "control/RetryPolicy.h"
@@ -23,6 +24,8 @@
 #include <memory>
 #include <optional>
 
+struct TCutDone;
+struct TFileTimes;
 struct TRecorderSnapshot;
 class TConfig;
 class TLogData;
@@ -127,6 +130,11 @@ public:
     // never less than 1 GiB.
     int64_t FreeSpaceNeeded() const;
     static constexpr int RetrySeconds = TRetryPolicy::RetrySeconds;
+    // The recording thread's cut at the next hour is prepared this long before it.
+    static constexpr int CutLeadSeconds = 10;
+    // A cut whose audio has not come through this long after its moment (the capture brings
+    // nothing) is taken back, and the hour rule stops and starts the recording itself.
+    static constexpr int CutWaitMilliseconds = 3000;
     // A capture that brings no audio for this long counts as lost: stopped, logged and
     // retried. Shorter times without audio are trouble of their own.
     static constexpr double SilenceLostSeconds = 10;
@@ -152,6 +160,8 @@ public:
     // Whether a recording is wanted in this hour but its capture does not run (it died, or it
     // would not start): the controller retries it every RetrySeconds.
     bool RetryPending() const { return FRetry.has_value(); }
+    // Whether the recording thread's cut at the next hour is prepared and not yet taken up.
+    bool CutPending() const { return FHourCut.has_value(); }
     // Makes Change under a running recording (another capture device, another database) as
     // one step. The running recording's duration is logged where it was logged first; when
     // that fails, nothing changes, the recording goes on and the error propagates. Otherwise
@@ -221,6 +231,26 @@ private:
     // Tries the log writes the database refused, every RetrySeconds; tells the information
     // line when the log falls behind and when it caught up.
     void FlushLog(const QDateTime& Moment);
+    // In the last CutLeadSeconds of an hour, prepares the recording thread's cut at the next
+    // hour: into the next hour's scheduled recording when it captures as the running one does,
+    // else the file just ends there. The recording thread then never waits for the database
+    // or the schedule at the hour.
+    void PrepareHourCut(const QDateTime& Moment);
+    enum class TCutOutcome { Waiting, WentOn, Ended, TakenBack };
+    // At a tick of the hour the cut was prepared for: takes the cut up once the recording thread
+    // made it; takes it back when its audio is overdue.
+    TCutOutcome SettleHourCut(const QDateTime& Moment, const TClockHour& Hour);
+    // Logs the file the cut ended and the one it began.
+    void CompleteHourCut(const TCutDone& Done, const QDateTime& Moment);
+    // Audio stopped coming into a file at From, because of Cause: the gap is logged until a
+    // recording starts again. A gap already open keeps its cause.
+    void OpenGap(const QDateTime& From, TGapCause Cause);
+    // Ends the open gap once the running recording's first audio came in.
+    void CloseGapWhenAudioCame();
+    // Logs the audio the capture dropped since the last tick as a gap.
+    void NoteDroppedAudio(const QDateTime& Moment, const TRecorderSnapshot& Recorded);
+    // The audio times of the file the recorder completed last, or of Times.
+    TAudioTimes ExactTimes(const TFileTimes& Times) const;
     // Stops and logs a recording whose capture died, and schedules its retry.
     void CheckCapture(const QDateTime& Moment, const TRecorderSnapshot& Recorded);
     // Stops and logs a recording whose writes failed on a volume that is (nearly) full, and
@@ -230,7 +260,8 @@ private:
     void RetryRecording(const QDateTime& Moment, int64_t FreeBytes);
     // Stops and logs the running recording, plans its retry and shows InfoText in its place;
     // an error of logging the duration is thrown last.
-    void StopForRetry(const QDateTime& Moment, int64_t AwaitFreeBytes, const QString& InfoText);
+    void StopForRetry(const QDateTime& Moment, int64_t AwaitFreeBytes, const QString& InfoText,
+                      TGapCause Cause);
     // Remembers P and Source to be retried within the hour of Moment, once AwaitFreeBytes are
     // free (0: at once).
     void PlanRetry(const TPreset& P, const QString& Source, const QDateTime& Moment,
@@ -305,5 +336,23 @@ private:
     std::exception_ptr FStartupError;
     TTroubleTracker FTroubles;
     bool FFreeSpaceWarned = false;
+    // The cut prepared for the next hour: the hour it begins, its first moment, and the
+    // recording that goes on from it (none: the file ends there).
+    struct THourCut {
+        TClockHour Hour;
+        QDateTime At;
+        std::optional<TWantedStart> Next;
+        QString FileName;
+        QString FullPath;
+    };
+    std::optional<THourCut> FHourCut;
+    // When the audio of the file completed last ended; invalid before the first.
+    QDateTime FLastAudioEnd;
+    // The log ticket of the gap that lasts, 0 when none; whether a recording runs that ends it
+    // once its first audio came.
+    int64_t FOpenGap = 0;
+    bool FGapEndsWithAudio = false;
+    // The audio the running capture had dropped at the last tick, in seconds.
+    double FDroppedSeen = 0;
     TControlStatus FStatus;
 };

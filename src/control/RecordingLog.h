@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/uTypes.h"
+#include "data/uData.h"
 
 #include <QDateTime>
 #include <QString>
@@ -8,8 +9,6 @@
 #include <deque>
 #include <memory>
 #include <optional>
-
-class TLogData;
 
 // The recordings log as the controller writes it: a row for every recording that started and,
 // once it stopped, its length. A write the database refuses (another program holds it locked,
@@ -25,12 +24,20 @@ public:
     // How long a write waits for another program's lock before it is kept for later.
     static constexpr int LockWaitMilliseconds = 250;
 
-    // A recording started: its row is written now or kept. Returns the ticket its stop names;
-    // 0 without a database (nothing is logged then).
+    // A recording started: its row and the times known at its start (Times; its RecordingId is
+    // filled in) are written now or kept. Returns the ticket its stop names; 0 without a
+    // database (nothing is logged then).
     int64_t Started(const TPreset& P, const QDateTime& StartedAt, int32_t Number,
-                    const QString& FileName, const QString& FilePath);
-    // The recording of Ticket stopped after Seconds: its length is written now or kept.
-    void Stopped(int64_t Ticket, int32_t Seconds);
+                    const QString& FileName, const QString& FilePath, const TAudioTimes& Times);
+    // The recording of Ticket stopped after Seconds, its audio as Times says: written now or
+    // kept.
+    void Stopped(int64_t Ticket, int32_t Seconds, const TAudioTimes& Times);
+    // A gap in the audio began at From for Cause (its code word); To, when valid, ends it at
+    // once. Returns the ticket GapEnded names; 0 without a database.
+    int64_t GapBegan(const QDateTime& From, const QString& Cause,
+                     const QDateTime& To = QDateTime());
+    // The gap of Ticket ended at To.
+    void GapEnded(int64_t Ticket, const QDateTime& To);
     // Writes what is kept, in order; a row the database refuses holds up the rows after it, a
     // length does not. True when nothing is left.
     // Each write may wait LockWaitMs for a lock.
@@ -57,14 +64,29 @@ private:
         QString FilePath;
         int32_t Id = 0;                 // 0 until the row is written
         std::optional<int32_t> Seconds; // the length still to write, once stopped
+        TAudioTimes Times;
+        bool TimesWritten = false;
+    };
+    struct TGap {
+        int64_t Ticket = 0;
+        QDateTime From;
+        QDateTime To;
+        QString Cause;
+        int64_t Id = 0; // 0 until the gap is written
+        bool EndWritten = false;
     };
     // Writes what Row still needs; false when the database refused.
     bool Write(TRow& Row, int LockWaitMs);
+    bool Write(TGap& Gap, int LockWaitMs);
+    // Writes the kept gaps, in order; false when the database refused one.
+    bool FlushGaps(int LockWaitMs);
     TRow* Find(int64_t Ticket);
 
     std::unique_ptr<TLogData>& FData;
     // Recordings whose row or length is not written yet, and the running ones, the oldest first.
     std::deque<TRow> FRows;
+    // Gaps whose beginning or end is not written yet, and the open ones, the oldest first.
+    std::deque<TGap> FGaps;
     int64_t FNextTicket = 1;
     QString FLastError;
 };

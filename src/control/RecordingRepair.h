@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QStringList>
 
 class TLogData;
@@ -10,5 +11,7 @@ class TLogData;
 // playing time gets that duration. Returns the files whose header was set right or whose
 // length the headers of an encoded file told.
 // A file that another running copy of the program still writes (it holds a lock on it) is
-// left alone with its row. Run at start-up, before any recording of this run starts.
-QStringList RepairInterruptedRecordings(TLogData& Data);
+// left alone with its row. The audio times such a run left without an end get the end the
+// length tells, marked as estimated, and the gaps it left open end at Now. Run at start-up,
+// before any recording of this run starts.
+QStringList RepairInterruptedRecordings(TLogData& Data, const QDateTime& Now);

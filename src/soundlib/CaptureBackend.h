@@ -137,7 +137,8 @@ uint64_t ChannelMsSinceAudio(uint32_t Handle);
 uint64_t ChannelGapFrames(uint32_t Handle);
 
 // Called on the recording thread at a cut, between the last block of audio before it and the
-// first from it on; CutTime is the wall-clock time (ns since the epoch) at which the first frame
+// first from it on, once the file that ended is complete; CutTime is the wall-clock time (ns
+// since the epoch) at which the first frame
 // from the cut on entered the source. It must not call the library.
 using CUTPROC = void(uint32_t Handle, int64_t CutTime, void* User);
 

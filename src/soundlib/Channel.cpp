@@ -60,18 +60,18 @@ void TChannel::MakeCut(TCut& Cut, const int16_t* Samples, size_t Frames, int64_t
     FEncoderFailed.store(false, std::memory_order_relaxed);
     FPrerolling = false;
     std::vector<int16_t>().swap(FPreroll);
-    if (Cut.Proc) {
-        CurrentBlockTime = CutTime;
-        Cut.Proc(FHandle, CutTime, Cut.User);
-    }
-    Feed(Samples + Split * FFormat.Channels, Frames - Split, CutTime);
-    // The file that ended is completed here, by the thread that wrote it, after the next file
-    // has its first audio: the hour switch never waits for it.
+    // The file that ended is completed here, by the thread that wrote it, before the cut is
+    // told: whoever hears of the cut finds the file complete and never waits for it.
     if (Ended) {
         const int Result = Ended->Finish();
         std::lock_guard Lock(FFinishedMutex);
         FFinishedAtCut[EndedHandle] = Result;
     }
+    if (Cut.Proc) {
+        CurrentBlockTime = CutTime;
+        Cut.Proc(FHandle, CutTime, Cut.User);
+    }
+    Feed(Samples + Split * FFormat.Channels, Frames - Split, CutTime);
 }
 
 void TChannel::Feed(const int16_t* Samples, size_t Frames, int64_t CaptureTime) {

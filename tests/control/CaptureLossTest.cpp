@@ -218,6 +218,7 @@ TEST_F(CaptureLoss, ARefusedLengthIsKeptWhileRecordingGoesOn) {
                             "BEGIN SELECT RAISE(ABORT, 'geweigerd'); END"));
     Now = Amsterdam("2026-03-05T13:00:00Z");
     EXPECT_NO_THROW(Controller.TimerClockTimer());
+    SettleCut(Controller);
     EXPECT_TRUE(Controller.IsRecording());
     EXPECT_EQ(Controller.Status().FileText, DayFolder("2026/03/05") + "05032026141.wav");
     EXPECT_EQ(Controller.Status().InfoText,
@@ -260,6 +261,7 @@ TEST_F(CaptureLoss, ADatabaseLockedAtTheHourLosesNoRow) {
         TDatabaseLock Lock(Config->DatabasePath(), 7);
         Now = Amsterdam("2026-03-05T13:00:00.100Z");
         EXPECT_NO_THROW(Controller.TimerClockTimer());
+        SettleCut(Controller);
         EXPECT_TRUE(Controller.IsRecording());
         EXPECT_EQ(Controller.Status().FileText, DayFolder("2026/03/05") + "05032026141.wav");
         EXPECT_TRUE(Controller.Log().Waiting());

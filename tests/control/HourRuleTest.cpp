@@ -81,6 +81,7 @@ TEST_P(HourRule, ActsOncePerClockHour) {
     for (const char* Tick : C.TicksUtc) {
         Now = Amsterdam(Tick);
         Controller.TimerClockTimer();
+        SettleCut(Controller);
     }
     QList<QStringList> Expected;
     for (const TExpectedRow& R : C.Rows) {

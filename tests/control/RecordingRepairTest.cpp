@@ -66,7 +66,8 @@ TEST(RecordingRepair, RepairsCutShortWavRowsOnceAndLeavesFinishedOnesAlone) {
     qToLittleEndian<uint32_t>(32000, Complete.data() + 40);
     const int32_t UnloggedId = Log("unlogged.wav", &Complete);
 
-    EXPECT_EQ(RepairInterruptedRecordings(Data), QStringList{Dir.filePath("crashed.wav")});
+    EXPECT_EQ(RepairInterruptedRecordings(Data, QDateTime::currentDateTime()),
+              QStringList{Dir.filePath("crashed.wav")});
     EXPECT_EQ(Duration(Data, CrashedId), 3);
     EXPECT_EQ(Duration(Data, EmptyId), 0);
     EXPECT_EQ(Duration(Data, MissingId), 0);
@@ -76,7 +77,7 @@ TEST(RecordingRepair, RepairsCutShortWavRowsOnceAndLeavesFinishedOnesAlone) {
     ASSERT_TRUE(Finished.open(QIODevice::ReadOnly));
     EXPECT_EQ(Finished.readAll(), Crashed); // a row with a duration is never touched
 
-    EXPECT_TRUE(RepairInterruptedRecordings(Data).isEmpty());
+    EXPECT_TRUE(RepairInterruptedRecordings(Data, QDateTime::currentDateTime()).isEmpty());
 }
 
 // A recording that another running copy of the program still writes is locked by it: the
@@ -112,14 +113,17 @@ TEST(RecordingRepair, LeavesAFileThatARunningCopyWritesAlone) {
         ASSERT_GE(Writer, 0);
         ASSERT_EQ(::flock(Writer, LOCK_EX | LOCK_NB), 0);
 
-        EXPECT_TRUE(RepairInterruptedRecordings(Data).isEmpty()) << Case.Name;
+        EXPECT_TRUE(RepairInterruptedRecordings(Data, QDateTime::currentDateTime()).isEmpty())
+            << Case.Name;
         EXPECT_EQ(Duration(Data, Id), 0) << Case.Name;
         ASSERT_TRUE(F.open(QIODevice::ReadOnly));
         EXPECT_EQ(F.readAll(), Case.Bytes) << Case.Name;
         F.close();
 
         ::close(Writer);
-        EXPECT_EQ(RepairInterruptedRecordings(Data), QStringList{Path}) << Case.Name;
+        EXPECT_EQ(RepairInterruptedRecordings(Data, QDateTime::currentDateTime()),
+                  QStringList{Path})
+            << Case.Name;
         EXPECT_EQ(Duration(Data, Id), 3) << Case.Name;
     }
 }

@@ -177,7 +177,8 @@ TEST_F(RetentionRun, ALockedDatabaseEndsTheRunWithOneLine) {
     EXPECT_EQ(Gate.Calls(), 0);
     EXPECT_EQ(FilesLeft(), Due);
     ASSERT_EQ(Summaries.size(), 1);
-    EXPECT_TRUE(Summaries[0].startsWith("Opruimen afgebroken: de database is vergrendeld door een ander programma"))
+    EXPECT_TRUE(Summaries[0].startsWith(
+        "Opruimen afgebroken: de database is vergrendeld door een ander programma"))
         << Summaries[0].toStdString();
 }
 

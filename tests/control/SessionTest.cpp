@@ -4,10 +4,13 @@
 #include "soundlib/ScriptedBackend.h"
 #include "support/ScheduledStore.h"
 #include "support/SqlHelpers.h"
+#include "support/TestWallClock.h"
 
+#include "support/TestWallClock.h"
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimeZone>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -47,8 +50,10 @@ public:
 TEST(Session, ABoundaryAndACaptureLossReachTheViewAsEvents) {
     ASSERT_EQ(Config, nullptr);
     QTemporaryDir Dir;
+    auto WallClock = std::make_shared<TTestWallClock>();
     soundlib::TScript Script;
     Script.Signal = soundlib::ToneSignal(1000, 0.5);
+    Script.WallClock = [WallClock] { return WallClock->Now(); };
     soundlib::InstallScriptedBackend(Script);
     TConfig Settings(Dir.path());
     Settings.SetRootFolder(Dir.filePath("Opnames"));
@@ -59,13 +64,19 @@ TEST(Session, ABoundaryAndACaptureLossReachTheViewAsEvents) {
     }
     QDateTime Now = Amsterdam("2026-03-05T12:59:58Z");
     TRecordingSession Session(
-        Settings, [&Now] { return Now; }, [](const QString&) { return int64_t{1} << 40; });
+        Settings,
+        [&Now, WallClock] {
+            WallClock->Set(Now);
+            return Now;
+        },
+        [](const QString&) { return int64_t{1} << 40; });
     TEventLog View(Session.Controller());
     const auto TickUntil = [&](const char* Utc) {
         const QDateTime Until = Amsterdam(Utc);
         while (Now < Until) {
             Now = std::min(Now.addMSecs(250), Until);
             Session.Controller().TimerClockTimer();
+            SettleCut(Session.Controller(), Now);
         }
     };
 

@@ -5,6 +5,7 @@
 #include "data/uData.h"
 #include "soundlib/ScriptedBackend.h"
 #include "support/SqlHelpers.h"
+#include "support/TestWallClock.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -24,6 +25,9 @@ public:
     TRecordingFixture() {
         soundlib::TScript Script;
         Script.Signal = soundlib::ToneSignal(1000, 0.5);
+        // The capture dates its audio by the test's clock as the controller last read it, run
+        // on in real time from there, as a sound card's audio follows the wall clock.
+        Script.WallClock = [Read = LastRead] { return Read->Now(); };
         soundlib::InstallScriptedBackend(Script);
         Config = std::make_unique<TConfig>(Dir.path());
         Config->SetRootFolder(Dir.path() + QStringLiteral("/Opnames"));
@@ -45,7 +49,10 @@ public:
 
     // A clock that reads Now.
     TClock Clock() {
-        return [this] { return Now; };
+        return [this] {
+            LastRead->Set(Now);
+            return Now;
+        };
     }
 
     static QDateTime Amsterdam(const char* Utc) {
@@ -72,17 +79,24 @@ public:
         return Rows;
     }
 
-    // Ticks Controller every 250 ms of the test's clock until Until (inclusive).
+    // Ticks Controller every 250 ms of the test's clock until Until (inclusive). In the first
+    // seconds of an hour it also gives the recording thread the real time it needs to cut the
+    // file at the hour, ticking meanwhile, as the program's clock would.
     void TickUntil(TRecordingController& Controller, const QDateTime& Until) {
         while (Now < Until) {
             Now = std::min(Now.addMSecs(250), Until);
             Controller.TimerClockTimer();
+            SettleCut(Controller);
         }
     }
+
+    void SettleCut(TRecordingController& Controller) { ::SettleCut(Controller, Now); }
 
     QString DayFolder(const char* YearMonthDay) const {
         return Config->RootFolder() + u'/' + QString::fromLatin1(YearMonthDay) + u'/';
     }
+
+    std::shared_ptr<TTestWallClock> LastRead = std::make_shared<TTestWallClock>();
 
     QTemporaryDir Dir;
     // The database the tests' controllers log in.
