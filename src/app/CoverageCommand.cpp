@@ -33,10 +33,15 @@ int RunCoverage(int& Argc, char** Argv, const TProgramArguments& Arguments) {
         return Fail(QStringLiteral("%1 is geen datum; geef de dag als JJJJ-MM-DD, bijvoorbeeld "
                                    "2026-03-05.")
                         .arg(*Arguments.CoverageDay));
-    // The folder is not made when it is missing: a mistyped folder has no ledger to show.
+    // A mistyped folder is not made: it has no ledger to show.
     if (Arguments.DataDir && !QFileInfo(*Arguments.DataDir).isDir())
         return Fail(QStringLiteral("De map %1 bestaat niet.").arg(*Arguments.DataDir));
-    const TConfig Settings(ChooseDataFolder(Arguments.DataDir).Path);
+    // Nothing is written: a folder without a settings file is one the program never ran in.
+    const QString Folder = ChooseDataFolder(Arguments.DataDir).Path;
+    if (!QFileInfo::exists(Folder + SettingsFileName))
+        return Fail(
+            QStringLiteral("Er is geen instellingenbestand %1.").arg(Folder + SettingsFileName));
+    const TConfig Settings(Folder);
     if (!Settings.Warning().isEmpty())
         std::fprintf(stderr, "Let op: %s\n", Settings.Warning().toUtf8().constData());
     const QString DbPath = Settings.DatabasePath();

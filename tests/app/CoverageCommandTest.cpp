@@ -120,7 +120,11 @@ TEST(CoverageCommandRefuses, WhatGivesNoLedger) {
     ASSERT_TRUE(QDir().mkpath(Empty));
     const QString NoDatabase = Dir.filePath("geen-database");
     ASSERT_TRUE(QDir().mkpath(NoDatabase));
-    QFile Text(NoDatabase + "/Vantor2026.sqlite");
+    TConfig{NoDatabase};
+    const QString NotADatabase = Dir.filePath("tekst");
+    ASSERT_TRUE(QDir().mkpath(NotADatabase));
+    TConfig{NotADatabase};
+    QFile Text(NotADatabase + "/Vantor2026.sqlite");
     ASSERT_TRUE(Text.open(QIODevice::WriteOnly));
     Text.write(QByteArray("Dit is geen database, alleen wat tekst.\n").repeated(100));
     Text.close();
@@ -134,8 +138,11 @@ TEST(CoverageCommandRefuses, WhatGivesNoLedger) {
         {{"--coverage", "5-3-2024", "--data-dir", Empty}, 1, "5-3-2024 is geen datum"},
         {{"--coverage", "2024-03-05x", "--data-dir", Empty}, 1, "2024-03-05x is geen datum"},
         {{"--coverage", "2024-03-05", "--data-dir", Missing}, 1, "De map " + Missing},
-        {{"--coverage", "2024-03-05", "--data-dir", Empty}, 1, "Er is geen database"},
-        {{"--coverage", "2024-03-05", "--data-dir", NoDatabase}, 1, "het bestand is geen database"},
+        {{"--coverage", "2024-03-05", "--data-dir", Empty}, 1, "Er is geen instellingenbestand"},
+        {{"--coverage", "2024-03-05", "--data-dir", NoDatabase}, 1, "Er is geen database"},
+        {{"--coverage", "2024-03-05", "--data-dir", NotADatabase},
+         1,
+         "het bestand is geen database"},
         {{"--coverage"}, 2, "--coverage verwacht een dag"},
         {{"--coverage", "--json"}, 2, "--coverage verwacht een dag"},
         {{"--json"}, 2, "--json hoort bij --coverage"},
@@ -148,8 +155,10 @@ TEST(CoverageCommandRefuses, WhatGivesNoLedger) {
         EXPECT_TRUE(Run.Err.contains(C.Error)) << Run.Err.toStdString();
         EXPECT_TRUE(Run.Out.isEmpty()) << Run.Out.toStdString();
     }
+    // Nothing was made on the way.
     EXPECT_FALSE(QFileInfo::exists(Missing));
-    EXPECT_FALSE(QFileInfo::exists(Empty + "/Vantor2026.sqlite"));
+    EXPECT_EQ(QDir(Empty).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+    EXPECT_FALSE(QFileInfo::exists(NoDatabase + "/Vantor2026.sqlite"));
 }
 
 } // namespace
