@@ -30,8 +30,12 @@ struct TCauseSpan {
     std::pair<int64_t, int64_t> Began; // its start, then its id
 };
 
+QDateTime LocalAt(int64_t Ms) {
+    return QDateTime::fromMSecsSinceEpoch(Ms);
+}
+
 int32_t OffsetAt(int64_t Ms) {
-    return QDateTime::fromMSecsSinceEpoch(Ms).offsetFromUtc();
+    return LocalAt(Ms).offsetFromUtc();
 }
 
 // The start of the local clock hour after the one that holds Ms: the next full hour of the
@@ -53,24 +57,22 @@ int64_t NextHourStart(int64_t Ms) {
     return Changed;
 }
 
-QDateTime LocalAt(int64_t Ms) {
-    return QDateTime::fromMSecsSinceEpoch(Ms);
+// From local midnight to the next.
+std::pair<QDateTime, QDateTime> DaySpan(const QDate& Day) {
+    return {QDateTime(Day, QTime(0, 0)), QDateTime(Day.addDays(1), QTime(0, 0))};
 }
 
 // The local clock hours of Day in order, each as [First, Last).
 QVector<TSpan> HoursOfDay(const QDate& Day) {
-    const int64_t DayEnd = QDateTime(Day.addDays(1), QTime(0, 0)).toMSecsSinceEpoch();
+    const auto [From, To] = DaySpan(Day);
+    const int64_t DayEnd = To.toMSecsSinceEpoch();
     QVector<TSpan> Hours;
-    for (int64_t Start = QDateTime(Day, QTime(0, 0)).toMSecsSinceEpoch(); Start < DayEnd;) {
+    for (int64_t Start = From.toMSecsSinceEpoch(); Start < DayEnd;) {
         const int64_t End = std::min(NextHourStart(Start), DayEnd);
         Hours.append({Start, End});
         Start = End;
     }
     return Hours;
-}
-
-std::pair<QDateTime, QDateTime> DaySpan(const QDate& Day) {
-    return {QDateTime(Day, QTime(0, 0)), QDateTime(Day.addDays(1), QTime(0, 0))};
 }
 
 bool InsideAFile(TGapCause Cause) {
