@@ -12,6 +12,7 @@ cd build-bench
 bench/data/data_bench
 bench/control/silence_bench
 bench/control/retention_bench
+TZ=Europe/Amsterdam bench/control/coverage_bench
 
 # The sound library's capture benchmark records from the tests' private PulseAudio server.
 trap '../scripts/pulse-test-server.sh stop "$PWD/pulse"' EXIT

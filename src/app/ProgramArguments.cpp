@@ -3,6 +3,7 @@
 namespace {
 
 const QByteArray DataDirOption = "--data-dir";
+const QByteArray CoverageOption = "--coverage";
 
 // Why Folder cannot be the data folder, in Dutch; empty when it can.
 QString DataDirError(const QByteArray& Folder) {
@@ -37,6 +38,15 @@ TProgramArguments ParseArguments(const QList<QByteArray>& Arguments) {
         else
             Result.DataDir = QString::fromLocal8Bit(Folder);
     };
+    const auto TakeCoverageDay = [&](const QByteArray& Day) {
+        if (Result.CoverageDay)
+            Refuse(QStringLiteral("--coverage is meer dan eens gegeven."));
+        else if (Day.isEmpty() || Day.startsWith('-'))
+            Refuse(QStringLiteral("--coverage verwacht een dag, bijvoorbeeld --coverage "
+                                  "2026-03-05."));
+        else
+            Result.CoverageDay = QString::fromLocal8Bit(Day);
+    };
     for (qsizetype I = 0; I < Arguments.size(); ++I) {
         const QByteArray& Argument = Arguments[I];
         if (Argument == "--help")
@@ -51,10 +61,22 @@ TProgramArguments ParseArguments(const QList<QByteArray>& Arguments) {
                             : QByteArray());
         else if (Argument.startsWith(DataDirOption + '='))
             TakeDataDir(Argument.mid(DataDirOption.size() + 1));
+        else if (Argument == CoverageOption)
+            TakeCoverageDay(I + 1 < Arguments.size() && !Arguments[I + 1].startsWith('-')
+                                ? Arguments[++I]
+                                : QByteArray());
+        else if (Argument.startsWith(CoverageOption + '='))
+            TakeCoverageDay(Argument.mid(CoverageOption.size() + 1));
+        else if (Argument == "--json")
+            Result.Json = true;
         else if (Argument.startsWith('-'))
             Refuse(QStringLiteral("Onbekende optie: %1").arg(QString::fromLocal8Bit(Argument)));
         else
             Refuse(QStringLiteral("Onverwacht argument: %1").arg(QString::fromLocal8Bit(Argument)));
     }
+    if (Result.Json && !Result.CoverageDay)
+        Refuse(QStringLiteral("--json hoort bij --coverage."));
+    if (Result.CoverageDay && Result.Headless)
+        Refuse(QStringLiteral("--coverage gaat niet samen met --headless."));
     return Result;
 }

@@ -1,4 +1,5 @@
 #include "app/AppSetup.h"
+#include "app/CoverageCommand.h"
 #include "app/Headless.h"
 #include "app/ProgramArguments.h"
 #include "app/SignalWatcher.h"
@@ -18,6 +19,7 @@ namespace {
 
 const char* const Usage =
     "Gebruik: vantor2026 [--headless] [--data-dir MAP] [--help] [--version]\n"
+    "         vantor2026 --coverage JJJJ-MM-DD [--json] [--data-dir MAP]\n"
     "\n"
     "Vantor 2026 - Hourly Audio Recorder: neemt elk klokuur een bestand op\n"
     "volgens het weekschema.\n"
@@ -28,6 +30,11 @@ const char* const Usage =
     "  --data-dir MAP, --data-dir=MAP\n"
     "              houdt instellingen, database en opnamen in MAP in plaats van in de\n"
     "              map van het programma (een kopie per ingang: elk een eigen map)\n"
+    "  --coverage JJJJ-MM-DD, --coverage=JJJJ-MM-DD\n"
+    "              toont per klokuur van die dag of het gepland was, hoeveel seconden\n"
+    "              zijn opgenomen en welke stukken ontbreken, met de oorzaak; neemt\n"
+    "              niets op en kan naast een lopende opname draaien\n"
+    "  --json      met --coverage: hetzelfde als JSON\n"
     "  --help      toont deze hulptekst\n"
     "  --version   toont de versie\n"
     "\n"
@@ -87,6 +94,8 @@ int main(int Argc, char** Argv) {
         std::printf("Vantor 2026 %s\n", VANTOR_VERSION);
         return 0;
     }
+    if (Arguments.CoverageDay)
+        return RunCoverage(Argc, Argv, Arguments);
     const TDataFolder Folder = ChooseDataFolder(Arguments.DataDir);
     Config = std::make_unique<TConfig>(Folder.Path);
     const int Result = Arguments.Headless ? RunHeadless(Argc, Argv, Folder.Notice)

@@ -9,6 +9,7 @@
 #include <QVector>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -70,6 +71,9 @@ struct TCoverageHour {
     // (3600 for a whole hour). Both 0 for an hour that is not scheduled.
     double RecordedSeconds = 0;
     double MissingSeconds = 0;
+    // The same in whole milliseconds, which add up exactly: the seconds are these / 1000.
+    int64_t RecordedMs = 0;
+    int64_t MissingMs = 0;
     QVector<TCoverageGap> Gaps; // the missing stretches, in order
     TState State() const;
 };
@@ -85,7 +89,9 @@ struct TCoverageInput {
     QVector<TGapRow> Gaps;
     // Whether the weekly schedule names a preset for each hour of the day's weekday.
     std::array<bool, 24> Scheduled{};
-    // Nothing after Now counts; a recording without an end runs until Now.
+    // Nothing after Now counts. A recording without an end runs until Now, but no longer than
+    // a recording can last: an end never written (a run that stopped without one) claims no
+    // audio beyond that. A gap without an end lasts until Now.
     QDateTime Now;
 };
 
@@ -93,11 +99,22 @@ struct TCoverageInput {
 TCoverageDay ComputeCoverage(const QDate& Day, const TCoverageInput& Input);
 // The ledger of local Day as the database holds it at Now. Throws EDatabaseError.
 TCoverageDay ReadCoverage(TLogData& Data, const QDate& Day, const QDateTime& Now);
-// The ledger's entry for the clock hour that began at HourStart, as the database holds it at
-// Now. Throws EDatabaseError.
+// The ledger's entry for the clock hour that began at HourStart (or that holds it), as the
+// database holds it at Now: two indexed queries over the hour and one schedule cell, quick
+// enough for the end of every hour. Throws EDatabaseError.
 TCoverageHour ReadCoverageHour(TLogData& Data, const QDateTime& HourStart, const QDateTime& Now);
 
-// The Dutch table --coverage prints.
+// An hour's seconds in tenths as the ledger prints them: the passed length and the missing
+// seconds are each rounded, and the recorded ones are what is left, so that the printed
+// recorded and missing seconds add up to the printed length of the hour.
+int64_t RecordedTenths(const TCoverageHour& Hour);
+int64_t MissingTenths(const TCoverageHour& Hour);
+
+// The Dutch table --coverage prints: a heading, one line per hour with its missing stretches
+// and their causes, and a total line; numbers with the regional decimal separator.
 QString CoverageText(const TCoverageDay& Day);
-// The JSON --coverage --json prints.
+// The JSON --coverage --json prints, on one line:
+// {"date": "2026-03-05", "hours": [{"hour": 14, "start": "2026-03-05T14:00:00.000+01:00",
+// "scheduled": true, "recorded_s": 3587.6, "missing_s": 12.4, "gaps": [{"from": "...",
+// "to": "...", "cause": "capture"}]}]}
 QByteArray CoverageJson(const TCoverageDay& Day);

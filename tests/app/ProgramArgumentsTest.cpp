@@ -50,3 +50,39 @@ TEST(ProgramArguments, HelpAndVersionAreRecognised) {
     EXPECT_TRUE(Parsed.Version);
     EXPECT_TRUE(Parsed.Error.isEmpty());
 }
+
+// --coverage takes its day as given (the ledger checks it), --json only beside it, and neither
+// goes with recording without a window.
+TEST(ProgramArguments, CoverageTakesItsDay) {
+    const struct {
+        QList<QByteArray> Arguments;
+        std::optional<QString> Day;
+        bool Json;
+        const char* Error;
+    } Cases[] = {
+        {{"--coverage", "2026-03-05"}, "2026-03-05", false, ""},
+        {{"--json", "--coverage=2026-03-05", "--data-dir", "/srv/a"}, "2026-03-05", true, ""},
+        {{"--coverage", "gisteren"}, "gisteren", false, ""},
+        {{"--coverage"}, {}, false, "--coverage verwacht een dag"},
+        {{"--coverage", "--json"}, {}, true, "--coverage verwacht een dag"},
+        {{"--coverage="}, {}, false, "--coverage verwacht een dag"},
+        {{"--coverage", "2026-03-05", "--coverage", "2026-03-06"},
+         "2026-03-05",
+         false,
+         "--coverage is meer dan eens"},
+        {{"--json"}, {}, true, "--json hoort bij --coverage"},
+        {{"--coverage", "2026-03-05", "--headless"}, "2026-03-05", false, "--coverage gaat niet"},
+        {{"--coverage", "2026-03-05", "2026-03-06"}, "2026-03-05", false, "Onverwacht argument"},
+    };
+    for (const auto& C : Cases) {
+        const TProgramArguments Parsed = ParseArguments(C.Arguments);
+        SCOPED_TRACE(C.Arguments.join(' ').toStdString());
+        EXPECT_EQ(Parsed.CoverageDay, C.Day);
+        EXPECT_EQ(Parsed.Json, C.Json);
+        if (*C.Error)
+            EXPECT_TRUE(Parsed.Error.startsWith(QString::fromUtf8(C.Error)))
+                << Parsed.Error.toStdString();
+        else
+            EXPECT_TRUE(Parsed.Error.isEmpty()) << Parsed.Error.toStdString();
+    }
+}
