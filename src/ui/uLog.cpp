@@ -233,18 +233,20 @@ void TfrmLog::dsDataChange() {
 void TfrmLog::ShowCoverage(const QDate& Day) {
     FCoverageDay = Day;
     pnlCoverage->Clear();
+    QString Title;
     if (!Day.isValid()) {
-        lblCoverage->setText(QStringLiteral("Dekking: de datum van deze opname is niet te lezen"));
-        return;
+        Title = QStringLiteral("Dekking: de datum van deze opname is niet te lezen");
+    } else {
+        try {
+            pnlCoverage->SetDay(ReadCoverage(RequireDatabase(FData), Day, FClock()));
+            Title = CoverageTitle(Day);
+        } catch (const EDatabaseError& E) {
+            Title = CoverageTitle(Day) + QStringLiteral(": niet te lezen (") +
+                    QString::fromUtf8(E.what()) + u')';
+        }
     }
-    try {
-        pnlCoverage->SetDay(ReadCoverage(RequireDatabase(FData), Day, FClock()));
-        lblCoverage->setText(CoverageTitle(Day));
-    } catch (const EDatabaseError& E) {
-        lblCoverage->setText(CoverageTitle(Day) + QStringLiteral(": niet te lezen (") +
-                             QString::fromUtf8(E.what()) + u')');
-    }
-    pnlCoverage->setAccessibleName(lblCoverage->text());
+    lblCoverage->setText(Title);
+    pnlCoverage->setAccessibleName(Title);
 }
 
 void TfrmLog::btnSaveClick() {

@@ -435,3 +435,18 @@ TEST_F(CoverageTest, ADatabaseErrorShowsInTheLabelAndTheListingStaysUsable) {
     EXPECT_EQ(CurrentId(Window), 1);
     EXPECT_EQ(View(Window).Path->text(), "/opnames/x.mp3");
 }
+
+TEST_F(CoverageTest, ARecordingWhoseTimeIsUnreadableShowsNoDay) {
+    QSqlQuery(Data->Connection())
+        .exec("INSERT INTO recordings(rec_dt,rec_date,rec_hour,rec_number,title,persons) "
+              "VALUES('onzin','onzin',0,1,'','')");
+    TfrmLog Window(Data.get());
+    ASSERT_EQ(View(Window).Grid->model()->index(0, 1).data().toString(), "onzin");
+    EXPECT_EQ(Label(Window), "Dekking: de datum van deze opname is niet te lezen");
+    EXPECT_TRUE(Cells(Window).isEmpty());
+    SelectRow(Window, 1);
+    EXPECT_EQ(Label(Window), "Dekking maandag 05-01-2026");
+    SelectRow(Window, 0);
+    EXPECT_EQ(Label(Window), "Dekking: de datum van deze opname is niet te lezen");
+    EXPECT_TRUE(Cells(Window).isEmpty());
+}
