@@ -147,8 +147,8 @@ void TCoverageCell::paintEvent(QPaintEvent*) {
     case TCoverageHour::TState::Partial: {
         Canvas.fillRect(Box, PartialRest);
         // At least a pixel of each part shows, however little of the hour it is.
-        const int Recorded =
-            std::clamp(static_cast<int>(Box.width() * RecordedFraction(FHour)), 1, Box.width() - 1);
+        const int Recorded = std::clamp(static_cast<int>(Box.width() * RecordedFraction(FHour)), 1,
+                                        std::max(1, Box.width() - 1));
         Canvas.fillRect(QRect(Box.left(), Box.top(), Recorded, Box.height()), Colour);
         break;
     }

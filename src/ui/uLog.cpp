@@ -28,7 +28,7 @@
 namespace {
 
 constexpr int FindHeight = 48;
-// The coverage strip's label above the strip.
+// The coverage strip between the grid and the playback row, with its label above it.
 constexpr int CoverageHeight = 62;
 constexpr int CoverageLabelTop = 4;
 constexpr int CoverageStripTop = 24;
