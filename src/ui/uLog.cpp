@@ -1,12 +1,15 @@
 #include "ui/uLog.h"
 
 #include "base/RegionalText.h"
+#include "control/Coverage.h"
 #include "control/LogExport.h"
+#include "ui/CoverageStrip.h"
 #include "ui/FormControls.h"
 #include "ui/ListingGrid.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PlaybackBar.h"
 #include "ui/UiFont.h"
+#include "ui/uSchedule.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -25,6 +28,11 @@
 namespace {
 
 constexpr int FindHeight = 48;
+// The coverage strip between the grid and the playback row, with its label above it.
+constexpr int CoverageHeight = 62;
+constexpr int CoverageLabelTop = 4;
+constexpr int CoverageStripTop = 24;
+constexpr int CoverageStripHeight = 34;
 constexpr int PlaybackHeight = 44;
 constexpr int PanelHeight = 180;
 constexpr int ButtonWidth = 110;
@@ -44,10 +52,15 @@ QString RecordingsText(int32_t Count) {
            (Count == 1 ? QStringLiteral(" opname") : QStringLiteral(" opnamen"));
 }
 
+QString CoverageTitle(const QDate& Day) {
+    return QStringLiteral("Dekking ") + DayNames[Day.dayOfWeek() - 1].toLower() + u' ' +
+           Day.toString(QStringLiteral("dd-MM-yyyy"));
+}
+
 } // namespace
 
-TfrmLog::TfrmLog(TLogData* Data, QWidget* Parent, TFileExists Exists)
-    : QDialog(Parent), FData(Data) {
+TfrmLog::TfrmLog(TLogData* Data, QWidget* Parent, TFileExists Exists, TClock Clock)
+    : QDialog(Parent), FData(Data), FClock(std::move(Clock)) {
     setObjectName(QStringLiteral("frmLog"));
     setWindowTitle(QStringLiteral("Opnames log"));
     setFont(UiFont(12));
@@ -105,6 +118,10 @@ TfrmLog::TfrmLog(TLogData* Data, QWidget* Parent, TFileExists Exists)
     grd->setItemDelegate(FDeletedRows);
     connect(grd->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &TfrmLog::dsDataChange);
+    lblCoverage = new QLabel(this);
+    lblCoverage->setObjectName(QStringLiteral("lblCoverage"));
+    pnlCoverage = new TCoverageStrip(this);
+    pnlCoverage->setObjectName(QStringLiteral("pnlCoverage"));
     pnlPlayback = new TPlaybackBar(this);
     connect(grd, &QTableView::doubleClicked, pnlPlayback, &TPlaybackBar::btnPlayClick);
 
@@ -185,6 +202,8 @@ void TfrmLog::LoadLog(int32_t KeepId) {
             }
     grd->setCurrentIndex(qry->index(Current, 0));
     grd->scrollTo(grd->currentIndex());
+    // What the day holds may have changed since it was read.
+    FCoverageDay.reset();
     dsDataChange();
 }
 
@@ -195,16 +214,39 @@ void TfrmLog::dsDataChange() {
         edtPersons->clear();
         lblPath->clear();
         pnlPlayback->SetRecording(QString(), QDateTime());
+        if (const QDate Today = FClock().date(); Today != FCoverageDay)
+            ShowCoverage(Today);
         return;
     }
     // The stored texts whole, not the grid's shortened lines, so saving keeps them whole.
     const QSqlRecord Record = qry->record(Row);
+    const QDateTime Moment = DateTimeFromText(Record.value(ListingColumn::Moment).toString());
     edtTitle->setText(Record.value(ListingColumn::Title).toString());
     edtPersons->setText(Record.value(ListingColumn::Persons).toString());
     lblPath->setText(Record.value(ListingColumn::FilePath).toString());
     lblPath->adjustSize();
-    pnlPlayback->SetRecording(Record.value(ListingColumn::FilePath).toString(),
-                              DateTimeFromText(Record.value(ListingColumn::Moment).toString()));
+    pnlPlayback->SetRecording(Record.value(ListingColumn::FilePath).toString(), Moment);
+    if (Moment.date() != FCoverageDay)
+        ShowCoverage(Moment.date());
+}
+
+void TfrmLog::ShowCoverage(const QDate& Day) {
+    FCoverageDay = Day;
+    pnlCoverage->Clear();
+    QString Title;
+    if (!Day.isValid()) {
+        Title = QStringLiteral("Dekking: de datum van deze opname is niet te lezen");
+    } else {
+        try {
+            pnlCoverage->SetDay(ReadCoverage(RequireDatabase(FData), Day, FClock()));
+            Title = CoverageTitle(Day);
+        } catch (const EDatabaseError& E) {
+            Title = CoverageTitle(Day) + QStringLiteral(": niet te lezen (") +
+                    QString::fromUtf8(E.what()) + u')';
+        }
+    }
+    lblCoverage->setText(Title);
+    pnlCoverage->setAccessibleName(Title);
 }
 
 void TfrmLog::btnSaveClick() {
@@ -261,13 +303,17 @@ void TfrmLog::btnExportClick() {
 
 void TfrmLog::resizeEvent(QResizeEvent* Event) {
     QDialog::resizeEvent(Event);
-    // The grid takes every pixel of height beyond the find row and the panel below.
+    // The grid takes every pixel of height beyond the find row and the parts below it.
     const int W = width(), H = height();
+    const int Inner = W - 2 * 16;
+    const int CoverageTop = H - PanelHeight - PlaybackHeight - CoverageHeight;
     pnlFind->setGeometry(0, 0, W, FindHeight);
-    grd->setGeometry(0, FindHeight, W, H - FindHeight - PlaybackHeight - PanelHeight);
+    grd->setGeometry(0, FindHeight, W, CoverageTop - FindHeight);
+    lblCoverage->setGeometry(16, CoverageTop + CoverageLabelTop, Inner,
+                             CoverageStripTop - CoverageLabelTop);
+    pnlCoverage->setGeometry(16, CoverageTop + CoverageStripTop, Inner, CoverageStripHeight);
     pnlPlayback->setGeometry(0, H - PanelHeight - PlaybackHeight, W, PlaybackHeight);
     pnlEdit->setGeometry(0, H - PanelHeight, W, PanelHeight);
-    const int Inner = W - 2 * 16;
     edtTitle->setGeometry(16, 34, Inner, 23);
     edtPersons->setGeometry(16, 82, Inner, 23);
     lblPath->setMaximumWidth(Inner);

@@ -1,5 +1,6 @@
 #include "data/uData.h"
 #include "support/SqlHelpers.h"
+#include "ui/CoverageStrip.h"
 #include "ui/ListingGrid.h"
 #include "ui/uLog.h"
 
@@ -223,7 +224,9 @@ TEST_F(LogTest, TheGridTakesTheHeightBeyondTheDesignSize) {
     Window.show();
     Window.resize(1200, 800);
     EXPECT_EQ(Window.findChild<QWidget*>("pnlFind")->geometry(), QRect(0, 0, 1200, 48));
-    EXPECT_EQ(View(Window).Grid->geometry(), QRect(0, 48, 1200, 528));
+    EXPECT_EQ(View(Window).Grid->geometry(), QRect(0, 48, 1200, 466));
+    EXPECT_EQ(Window.findChild<QLabel*>("lblCoverage")->geometry(), QRect(16, 518, 1168, 20));
+    EXPECT_EQ(Window.findChild<QWidget*>("pnlCoverage")->geometry(), QRect(16, 538, 1168, 34));
     EXPECT_EQ(Window.findChild<QWidget*>("pnlPlayback")->geometry(), QRect(0, 576, 1200, 44));
     EXPECT_EQ(Window.findChild<QWidget*>("pnlEdit")->geometry(), QRect(0, 620, 1200, 180));
     EXPECT_EQ(View(Window).Title->geometry(), QRect(16, 34, 1168, 23));
@@ -341,4 +344,109 @@ TEST_F(LogTest, OnlyTheRowsInViewHaveTheirFilesLookedAt) {
     Window.grab();
     EXPECT_TRUE(Asked.contains("/opnames/1.mp3"));
     EXPECT_LT(Asked.size(), 100);
+}
+
+namespace {
+
+// A log with a Monday of three scheduled hours, 09:00 to 12:00 on 5 January 2026: the first
+// recorded whole, the second with a gap where the sound server went away, the third not at
+// all; and a recording on the Sunday before, when nothing was scheduled.
+class CoverageTest : public LogTest {
+protected:
+    void SetUp() override {
+        LogTest::SetUp();
+        for (const int Hour : {9, 10, 11})
+            Data->SetSchedulePreset(1, Hour, 1);
+        Recording("2026-01-04 20:00:00.000", "2026-01-04 20:30:00.000");
+        Recording("2026-01-05 09:00:00.000", "2026-01-05 10:00:00.000");
+        Recording("2026-01-05 10:00:00.000", "2026-01-05 10:20:03.120");
+        Data->LogGap(Local("2026-01-05 10:20:03.120"), Local("2026-01-05 10:20:15.520"), "capture");
+        Recording("2026-01-05 10:20:15.520", "2026-01-05 11:00:00.000");
+    }
+
+    static QDateTime Local(const char* Text) {
+        return QDateTime::fromString(Text, "yyyy-MM-dd HH:mm:ss.zzz");
+    }
+
+    void Recording(const char* From, const char* To) {
+        TAudioTimes Times;
+        Times.Start = Local(From);
+        Times.End = Local(To);
+        Times.SampleRate = 48000;
+        Times.Frames = Times.Start.msecsTo(Times.End) * 48;
+        Times.RecordingId = Log(Times.Start.toString("yyyy-MM-dd HH:mm:ss"));
+        Data->SetAudioTimes(Times);
+    }
+
+    static QString Label(TfrmLog& Window) {
+        return Window.findChild<QLabel*>("lblCoverage")->text();
+    }
+    static QVector<TCoverageCell*> Cells(TfrmLog& Window) {
+        return Window.findChild<TCoverageStrip*>("pnlCoverage")->Cells();
+    }
+    // Each hour's state, "-" where none is scheduled.
+    static QString States(TfrmLog& Window) {
+        QString Result;
+        for (const TCoverageCell* Cell : Cells(Window))
+            Result += QString("-VDMT").at(static_cast<int>(Cell->Hour().State()));
+        return Result;
+    }
+};
+
+} // namespace
+
+TEST_F(CoverageTest, TheStripShowsTheDayOfTheCurrentRecording) {
+    TfrmLog Window(Data.get());
+    ASSERT_EQ(View(Window).Grid->model()->rowCount(), 4);
+    EXPECT_EQ(Label(Window), "Dekking maandag 05-01-2026");
+    EXPECT_EQ(States(Window), "---------VDM------------");
+    EXPECT_TRUE(Cells(Window)[10]->toolTip().contains(
+        "10:20:03,120–10:20:15,520 (12,4 s): geluidsserver weg"));
+    EXPECT_EQ(Window.findChild<QWidget*>("pnlCoverage")->accessibleName(), Label(Window));
+
+    SelectRow(Window, 3);
+    EXPECT_EQ(Label(Window), "Dekking zondag 04-01-2026");
+    EXPECT_EQ(States(Window), QString(24, '-'));
+    SelectRow(Window, 1);
+    EXPECT_EQ(Label(Window), "Dekking maandag 05-01-2026");
+    EXPECT_EQ(States(Window), "---------VDM------------");
+}
+
+TEST_F(CoverageTest, WithoutARecordingTheStripShowsTodayAsFarAsItHasPassed) {
+    // Monday 12 January, half past ten: the hour of ten has passed for half, eleven is to come.
+    const QDateTime Now = CoverageTest::Local("2026-01-12 10:30:00.000");
+    TfrmLog Window(Data.get(), nullptr, FileExists, [Now] { return Now; });
+    Window.findChild<QLineEdit*>("edtFind")->setText("niets");
+    Window.LoadLog(-1);
+    ASSERT_EQ(View(Window).Grid->model()->rowCount(), 0);
+    EXPECT_EQ(Label(Window), "Dekking maandag 12-01-2026");
+    EXPECT_EQ(States(Window), "---------MMT------------");
+    EXPECT_EQ(Cells(Window)[10]->Hour().MissingSeconds, 1800);
+}
+
+TEST_F(CoverageTest, ADatabaseErrorShowsInTheLabelAndTheListingStaysUsable) {
+    TfrmLog Window(Data.get());
+    QSqlQuery(Data->Connection()).exec("DROP TABLE gaps");
+    SelectRow(Window, 3);
+    EXPECT_TRUE(Label(Window).startsWith("Dekking zondag 04-01-2026: niet te lezen ("))
+        << Label(Window).toStdString();
+    EXPECT_TRUE(Label(Window).contains("gaps")) << Label(Window).toStdString();
+    EXPECT_TRUE(Cells(Window).isEmpty());
+    EXPECT_EQ(CurrentId(Window), 1);
+    EXPECT_EQ(View(Window).Path->text(), "/opnames/x.mp3");
+}
+
+TEST_F(CoverageTest, ARecordingWhoseTimeIsUnreadableShowsNoDay) {
+    QSqlQuery(Data->Connection())
+        .exec("INSERT INTO recordings(rec_dt,rec_date,rec_hour,rec_number,title,persons) "
+              "VALUES('onzin','onzin',0,1,'','')");
+    TfrmLog Window(Data.get());
+    ASSERT_EQ(View(Window).Grid->model()->index(0, 1).data().toString(), "onzin");
+    EXPECT_EQ(Label(Window), "Dekking: de datum van deze opname is niet te lezen");
+    EXPECT_TRUE(Cells(Window).isEmpty());
+    SelectRow(Window, 1);
+    EXPECT_EQ(Label(Window), "Dekking maandag 05-01-2026");
+    SelectRow(Window, 0);
+    EXPECT_EQ(Label(Window), "Dekking: de datum van deze opname is niet te lezen");
+    EXPECT_TRUE(Cells(Window).isEmpty());
 }

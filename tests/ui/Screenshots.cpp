@@ -5,6 +5,7 @@
 #include "base/uConfig.h"
 #include "data/uData.h"
 #include "soundlib/ScriptedBackend.h"
+#include "ui/CoverageStrip.h"
 #include "ui/TrayIcon.h"
 #include "ui/uAbout.h"
 #include "ui/uDevice.h"
@@ -31,6 +32,14 @@
 
 namespace {
 
+// The moment the log windows' pictures are taken: during the last recording of the sample log.
+QDateTime SampleNow() {
+    return QDateTime::fromString("2026-03-05 15:30:00", "yyyy-MM-dd HH:mm:ss");
+}
+
+// Recordings on Wednesday 4 and Thursday 5 March 2026, with the audio their files hold. On the
+// Thursday, the program did not run at 12:00, the sound server went away for half a minute at
+// 13:00, the volume was full from 13:38 until 14:00 and the recording of 15:00 still runs.
 void FillSampleLog(TLogData& Data) {
     const struct {
         const char* Moment;
@@ -40,18 +49,31 @@ void FillSampleLog(TLogData& Data) {
         const char* Title;
         const char* Persons;
         int Seconds;
+        // The audio the file holds, to the millisecond: none without audio; no end while it
+        // still records.
+        const char* AudioFrom;
+        const char* AudioTo;
     } Rows[] = {
         {"2026-03-04 08:00:00", 1, "MP3 128 Kbit Stereo", afMP3, "Ochtendnieuws", "Anna de Vries",
-         3600},
+         3600, "2026-03-04 08:00:00.000", "2026-03-04 09:00:00.000"},
         {"2026-03-04 09:00:00", 1, "MP3 128 Kbit Stereo", afMP3, "Muziek en gesprek",
-         "Bert Jansen, Carla Smit", 3600},
-        {"2026-03-04 10:00:00", 1, "WAV 44 kHz Stereo", afWAV, "", "", 3600},
+         "Bert Jansen, Carla Smit", 3600, "2026-03-04 09:00:00.000", "2026-03-04 10:00:00.000"},
+        {"2026-03-04 10:00:00", 1, "WAV 44 kHz Stereo", afWAV, "", "", 3600,
+         "2026-03-04 10:00:00.000", "2026-03-04 11:00:00.000"},
         {"2026-03-04 10:20:00", 2, "WAV 44 kHz Stereo", afWAV, "Interview wethouder", "Dirk Bakker",
-         2400},
+         2400, "2026-03-04 10:20:00.000", "2026-03-04 11:00:00.000"},
         {"2026-03-05 08:00:00", 1, "MP3 128 Kbit Stereo", afMP3, "Ochtendnieuws", "Anna de Vries",
-         3600},
-        {"2026-03-05 13:00:00", 1, "OPUS 64 Kbit", afOPUS, "Kerkdienst", "", 3600},
-        {"2026-03-05 14:00:00", 1, "MP3 128 Kbit Stereo", afMP3, "", "", 0},
+         3600, "2026-03-05 08:00:00.000", "2026-03-05 09:00:00.000"},
+        {"2026-03-05 13:00:00", 1, "OPUS 64 Kbit", afOPUS, "Kerkdienst", "", 17,
+         "2026-03-05 13:00:00.000", "2026-03-05 13:00:17.480"},
+        {"2026-03-05 13:00:45", 2, "OPUS 64 Kbit", afOPUS, "Kerkdienst", "", 2247,
+         "2026-03-05 13:00:45.210", "2026-03-05 13:38:12.900"},
+        {"2026-03-05 14:00:00", 1, "MP3 128 Kbit Stereo", afMP3, "", "", 0, nullptr, nullptr},
+        {"2026-03-05 15:00:00", 1, "MP3 128 Kbit Stereo", afMP3, "Middagprogramma", "", 0,
+         "2026-03-05 15:00:00.000", ""},
+    };
+    const auto Exact = [](const char* Text) {
+        return QDateTime::fromString(Text, "yyyy-MM-dd HH:mm:ss.zzz");
     };
     for (const auto& Row : Rows) {
         TPreset P;
@@ -64,7 +86,24 @@ void FillSampleLog(TLogData& Data) {
                                              "/srv/opnames/" + At.toString("yyyy/MM/dd/") + Name);
         Data.UpdateRecordingMeta(Id, Row.Title, Row.Persons);
         Data.SetRecordingDuration(Id, Row.Seconds);
+        if (!Row.AudioFrom)
+            continue;
+        TAudioTimes Times;
+        Times.RecordingId = Id;
+        Times.Start = Exact(Row.AudioFrom);
+        Times.End = Exact(Row.AudioTo);
+        Times.SampleRate = 48000;
+        Times.Frames = Times.End.isValid() ? Times.Start.msecsTo(Times.End) * 48 : 0;
+        Data.SetAudioTimes(Times);
     }
+    Data.LogGap(Exact("2026-03-05 13:00:17.480"), Exact("2026-03-05 13:00:45.210"), "capture");
+    Data.LogGap(Exact("2026-03-05 13:38:12.900"), Exact("2026-03-05 14:00:00.000"), "volume-full");
+    // Wednesday's morning and Thursday's programmes are scheduled; not the hour of the tray's
+    // picture, which starts its recording by hand.
+    for (const int Hour : {8, 9, 10})
+        Data.SetSchedulePreset(3, Hour, 1);
+    for (const int Hour : {8, 12, 13, 15, 16})
+        Data.SetSchedulePreset(4, Hour, 1);
 }
 
 void FillSampleEvents(TLogData& Data) {
@@ -101,6 +140,44 @@ bool Save(QWidget& Window, const QString& Path) {
     return Saved;
 }
 
+// A label that looks like the tooltip holding Text.
+QLabel* ToolTipLabel(const QString& Text, QWidget* Parent) {
+    auto* Tip = new QLabel(Text, Parent);
+    Tip->setAutoFillBackground(true);
+    Tip->setBackgroundRole(QPalette::ToolTipBase);
+    Tip->setForegroundRole(QPalette::ToolTipText);
+    Tip->setFrameShape(QFrame::Box);
+    Tip->setMargin(6);
+    return Tip;
+}
+
+// The coverage strip of an open log window close up, with the tooltip of its partial hour
+// below that hour, as the mouse shows it.
+bool SaveCoverageStrip(QWidget& Log, const QString& Path) {
+    const auto* Label = Log.findChild<QLabel*>("lblCoverage");
+    const auto* Strip = Log.findChild<TCoverageStrip*>("pnlCoverage");
+    const QRect Area = Label->geometry().united(Strip->geometry()).adjusted(-8, -4, 8, 6);
+
+    QWidget Picture;
+    Picture.setAutoFillBackground(true);
+    auto* Column = new QVBoxLayout(&Picture);
+    Column->setContentsMargins(0, 0, 0, 12);
+    Column->setSpacing(0);
+    auto* Crop = new QLabel(&Picture);
+    Crop->setPixmap(Log.grab(Area));
+    Column->addWidget(Crop);
+    for (const TCoverageCell* Cell : Strip->Cells())
+        if (Cell->Hour().State() == TCoverageHour::TState::Partial) {
+            auto* Row = new QHBoxLayout;
+            Row->addSpacing(Cell->mapTo(&Log, QPoint(Cell->width() / 2, 0)).x() - Area.left());
+            Row->addWidget(ToolTipLabel(Cell->toolTip(), &Picture));
+            Row->addStretch();
+            Column->addLayout(Row);
+            break;
+        }
+    return Save(Picture, Path);
+}
+
 // The tray's menu and its tooltip during trouble, as one picture: a window that lost its
 // capture in the middle of a recording, and the menu its tray icon pops up.
 bool SaveTrayMenu(const QString& Path, const QString& TempFolder) {
@@ -123,13 +200,7 @@ bool SaveTrayMenu(const QString& Path, const QString& TempFolder) {
     Dot->setPixmap(Tray.findChild<QSystemTrayIcon*>()->icon().pixmap(24));
     Row->addWidget(Dot, 0, Qt::AlignTop);
     // The recording goes into a temporary folder; the picture names the usual one.
-    auto* Tip = new QLabel(Tray.ToolTip().replace(TempFolder, "/srv"), &Picture);
-    Tip->setAutoFillBackground(true);
-    Tip->setBackgroundRole(QPalette::ToolTipBase);
-    Tip->setForegroundRole(QPalette::ToolTipText);
-    Tip->setFrameShape(QFrame::Box);
-    Tip->setMargin(6);
-    Row->addWidget(Tip);
+    Row->addWidget(ToolTipLabel(Tray.ToolTip().replace(TempFolder, "/srv"), &Picture));
     Column->addLayout(Row);
     Tray.Menu()->popup(QPoint(0, 0));
     QApplication::processEvents();
@@ -196,7 +267,8 @@ int main(int Argc, char** Argv) {
     }
     {
         // The sample recordings are not on disk; the pictures say which of them still are.
-        TfrmLog Log(Data.get(), nullptr, [](const QString&) { return true; });
+        TfrmLog Log(
+            Data.get(), nullptr, [](const QString&) { return true; }, SampleNow);
         auto* Grid = Log.findChild<QTableView*>("grd");
         Grid->setCurrentIndex(Grid->model()->index(1, 0));
         Ok &= Save(Log, Out.filePath("log.png"));
@@ -205,7 +277,8 @@ int main(int Argc, char** Argv) {
         // The retention rules deleted the oldest recording without a title; the window is wide
         // enough to show the paths.
         const QString Gone = "/srv/opnames/2026/03/04/04032026101.wav";
-        TfrmLog Log(Data.get(), nullptr, [&Gone](const QString& Path) { return Path != Gone; });
+        TfrmLog Log(
+            Data.get(), nullptr, [&Gone](const QString& Path) { return Path != Gone; }, SampleNow);
         Log.resize(1240, 520);
         auto* Grid = Log.findChild<QTableView*>("grd");
         Grid->setCurrentIndex(Grid->model()->index(1, 0));
@@ -213,7 +286,8 @@ int main(int Argc, char** Argv) {
     }
     {
         // Narrowed to two days and a person; the count says how many recordings are left.
-        TfrmLog Log(Data.get(), nullptr, [](const QString&) { return true; });
+        TfrmLog Log(
+            Data.get(), nullptr, [](const QString&) { return true; }, SampleNow);
         Log.resize(1000, 520);
         Log.findChild<QCheckBox*>("chkAllDates")->setChecked(false);
         Log.findChild<QDateEdit*>("dteFrom")->setDate(QDate(2026, 3, 4));
@@ -221,6 +295,16 @@ int main(int Argc, char** Argv) {
         Log.findChild<QLineEdit*>("edtFind")->setText("anna");
         Log.LoadLog(-1);
         Ok &= Save(Log, Out.filePath("log-filtered.png"));
+    }
+    {
+        // Thursday's coverage: a full hour, an hour missing, an hour with two gaps, the hour
+        // being recorded and one still to come.
+        TfrmLog Log(
+            Data.get(), nullptr, [](const QString&) { return true; }, SampleNow);
+        auto* Grid = Log.findChild<QTableView*>("grd");
+        Grid->setCurrentIndex(Grid->model()->index(2, 0));
+        Ok &= Save(Log, Out.filePath("log-coverage.png"));
+        Ok &= SaveCoverageStrip(Log, Out.filePath("coverage-strip.png"));
     }
     {
         TfrmEvents Events(Data.get());
