@@ -26,9 +26,9 @@ QString EventKindDutchName(const QString& Code);
 // itself, a batch at a time, on its own connection.
 TEventRow DeletionEvent(const TRetentionDeletion& Deletion, const QDateTime& At);
 
-// Keeps the events log of the database the run uses: every trouble that began or ended, every
-// alert command that ran and every repair at start-up. Without a database nothing is kept.
-// Lives on the user-interface thread.
+// Keeps the events log of the database the run uses: every trouble that began or ended (an
+// instant trouble is one row, "melding", at its end), every alert command that ran and every
+// repair at start-up. Without a database nothing is kept. Lives on the user-interface thread.
 class TEventJournal : public QObject {
     Q_OBJECT
 public:
