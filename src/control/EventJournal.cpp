@@ -31,6 +31,10 @@ void TEventJournal::TroubleEnded(const TTrouble& Trouble) {
           TroubleKindName(Trouble.Kind), TroubleEndText(Trouble), Trouble.File);
 }
 
+void TEventJournal::ClockStepped(const TClockStep& Step) {
+    Write(QStringLiteral("stap"), TroubleKindName(TTroubleKind::Clock), ClockStepText(Step));
+}
+
 void TEventJournal::CommandRan(const QString& Text) {
     Write(QStringLiteral("opdracht"), EventKind::Command, Text);
 }
