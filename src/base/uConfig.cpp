@@ -168,6 +168,15 @@ public:
                 "Alarm", "MinimizeToTray",
                 [](TConfig& C) -> bool& { return C.FAlarm.MinimizeToTray; }, Alarm.MinimizeToTray),
             RangedKey(
+                "Alarm", "ClockUnsyncedMinutes",
+                [](TConfig& C) -> int32_t& { return C.FAlarm.ClockUnsyncedMinutes; },
+                Alarm.ClockUnsyncedMinutes,
+                [](int32_t V) { return V >= 0 && V <= TAlarmSettings::MaxClockUnsyncedMinutes; }),
+            RangedKey(
+                "Alarm", "MaxGapSeconds",
+                [](TConfig& C) -> int32_t& { return C.FAlarm.MaxGapSeconds; }, Alarm.MaxGapSeconds,
+                [](int32_t V) { return V >= 0 && V <= TAlarmSettings::MaxGapSecondsLimit; }),
+            RangedKey(
                 "Retention", "KeepDays",
                 [](TConfig& C) -> int32_t& { return C.FRetention.KeepDays; }, Retention.KeepDays,
                 [](int32_t V) { return RetentionSettingsError(V, 0).isEmpty(); }),

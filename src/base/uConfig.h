@@ -27,11 +27,18 @@ struct TAlarmSettings {
     QString Command;
     // Minimising the window hides it in the system tray.
     bool MinimizeToTray = false;
+    // Minutes the wall clock may go unsynchronised with a time server before that is trouble;
+    // 0: off.
+    int32_t ClockUnsyncedMinutes = 30;
+    // Seconds a scheduled hour may miss before that is trouble when it ends; 0: any.
+    int32_t MaxGapSeconds = 2;
     bool operator==(const TAlarmSettings&) const = default;
 
     static constexpr int32_t MaxSilenceSeconds = 86400;
     static constexpr int32_t MinSilenceLevel = -100;
     static constexpr int32_t MaxSilenceLevel = -1;
+    static constexpr int32_t MaxClockUnsyncedMinutes = 10080;
+    static constexpr int32_t MaxGapSecondsLimit = 3600;
 };
 
 // What is wrong with the two silence values, in Dutch; empty when both lie in their range.

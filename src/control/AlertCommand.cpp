@@ -58,6 +58,9 @@ TAlertCommand::~TAlertCommand() {
 }
 
 void TAlertCommand::Run(const QString& Command, const TTrouble& Trouble, bool Began) {
+    // An instant trouble ends as it begins: its end alone tells it.
+    if (Began && TroubleKindNames(Trouble.Kind).Instant)
+        return;
     std::optional<QStringList> Words = SplitCommandLine(Command);
     if (!Words) {
         Ended(QStringLiteral("Alarmopdracht ongeldig (aanhalingsteken niet gesloten): %1")

@@ -19,7 +19,8 @@ class QProcess;
 // with every process it started. Later events wait in order, at most QueueLimit of them; beyond
 // that the oldest waiting one is dropped, which is reported once until the queue is empty again.
 // A trouble that ends less than HoldTime after it began, while its begin still waits, is run
-// once, as its end. Lives on the user-interface thread.
+// once, as its end; so is an instant trouble (an incomplete hour) always, its end carrying its
+// text. Lives on the user-interface thread.
 class TAlertCommand : public QObject {
     Q_OBJECT
 public:

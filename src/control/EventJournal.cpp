@@ -21,12 +21,18 @@ TEventJournal::TEventJournal(std::unique_ptr<TLogData>& Data, TClock Clock, QObj
     : QObject(Parent), FData(Data), FClock(std::move(Clock)) {}
 
 void TEventJournal::TroubleBegan(const TTrouble& Trouble) {
-    Write(QStringLiteral("begin"), TroubleKindName(Trouble.Kind), Trouble.Text, Trouble.File);
+    if (!TroubleKindNames(Trouble.Kind).Instant)
+        Write(QStringLiteral("begin"), TroubleKindName(Trouble.Kind), Trouble.Text, Trouble.File);
 }
 
 void TEventJournal::TroubleEnded(const TTrouble& Trouble) {
-    Write(QStringLiteral("einde"), TroubleKindName(Trouble.Kind), TroubleEndText(Trouble),
-          Trouble.File);
+    const bool Instant = TroubleKindNames(Trouble.Kind).Instant;
+    Write(Instant ? QStringLiteral("melding") : QStringLiteral("einde"),
+          TroubleKindName(Trouble.Kind), TroubleEndText(Trouble), Trouble.File);
+}
+
+void TEventJournal::ClockStepped(const TClockStep& Step) {
+    Write(QStringLiteral("stap"), TroubleKindName(TTroubleKind::Clock), ClockStepText(Step));
 }
 
 void TEventJournal::CommandRan(const QString& Text) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/uClock.h"
+#include "control/ClockWatch.h"
 #include "control/Retention.h"
 #include "control/Trouble.h"
 
@@ -26,9 +27,10 @@ QString EventKindDutchName(const QString& Code);
 // itself, a batch at a time, on its own connection.
 TEventRow DeletionEvent(const TRetentionDeletion& Deletion, const QDateTime& At);
 
-// Keeps the events log of the database the run uses: every trouble that began or ended, every
-// alert command that ran and every repair at start-up. Without a database nothing is kept.
-// Lives on the user-interface thread.
+// Keeps the events log of the database the run uses: every trouble that began or ended (an
+// instant trouble is one row, "melding", at its end), every step of the wall clock, every alert
+// command that ran and every repair at start-up. Without a database nothing is kept. Lives on
+// the user-interface thread.
 class TEventJournal : public QObject {
     Q_OBJECT
 public:
@@ -36,6 +38,7 @@ public:
 
     void TroubleBegan(const TTrouble& Trouble);
     void TroubleEnded(const TTrouble& Trouble);
+    void ClockStepped(const TClockStep& Step);
     void CommandRan(const QString& Text);
     void Repaired(const QString& Text);
 

@@ -99,6 +99,10 @@ TMetricsExporter::TMetricsExporter(const TRecordingController& Controller, const
     FAlertFailures =
         &Counter("vantor_alert_command_failures_total", "Runs of the alert command that failed")
              .Add({});
+    FMissingSeconds = &Counter("vantor_missing_seconds_total",
+                               "Seconds of scheduled hours that no recording holds, counted as "
+                               "each hour ends")
+                           .Add({});
 }
 
 TMetricsExporter::~TMetricsExporter() = default;
@@ -179,4 +183,9 @@ void TMetricsExporter::RecordingStopped() {
 void TMetricsExporter::AlertCommandEnded(bool Failed) {
     if (Failed)
         FAlertFailures->Increment();
+}
+
+void TMetricsExporter::HourAccounted(const TCoverageHour& Hour) {
+    if (Hour.Scheduled && Hour.MissingSeconds > 0)
+        FMissingSeconds->Increment(Hour.MissingSeconds);
 }

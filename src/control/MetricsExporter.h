@@ -1,5 +1,6 @@
 #pragma once
 
+#include "control/Coverage.h"
 #include "control/Trouble.h"
 
 #include <QElapsedTimer>
@@ -27,7 +28,8 @@ std::optional<std::string> MetricsListenAddress(const QString& Listen, QString& 
 
 // Serves the recorder's state as Prometheus metrics at /metrics: whether it records and in
 // which format, seconds and recordings counted, trouble by kind, free space, the peak level,
-// dropped audio and alert command failures. Every series carries the instance label.
+// dropped audio, seconds missing from scheduled hours and alert command failures. Every series
+// carries the instance label.
 //
 // Fed on the user-interface thread from the controller's events and the session's tick; the
 // library's own thread answers the scrapes (its metrics are thread-safe).
@@ -49,6 +51,8 @@ public:
     void RecordingStarted(const QString& FilePath);
     void RecordingStopped();
     void AlertCommandEnded(bool Failed);
+    // A clock hour ended: what is missing of it counts when it was scheduled.
+    void HourAccounted(const TCoverageHour& Hour);
 
 private:
     const TRecordingController& FController;
@@ -65,6 +69,7 @@ private:
     prometheus::Gauge* FPeakRight;
     prometheus::Counter* FDroppedSeconds;
     prometheus::Counter* FAlertFailures;
+    prometheus::Counter* FMissingSeconds;
     prometheus::Gauge* FSwitchGap;
     bool FStoppedThisTick = false; // a start after it is an hour switch
     QElapsedTimer FSinceTick;

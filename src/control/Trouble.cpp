@@ -1,5 +1,9 @@
 #include "control/Trouble.h"
 
+#include "base/RegionalText.h"
+
+#include <cmath>
+
 namespace {
 
 // "45 s", "3 min 5 s" or "2 u 7 min".
@@ -30,7 +34,15 @@ std::optional<TTroubleKind> TroubleKindFromName(const QString& Code) {
     return std::nullopt;
 }
 
+QString SecondsText(double Seconds) {
+    const auto Tenths = static_cast<int64_t>(std::llround(Seconds * 10));
+    return GroupedNumber(Tenths / 10) + QLocale().decimalPoint() + QString::number(Tenths % 10) +
+           QStringLiteral(" s");
+}
+
 QString TroubleEndText(const TTrouble& Trouble) {
+    if (TroubleKindNames(Trouble.Kind).Instant)
+        return Trouble.Text;
     const int64_t Seconds = std::max<int64_t>(0, Trouble.Since.secsTo(Trouble.Until));
     return QStringLiteral("%1: voorbij na %2").arg(Trouble.Text, LengthText(Seconds));
 }

@@ -16,6 +16,8 @@ enum class TTroubleKind {
     NoAudio,       // the capture is open but brings nothing (a sound server that hangs)
     AudioDropped,  // the disk stalled longer than the capture buffer lasts
     Silence,       // the input stays below the silence level (a pulled cable, a muted mixer)
+    Clock,         // the wall clock is not kept synchronised with a time server
+    Incomplete,    // a scheduled hour ended with more audio missing than allowed
     LowSpace,      // less free space than one more hour of recording needs
 };
 
@@ -31,17 +33,22 @@ struct TTroubleKindNames {
     std::string_view Dutch;
     // Told by the information line already (the windowless mode does not repeat it).
     bool InInfoLine;
+    // Found at one moment rather than lasting: it begins and ends at once, and is told once,
+    // by its end, which carries its text.
+    bool Instant;
 };
 
 // Every kind, in the order of TTroubleKind.
 inline constexpr std::array<TTroubleKindNames, TroubleKindCount> TroubleKinds{{
-    {TTroubleKind::CaptureLost, "capture", "opname-ingang weg", false},
-    {TTroubleKind::VolumeFull, "volume-full", "schijf vol", false},
-    {TTroubleKind::WritesFailing, "write", "schrijven mislukt", false},
-    {TTroubleKind::NoAudio, "stalled", "geen geluid ontvangen", false},
-    {TTroubleKind::AudioDropped, "dropped", "audio verloren", false},
-    {TTroubleKind::Silence, "silence", "stilte", false},
-    {TTroubleKind::LowSpace, "low-space", "weinig schijfruimte", true},
+    {TTroubleKind::CaptureLost, "capture", "opname-ingang weg", false, false},
+    {TTroubleKind::VolumeFull, "volume-full", "schijf vol", false, false},
+    {TTroubleKind::WritesFailing, "write", "schrijven mislukt", false, false},
+    {TTroubleKind::NoAudio, "stalled", "geen geluid ontvangen", false, false},
+    {TTroubleKind::AudioDropped, "dropped", "audio verloren", false, false},
+    {TTroubleKind::Silence, "silence", "stilte", false, false},
+    {TTroubleKind::Clock, "clock", "klok", false, false},
+    {TTroubleKind::Incomplete, "incomplete", "uur onvolledig", false, true},
+    {TTroubleKind::LowSpace, "low-space", "weinig schijfruimte", true, false},
 }};
 
 static_assert(
@@ -57,8 +64,8 @@ constexpr const TTroubleKindNames& TroubleKindNames(TTroubleKind Kind) {
     return TroubleKinds[static_cast<std::size_t>(Kind)];
 }
 
-// The code word of Kind: "capture", "volume-full", "write", "stalled", "dropped", "silence"
-// or "low-space".
+// The code word of Kind: "capture", "volume-full", "write", "stalled", "dropped", "silence",
+// "clock", "incomplete" or "low-space".
 QString TroubleKindName(TTroubleKind Kind);
 // The Dutch name of Kind, as the operator reads it.
 QString TroubleKindDutchName(TTroubleKind Kind);
@@ -76,7 +83,11 @@ struct TTrouble {
     bool operator==(const TTrouble&) const = default;
 };
 
-// The text of a trouble that ended: what it was and how long it lasted.
+// Seconds (not negative) with one decimal and the regional separators, for example "12,4 s".
+QString SecondsText(double Seconds);
+
+// The text of a trouble that ended: what it was and how long it lasted; an instant trouble's
+// own text.
 QString TroubleEndText(const TTrouble& Trouble);
 
 // A recording that started or stopped.

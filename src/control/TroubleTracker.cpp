@@ -1,5 +1,6 @@
 #include "control/TroubleTracker.h"
 
+#include "control/ClockWatch.h"
 #include "control/StatusText.h"
 
 #include <algorithm>
@@ -72,6 +73,13 @@ TTroubleTracker::TChange TTroubleTracker::Update(const QDateTime& Moment,
     if (Signs.Recording && Signs.SilenceLimit > 0 && Signs.SilentSeconds >= Signs.SilenceLimit) {
         const QDateTime Since = LastedSince(TTroubleKind::Silence, Signs.SilentSeconds);
         Add(TTroubleKind::Silence, Since, ControlText::SilenceSince(Since));
+    }
+    // The clock concerns every recording alike, not the one that runs.
+    if (Signs.ClockUnsyncedLimit > 0 && Signs.ClockUnsyncedSeconds >= Signs.ClockUnsyncedLimit) {
+        const QDateTime Since = LastedSince(TTroubleKind::Clock, Signs.ClockUnsyncedSeconds);
+        Now.push_back({TTroubleKind::Clock, Since,
+                       ClockUnsyncedText(Since, Signs.ClockMaxErrorMicroseconds), QString(),
+                       QDateTime()});
     }
     if (Signs.FreeSpaceLow)
         Add(TTroubleKind::LowSpace, LastedSince(TTroubleKind::LowSpace, 0),

@@ -22,6 +22,11 @@ struct TTroubleSigns {
     // (0: silence is not looked for).
     double SilentSeconds = 0;
     int32_t SilenceLimit = 0;
+    // How long the wall clock has gone unsynchronised, how long makes trouble (0: it is not
+    // looked for), and how far off it may be by now.
+    double ClockUnsyncedSeconds = 0;
+    int32_t ClockUnsyncedLimit = 0;
+    int64_t ClockMaxErrorMicroseconds = 0;
     // Free space below FreeSpaceNeeded, which the low-space trouble's text names.
     bool FreeSpaceLow = false;
     int64_t FreeSpaceNeeded = 0;

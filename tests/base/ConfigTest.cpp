@@ -170,6 +170,15 @@ TEST_F(ConfigTest, AddedValuesOutOfRangeKeepTheirDefaultsAndAreNamed) {
          {86400, -1, "", false},
          {36500, 0, true},
          ""},
+        {"[Alarm]\nClockUnsyncedMinutes=0\nMaxGapSeconds=0\n", {60, -50, "", false, 0, 0}, {}, ""},
+        {"[Alarm]\nClockUnsyncedMinutes=10080\nMaxGapSeconds=3600\n",
+         {60, -50, "", false, 10080, 3600},
+         {},
+         ""},
+        {"[Alarm]\nClockUnsyncedMinutes=-1\n", {}, {}, "ClockUnsyncedMinutes=-1 (standaard 30"},
+        {"[Alarm]\nClockUnsyncedMinutes=10081\n", {}, {}, "ClockUnsyncedMinutes=10081"},
+        {"[Alarm]\nMaxGapSeconds=2,5\n", {}, {}, "[Alarm] MaxGapSeconds=2,5 (standaard 2"},
+        {"[Alarm]\nMaxGapSeconds=3601\n", {}, {}, "MaxGapSeconds=3601"},
         {"[Alarm]\nSilenceSeconds=-5\n",
          {},
          {},
@@ -215,6 +224,18 @@ TEST_F(ConfigTest, AlarmKeysAreWrittenOnceChosen) {
     EXPECT_TRUE(
         ReadAll(IniPath()).endsWith("\n[Alarm]\nSilenceSeconds=60\nSilenceLevel=-50\nCommand=\n"));
     EXPECT_EQ(TConfig(Dir.path()).Alarm(), TAlarmSettings());
+}
+
+// The clock and gap limits are written once they differ from their defaults, and read back
+// as saved.
+TEST_F(ConfigTest, ClockAndGapLimitsAreWrittenOnceChosen) {
+    TConfig C(Dir.path());
+    C.SetAlarm({60, -50, "", false, 0, 10});
+    C.Save();
+    EXPECT_TRUE(
+        ReadAll(IniPath()).endsWith("\n[Alarm]\nClockUnsyncedMinutes=0\nMaxGapSeconds=10\n"))
+        << ReadAll(IniPath()).constData();
+    EXPECT_EQ(TConfig(Dir.path()).Alarm(), C.Alarm());
 }
 
 // A section given twice is read as one, a key given twice counts where it first stands, and

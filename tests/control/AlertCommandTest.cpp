@@ -112,6 +112,32 @@ TEST(AlertCommand, RunsDirectlyWithTheDetailsInItsEnvironment) {
     EXPECT_FALSE(SpinUntil([&] { return Reports.Runs.size() > 2; }, 200ms));
 }
 
+// An incomplete hour begins and ends at once: the command runs once, as its end, and gets the
+// hour's text, also when no other run makes its begin wait.
+TEST(AlertCommand, AnIncompleteHourRunsOnceWithItsText) {
+    QTemporaryDir Dir;
+    const QString Script = Dir.filePath("alarm.sh");
+    const QString Out = Dir.filePath("uit.txt");
+    WriteEnvironmentScript(Script);
+    TAlertCommand Alert;
+    TReports Reports(Alert);
+    const QDateTime End = QDateTime::fromString("2026-03-05T15:00:00+01:00", Qt::ISODate);
+    const TTrouble Hour{TTroubleKind::Incomplete, End,
+                        "Uur 14:00–15:00 onvolledig: 12,4 s ontbreekt (geluidsserver weg)", "",
+                        End};
+    Alert.Run(Script + " " + Out, Hour, true);
+    Alert.Run(Script + " " + Out, Hour, false);
+    ASSERT_TRUE(SpinUntil([&] { return Reports.Runs.size() == 1; }, 10s));
+    EXPECT_FALSE(SpinUntil([&] { return Reports.Runs.size() > 1; }, 500ms));
+    EXPECT_EQ(ReadText(Out), "VANTOR_EVENT=end\n"
+                             "VANTOR_FILE=\n"
+                             "VANTOR_KIND=incomplete\n"
+                             "VANTOR_SINCE=2026-03-05T15:00:00+01:00\n"
+                             "VANTOR_TEXT=Uur 14:00–15:00 onvolledig: 12,4 s ontbreekt "
+                             "(geluidsserver weg)\n"
+                             "ARG=\n");
+}
+
 // A command that fails, twice in a row, is told once, in Dutch; one that hangs is killed at
 // its time limit, and meanwhile the event loop never waits for it.
 TEST(AlertCommand, AFailingOrHangingCommandIsToldOnceAndNeverHoldsUpTheLoop) {

@@ -1,4 +1,5 @@
 #include "base/uConfig.h"
+#include "control/Coverage.h"
 #include "control/MetricsExporter.h"
 #include "control/RecordingController.h"
 #include "data/uData.h"
@@ -149,4 +150,35 @@ TEST(MetricsExporter, IdleConnectionsDoNotLockOutAScrape) {
     const std::string Answer = Scrape.Ask("GET /metrics HTTP/1.0\r\n\r\n", std::chrono::seconds(5));
     EXPECT_EQ(Answer.rfind("HTTP/1.1 200", 0), 0u) << Answer;
     EXPECT_NE(Answer.find("vantor_recording{instance=\"studio1\"} 0"), std::string::npos) << Answer;
+}
+
+// Every scheduled hour that ends adds what is missing of it, within the alarm's limit too; an
+// hour not scheduled adds nothing. The clock's and an incomplete hour's trouble are kinds of
+// their own, there from the start.
+TEST(MetricsExporter, MissingSecondsOfScheduledHoursAddUp) {
+    QTemporaryDir Dir;
+    TConfig Settings(Dir.path());
+    std::unique_ptr<TLogData> Data;
+    TRecordingController Controller(Settings, Data);
+    TMetricsExporter Exporter(Controller, "studio1");
+    const int Port = StartOnFreePort(Exporter);
+    ASSERT_NE(Port, 0);
+    const auto Hour = [](bool Scheduled, double Missing) {
+        TCoverageHour H;
+        H.Scheduled = Scheduled;
+        H.MissingSeconds = Missing;
+        H.RecordedSeconds = 3600 - Missing;
+        return H;
+    };
+    Exporter.HourAccounted(Hour(true, 12.5));
+    Exporter.HourAccounted(Hour(true, 0));
+    Exporter.HourAccounted(Hour(true, 1.25));
+    Exporter.HourAccounted(Hour(false, 0));
+    const std::string Answer =
+        TConnection(Port).Ask("GET /metrics HTTP/1.0\r\n\r\n", std::chrono::seconds(5));
+    for (const char* Series : {"vantor_missing_seconds_total{instance=\"studio1\"} 13.75\n",
+                               "vantor_trouble_active{instance=\"studio1\",kind=\"clock\"} 0\n",
+                               "vantor_trouble_episodes_total{instance=\"studio1\",kind="
+                               "\"incomplete\"} 0\n"})
+        EXPECT_NE(Answer.find(Series), std::string::npos) << Series << Answer;
 }

@@ -91,6 +91,8 @@ TEST_F(EventsTest, KindsAreShownInDutchAndStoredAsCodeWords) {
         {"stalled", "geen geluid ontvangen"},
         {"dropped", "audio verloren"},
         {"silence", "stilte"},
+        {"clock", "klok"},
+        {"incomplete", "uur onvolledig"},
         {"low-space", "weinig schijfruimte"},
         {"repair", "herstel"},
         {"command", "alarmopdracht"},
