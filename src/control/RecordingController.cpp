@@ -4,6 +4,7 @@
 #include "audio/uRecorder.h"
 #include "base/RegionalText.h"
 #include "base/uConfig.h"
+#include "control/HourCheck.h"
 #include "control/RecordingNames.h"
 #include "control/RecordingRepair.h"
 #include "control/StartAttempt.h"
@@ -53,7 +54,7 @@ TRecordingController::TRecordingController(TConfig& Settings, std::unique_ptr<TL
                                            TElapsedClock Elapsed)
     : FSettings(Settings), FData(Data), FClock(std::move(Clock)),
       FElapsed(Elapsed ? std::move(Elapsed) : ElapsedClockOf(FClock)), FProbe(std::move(Probe)),
-      FLog(Data) {
+      FLog(Data), FClockWatch(FClock, FElapsed) {
     FStatus.FormatText = ControlText::NoRecording;
 }
 
@@ -169,9 +170,13 @@ void TRecordingController::TimerClockTimer() {
     const int64_t FreeBytes = FreeSpaceAt(T);
     FStatus.FreeText = ControlText::FreeSpace(FreeBytes);
     emit ClockChanged();
+    WatchClock();
     ReadNextHourAhead(T);
     PrepareHourCut(T);
+    const std::optional<TClockHour> Handled = FHandledHour;
     CheckHourTrigger(T, FreeBytes);
+    if (Handled && FHandledHour != Handled)
+        FHourToAccount = NextHourStart(T).addSecs(-2 * 3600);
     // What the recorder tells is read once a tick; the steps below look at IsRecording()
     // afresh, since one of them may have stopped the recording.
     const TRecorderSnapshot Recorded = IsRecording() ? FRecorder->Snapshot() : TRecorderSnapshot{};
@@ -184,6 +189,7 @@ void TRecordingController::TimerClockTimer() {
     CheckFreeSpace(FreeBytes);
     UpdateTrouble(T, Recorded);
     FlushLog(T);
+    AccountEndedHour(T);
     // The start-up's file error reaches the operator once, after its retry was planned.
     if (FStartupError)
         std::rethrow_exception(std::exchange(FStartupError, nullptr));
@@ -310,6 +316,10 @@ void TRecordingController::UpdateTrouble(const QDateTime& Moment,
     Signs.FreeSpaceLow = FStatus.FreeSpaceLow;
     Signs.FreeSpaceNeeded = FreeSpaceNeeded();
     Signs.File = FStatus.FileText;
+    Signs.ClockUnsyncedSeconds = FClockWatch.UnsyncedSeconds();
+    Signs.ClockUnsyncedLimit = FSettings.Alarm().ClockUnsyncedMinutes * 60;
+    Signs.ClockMaxErrorMicroseconds =
+        FClockWatch.Current() ? FClockWatch.Current()->MaxErrorMicroseconds : 0;
     const TTroubleTracker::TChange Change = FTroubles.Update(Moment, Signs);
     const QString Text = FTroubles.Text();
     if (Text != FStatus.TroubleText) {
@@ -478,6 +488,8 @@ void TRecordingController::CompleteHourCut(const TCutDone& Done, const QDateTime
     FCurrentSource = Next.Source;
     FShownWriteError.clear();
     FStartedElapsed = FElapsed() - std::clamp<int64_t>(Cut.At.msecsTo(Moment), 0, 60000);
+    FLastAudioEnd = MomentOf(Done.CutTime);
+    FClockAtStart = FClockWatch.Current();
     TFileTimes Begun;
     Begun.Start = Begun.End = Done.CutTime;
     Begun.Rate = Next.Preset.SampleRate;
@@ -490,6 +502,10 @@ void TRecordingController::CompleteHourCut(const TCutDone& Done, const QDateTime
 
 TAudioTimes TRecordingController::ExactTimes(const TFileTimes& Times) const {
     TAudioTimes Exact;
+    if (FClockAtStart) {
+        Exact.ClockSynced = FClockAtStart->Synced;
+        Exact.ClockMaxErrorMicroseconds = FClockAtStart->MaxErrorMicroseconds;
+    }
     Exact.Start = MomentOf(Times.Start);
     if (Times.End > Times.Start || Times.Frames > 0)
         Exact.End = MomentOf(Times.End);
@@ -512,6 +528,39 @@ void TRecordingController::CloseGapWhenAudioCame() {
     if (const std::optional<int64_t> First = FRecorder->FirstFrameTime()) {
         FLog.GapEnded(std::exchange(FOpenGap, 0), MomentOf(*First));
         FGapEndsWithAudio = false;
+    }
+}
+
+void TRecordingController::WatchClock() {
+    const std::optional<TClockStep> Step = FClockWatch.Tick();
+    if (!Step)
+        return;
+    // A file's audio goes on while the clock jumps over the time between: that time holds
+    // none of it.
+    if (Step->Milliseconds > 0 && IsRecording())
+        FLog.GapBegan(Step->Before, GapCauseCode(TGapCause::Clock), Step->After);
+    emit ClockStepped(*Step);
+}
+
+void TRecordingController::AccountEndedHour(const QDateTime& Moment) {
+    // The rows of the hour's end are written first; a log that falls behind is waited for.
+    constexpr int SettleSeconds = 5;
+    if (!FHourToAccount || !FData || FLog.Waiting() ||
+        FHourToAccount->secsTo(Moment) < 3600 + SettleSeconds)
+        return;
+    TCoverageHour Hour;
+    try {
+        TBusyWait Wait(*FData, TRecordingLog::LockWaitMilliseconds);
+        Hour = ReadCoverageHour(*FData, *FHourToAccount, Moment);
+    } catch (const EDatabaseError&) {
+        return; // read again at the next tick
+    }
+    FHourToAccount.reset();
+    emit HourAccounted(Hour);
+    if (const std::optional<TTrouble> Incomplete =
+            IncompleteHourTrouble(Hour, FSettings.Alarm().MaxGapSeconds)) {
+        emit TroubleBegan(*Incomplete);
+        emit TroubleEnded(*Incomplete);
     }
 }
 
@@ -629,6 +678,7 @@ bool TRecordingController::CompleteStart(const TStartAttempt& Attempt, const TWa
     // The start may have run on a thread of its own a moment before this takes it up.
     FStartedElapsed =
         FElapsed() - std::clamp<int64_t>(FRecorder->StartedAt().msecsTo(FClock()), 0, 60000);
+    FClockAtStart = FClockWatch.Current();
     TFileTimes Begun;
     Begun.Start = Begun.End = NanosecondsOf(FRecorder->StartedAt());
     Begun.Rate = Wanted.Preset.SampleRate;

@@ -3,6 +3,7 @@
 #include "base/uClock.h"
 #include "base/uTypes.h"
 #include "control/ClockHour.h"
+#include "control/ClockWatch.h"
 #include "control/Coverage.h"
 #include "control/FreeSpacePolicy.h"
 #include "control/RecordingLog.h"
@@ -207,6 +208,11 @@ signals:
     // A recording started (its file, preset and source), or stopped (with the length logged).
     void RecordingStarted(const TRecordingEvent& Recording);
     void RecordingStopped(const TRecordingEvent& Recording);
+    // The wall clock stepped between two ticks.
+    void ClockStepped(const TClockStep& Step);
+    // An hour ended and its coverage was read from the log: emitted once per clock hour the
+    // program saw end.
+    void HourAccounted(const TCoverageHour& Hour);
 
 private:
     // StartRecording without the status of a failure: true when the recording runs. FullPath
@@ -247,6 +253,12 @@ private:
     void OpenGap(const QDateTime& From, TGapCause Cause);
     // Ends the open gap once the running recording's first audio came in.
     void CloseGapWhenAudioCame();
+    // Watches the wall clock: a step is an event, and inside a running recording's audio a
+    // step forward is a gap.
+    void WatchClock();
+    // Some seconds after an hour ended, once its rows are written: reads its coverage, tells
+    // it, and raises the trouble of an hour with too much missing.
+    void AccountEndedHour(const QDateTime& Moment);
     // Logs the audio the capture dropped since the last tick as a gap.
     void NoteDroppedAudio(const QDateTime& Moment, const TRecorderSnapshot& Recorded);
     // The audio times of the file the recorder completed last, or of Times.
@@ -354,5 +366,10 @@ private:
     bool FGapEndsWithAudio = false;
     // The audio the running capture had dropped at the last tick, in seconds.
     double FDroppedSeen = 0;
+    TClockWatch FClockWatch;
+    // The kernel's clock status at the running recording's start.
+    std::optional<TClockStatus> FClockAtStart;
+    // The first moment of the clock hour that ended last and is still to be accounted for.
+    std::optional<QDateTime> FHourToAccount;
     TControlStatus FStatus;
 };

@@ -68,6 +68,10 @@ TRecordingSession::TRecordingSession(TConfig& Settings, TClock Clock, TFreeSpace
     connect(&FController, &TRecordingController::TroubleEnded, this,
             [this](const TTrouble& T) { Alert(T, false); });
     connect(&FController, &TRecordingController::Repaired, &FJournal, &TEventJournal::Repaired);
+    connect(&FController, &TRecordingController::ClockStepped, &FJournal,
+            &TEventJournal::ClockStepped);
+    connect(&FController, &TRecordingController::HourAccounted, &FMetrics,
+            &TMetricsExporter::HourAccounted);
     connect(&FAlertCommand, &TAlertCommand::RunEnded, &FJournal,
             [this](const QString& Text) { FJournal.CommandRan(Text); });
     // A command that fails, or an events log that cannot be written, is told once in the

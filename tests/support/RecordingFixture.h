@@ -32,6 +32,10 @@ public:
         Config = std::make_unique<TConfig>(Dir.path());
         Config->SetRootFolder(Dir.path() + QStringLiteral("/Opnames"));
         Config->SetDatabasePath(Dir.path() + QStringLiteral("/Vantor2026.sqlite"));
+        // The test machine's clock may well be unsynchronised; the tests' hours pass in moments.
+        TAlarmSettings Alarm = Config->Alarm();
+        Alarm.ClockUnsyncedMinutes = 0;
+        Config->SetAlarm(Alarm);
         Data = std::make_unique<TLogData>(Config->DatabasePath());
         TPreset P;
         P.Name = QStringLiteral("WAV 8 kHz Mono");
