@@ -117,14 +117,15 @@ int RunHeadless(int& Argc, char** Argv, const QString& Notice) {
         if (!TroubleKindNames(T.Kind).InInfoLine)
             Errors.WriteLine(QStringLiteral("Let op: ") + T.Text);
     });
-    QObject::connect(&Controller, &TRecordingController::TroubleEnded,
-                     [&Controller](const TTrouble& T) {
-                         if (TroubleKindNames(T.Kind).InInfoLine)
-                             return;
-                         Output.WriteLine(TroubleEndText(T));
-                         if (Controller.Status().TroubleText.isEmpty())
-                             Output.WriteLine(QStringLiteral("Storing opgeheven."));
-                     });
+    QObject::connect(
+        &Controller, &TRecordingController::TroubleEnded, [&Controller](const TTrouble& T) {
+            // A report that begins and ends at once was told at its begin.
+            if (TroubleKindNames(T.Kind).InInfoLine || TroubleKindNames(T.Kind).Instant)
+                return;
+            Output.WriteLine(TroubleEndText(T));
+            if (Controller.Status().TroubleText.isEmpty())
+                Output.WriteLine(QStringLiteral("Storing opgeheven."));
+        });
     QObject::connect(&Signals, &TSignalWatcher::Received, [&Session, &Systemd](int Signal) {
         Systemd.Stopping();
         Output.WriteLine(

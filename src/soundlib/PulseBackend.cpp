@@ -115,9 +115,13 @@ TPulseStream::~TPulseStream() {
 // ago the frame at the read position was captured (the source's own latency and what waits in
 // transit and in the stream's buffer), from the timing the server reports, interpolated.
 std::optional<int64_t> NextCaptureTime(pa_stream* Stream) {
+    // A capture's latency is some tens of milliseconds. One beyond this says the timing cannot
+    // be trusted (a process whose clocks are not the server's, as under a faked clock): the
+    // time is then counted on from earlier blocks, or taken from the moment of reading.
+    constexpr pa_usec_t Plausible = 2'000'000;
     pa_usec_t Latency = 0;
     int Negative = 0;
-    if (pa_stream_get_latency(Stream, &Latency, &Negative) < 0)
+    if (pa_stream_get_latency(Stream, &Latency, &Negative) < 0 || Latency > Plausible)
         return std::nullopt; // no timing yet: the time is counted on from earlier blocks
     const auto Nanoseconds = static_cast<int64_t>(Latency) * 1000;
     return RealtimeNanoseconds() + (Negative ? Nanoseconds : -Nanoseconds);

@@ -25,7 +25,9 @@ void TDesktopNotifier::TroubleBegan(const TTrouble& Trouble) {
 }
 
 void TDesktopNotifier::TroubleEnded(const TTrouble& Trouble) {
-    Notify(Trouble.Kind, TroubleEndText(Trouble), false);
+    // A report that begins and ends at once (an incomplete hour) keeps its own notification.
+    if (!TroubleKindNames(Trouble.Kind).Instant)
+        Notify(Trouble.Kind, TroubleEndText(Trouble), false);
 }
 
 void TDesktopNotifier::Notify(TTroubleKind Kind, const QString& Body, bool Began) {

@@ -127,3 +127,47 @@ TEST(RecordingRepair, LeavesAFileThatARunningCopyWritesAlone) {
         EXPECT_EQ(Duration(Data, Id), 3) << Case.Name;
     }
 }
+
+// A run that ended without a stop left audio times without an end and a gap still open: the
+// times end where the file's length says, marked as estimated, and the gap ends at the start-up.
+TEST(RecordingRepair, OpenAudioTimesGetAnEstimatedEndAndOpenGapsEnd) {
+    QTemporaryDir Dir;
+    TLogData Data(Dir.filePath("log.sqlite"));
+    TPreset Wav;
+    Wav.Name = "WAV";
+    Wav.Format = afWAV;
+    const QDateTime Start(QDate(2026, 3, 5), QTime(14, 0));
+    const QString Path = Dir.filePath("crashed.wav");
+    QFile F(Path);
+    ASSERT_TRUE(F.open(QIODevice::WriteOnly));
+    F.write(HeaderOnlySizes(3));
+    F.close();
+    const int32_t Id = Data.LogRecording(Wav, Start, 1, "crashed.wav", Path);
+    TAudioTimes Open;
+    Open.RecordingId = Id;
+    Open.Start = Start.addMSecs(120);
+    Open.SampleRate = 8000;
+    Open.ClockSynced = true;
+    Data.SetAudioTimes(Open);
+    const int32_t GoneId = Data.LogRecording(Wav, Start, 2, "gone.wav", Dir.filePath("gone.wav"));
+    TAudioTimes Gone = Open;
+    Gone.RecordingId = GoneId;
+    Data.SetAudioTimes(Gone);
+    Data.LogGap(Start.addSecs(-10), QDateTime(), QStringLiteral("capture"));
+    const QDateTime Now = Start.addSecs(600);
+
+    RepairInterruptedRecordings(Data, Now);
+
+    const QVector<TAudioTimes> Times = Data.AudioTimesOverlapping(Start, Now);
+    ASSERT_EQ(Times.size(), 2);
+    EXPECT_EQ(Times[0].End, Open.Start.addSecs(3));
+    EXPECT_EQ(Times[0].Frames, 3 * 8000);
+    EXPECT_TRUE(Times[0].EndEstimated);
+    EXPECT_EQ(Times[0].ClockSynced, std::optional(true));
+    EXPECT_EQ(Times[1].End, Gone.Start) << "no file: nothing known to have been recorded";
+    EXPECT_TRUE(Times[1].EndEstimated);
+    EXPECT_TRUE(Data.AudioTimesWithoutEnd().isEmpty());
+    const QVector<TGapRow> Gaps = Data.GapsOverlapping(Start.addSecs(-60), Now);
+    ASSERT_EQ(Gaps.size(), 1);
+    EXPECT_EQ(Gaps[0].To, Now);
+}
