@@ -67,9 +67,14 @@ TEST_P(EndToEnd, TwoHoursTwoFilesAndACleanStopOnSigterm) {
     const QString Second = Folder + "05032026141.mp3";
     QElapsedTimer Waited;
     Waited.start();
-    while (!QFile::exists(Second) && Waited.elapsed() < 30000)
+    // The next hour's file is made some seconds ahead; its row comes with the cut at the hour.
+    const auto SecondLogged = [&] {
+        return Rows("SELECT filepath FROM recordings WHERE rec_hour=14") ==
+               QList<QStringList>{{Second}};
+    };
+    while (!SecondLogged() && Waited.elapsed() < 30000)
         QThread::msleep(100);
-    ASSERT_TRUE(QFile::exists(Second)) << Program.readAllStandardError().toStdString();
+    ASSERT_TRUE(SecondLogged()) << Program.readAllStandardError().toStdString();
     QThread::sleep(4);
     StopCleanly(Program);
     const QString Out = QString::fromUtf8(Program.readAllStandardOutput());

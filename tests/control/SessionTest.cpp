@@ -1,5 +1,6 @@
 #include "base/uConfig.h"
 #include "control/RecordingSession.h"
+#include "control/Trouble.h"
 #include "data/uData.h"
 #include "soundlib/ScriptedBackend.h"
 #include "support/ScheduledStore.h"
@@ -89,9 +90,13 @@ TEST(Session, ABoundaryAndACaptureLossReachTheViewAsEvents) {
     TickUntil("2026-03-05T13:00:20Z");
     Session.Shutdown();
 
+    // The run began two seconds before 14:00: the hour of 13 lacks the rest, told at its end.
+    const QString Incomplete =
+        "Uur 13:00–14:00 onvolledig: " + SecondsText(3598) + " ontbreekt (programma liep niet)";
     EXPECT_EQ(View.Lines, (QStringList{"begonnen 05032026131.wav Opname gestart door interne klok",
                                        "gestopt 05032026131.wav 2 s",
                                        "begonnen 05032026141.wav Opname gestart door interne klok",
+                                       "storing " + Incomplete, "opgeheven " + Incomplete,
                                        "gestopt 05032026141.wav 10 s",
                                        "storing Geen opname sinds 14:00:10: geen geluid",
                                        "begonnen 05032026142.wav Opname gestart door interne klok",
