@@ -455,10 +455,12 @@ TRecordingController::TCutOutcome TRecordingController::SettleHourCut(const QDat
         CompleteHourCut(*Done, Moment);
         return Done->NextPath.isEmpty() ? TCutOutcome::Ended : TCutOutcome::WentOn;
     }
-    // The audio of the hour's first moment comes through a capture's latency after it.
-    // A capture that died meanwhile brings it no more.
-    const bool Overdue = FHourCut->Hour != Hour || !FRecorder->CaptureAlive() ||
-                         std::abs(FHourCut->At.msecsTo(Moment)) > CutWaitMilliseconds;
+    // The audio of the hour's first moment comes through a capture's latency after it, and
+    // later while the recording thread is held up (a stalled disk): the cut is waited for, as
+    // the audio waits in the capture queue, and never forced from here. Only a capture that died
+    // (it brings no more) or a clock now in another hour than the one the cut was made for
+    // takes it back.
+    const bool Overdue = FHourCut->Hour != Hour || !FRecorder->CaptureAlive();
     if (!Overdue || !FRecorder->CancelCut())
         return TCutOutcome::Waiting; // or being made right now
     FHourCut.reset();

@@ -133,9 +133,6 @@ public:
     static constexpr int RetrySeconds = TRetryPolicy::RetrySeconds;
     // The recording thread's cut at the next hour is prepared this long before it.
     static constexpr int CutLeadSeconds = 10;
-    // A cut whose audio has not come through this long after its moment (the capture brings
-    // nothing) is taken back, and the hour rule stops and starts the recording itself.
-    static constexpr int CutWaitMilliseconds = 3000;
     // A capture that brings no audio for this long counts as lost: stopped, logged and
     // retried. Shorter times without audio are trouble of their own.
     static constexpr double SilenceLostSeconds = 10;
@@ -244,7 +241,7 @@ private:
     void PrepareHourCut(const QDateTime& Moment);
     enum class TCutOutcome { Waiting, WentOn, Ended, TakenBack };
     // At a tick of the hour the cut was prepared for: takes the cut up once the recording thread
-    // made it; takes it back when its audio is overdue.
+    // made it; takes it back when its audio will not come.
     TCutOutcome SettleHourCut(const QDateTime& Moment, const TClockHour& Hour);
     // Logs the file the cut ended and the one it began.
     void CompleteHourCut(const TCutDone& Done, const QDateTime& Moment);
