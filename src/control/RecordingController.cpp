@@ -74,6 +74,8 @@ void TRecordingController::Startup() {
     }
     // Before anything of this run is recorded, so that its own file is never touched.
     const QString Repaired = RepairInterrupted();
+    FClockWatch.Tick(); // the clock's state goes with the first recording's start
+
     UpdateRecordingState();
     const QDateTime Now = FClock();
     FHandledHour = ClockHourOf(Now);

@@ -1,4 +1,5 @@
 #include "audio/uRecorder.h"
+#include "soundlib/FrameTimes.h"
 #include "soundlib/ScriptedBackend.h"
 #include "support/AudioCheck.h"
 #include "support/FileSizeLimit.h"
@@ -454,4 +455,75 @@ TEST_F(Recorder, AHungServerShowsAsTimeWithoutAudio) {
         R.Stop();
         EXPECT_EQ(R.Snapshot().SecondsWithoutAudio, 0.0);
     }
+}
+
+// A cut moves the recording from one file into the next at a moment of the wall clock, in any
+// pair of formats of the same rate and channels: the file that ended is complete and holds the
+// audio up to the cut, the next one the audio from it on, and the two lengths add up to what
+// was captured.
+TEST_F(Recorder, ACutHandsTheAudioFromOneFileToTheNextInAnyFormat) {
+    const struct {
+        TAudioFormat From;
+        TAudioFormat To;
+    } Cases[] = {{afWAV, afMP3}, {afMP3, afOPUS}, {afOGG, afWAV}};
+    for (const auto& Case : Cases) {
+        soundlib::InstallScriptedBackend({.Signal = soundlib::ToneSignal(1000, 0.5)});
+        TRecorder R;
+        const QString First = PathOf(QString("first-%1").arg(int(Case.From)));
+        const QString Second = PathOf(QString("second-%1").arg(int(Case.To)));
+        ASSERT_TRUE(R.Start(Preset(Case.From, 48000, 2, 128), First));
+        const int64_t At = soundlib::RealtimeNanoseconds() + 600'000'000;
+        ASSERT_TRUE(R.PrepareCut(Preset(Case.To, 48000, 2, 128), Second, At));
+        EXPECT_TRUE(R.CutPending());
+        EXPECT_TRUE(QFileInfo::exists(Second)) << "made ahead of the cut";
+        std::optional<TCutDone> Done;
+        ASSERT_TRUE(WaitUntil([&] { return (Done = R.TakeCut()).has_value(); }, 3s));
+        EXPECT_FALSE(R.CutPending());
+        EXPECT_EQ(Done->EndedPath, First);
+        EXPECT_EQ(Done->NextPath, Second);
+        EXPECT_TRUE(Done->EndedWriteError.isEmpty());
+        EXPECT_GE(Done->CutTime, At);
+        EXPECT_LT(Done->CutTime - At, 125'000) << "within a frame of the moment";
+        EXPECT_EQ(Done->Ended.End, Done->CutTime);
+        EXPECT_EQ(R.CurrentPath(), Second);
+        std::this_thread::sleep_for(500ms);
+        R.Stop();
+        const TFileTimes Next = R.FileTimes();
+        EXPECT_EQ(Next.Start, Done->CutTime);
+        const auto Ended = DecodeAudioFile(First.toStdString());
+        const auto Begun = DecodeAudioFile(Second.toStdString());
+        ASSERT_TRUE(Ended && Begun);
+        EXPECT_NEAR(Ended->Seconds(), Done->Ended.Frames / 48000.0, 0.08);
+        EXPECT_NEAR(Begun->Seconds(), Next.Frames / 48000.0, 0.08);
+        EXPECT_NEAR(DominantFrequency(*Begun), 1000, 25);
+        if (Case.From == afWAV)
+            ExpectCompleteWav(First);
+        if (Case.To == afWAV)
+            ExpectCompleteWav(Second);
+    }
+}
+
+// A cut taken back before its moment removes the file it made ahead, which holds nothing, and
+// the recording goes on in its own file; a next file whose name is taken is not prepared.
+TEST_F(Recorder, ACutTakenBackRemovesItsFileAndATakenNameIsNotPrepared) {
+    soundlib::InstallScriptedBackend({.Signal = soundlib::ToneSignal(1000, 0.5)});
+    TRecorder R;
+    ASSERT_TRUE(R.Start(Preset(afWAV, 8000, 1), PathOf("own.wav")));
+    const int64_t Later = soundlib::RealtimeNanoseconds() + 60'000'000'000;
+    ASSERT_TRUE(R.PrepareCut(Preset(afMP3, 8000, 1, 32), PathOf("next.mp3"), Later));
+    EXPECT_TRUE(R.CancelCut());
+    EXPECT_FALSE(R.CutPending());
+    EXPECT_FALSE(QFileInfo::exists(PathOf("next.mp3")));
+    QFile Taken(PathOf("taken.wav"));
+    ASSERT_TRUE(Taken.open(QIODevice::WriteOnly));
+    Taken.write("keep");
+    Taken.close();
+    EXPECT_FALSE(R.PrepareCut(Preset(afWAV, 8000, 1), PathOf("taken.wav"), Later));
+    EXPECT_TRUE(R.NameTaken());
+    EXPECT_EQ(SizeOf(PathOf("taken.wav")), 4) << "a file of that name is left as it is";
+    std::this_thread::sleep_for(300ms);
+    R.Stop();
+    ExpectCompleteWav(PathOf("own.wav"));
+    EXPECT_GT(SizeOf(PathOf("own.wav")), 44 + 8000 * 2 / 10);
+    EXPECT_FALSE(R.TakeCut().has_value());
 }
