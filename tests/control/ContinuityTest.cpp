@@ -219,4 +219,37 @@ TEST_F(Continuity, AnotherRateAtTheHourAndAStopByHandAreGapsWithTheirCause) {
     EXPECT_TRUE(Holes[1].To.isValid()) << "the end of the run ends what it was missing";
 }
 
+// The wall clock set forward while a recording runs: the audio goes on, but the time the clock
+// jumped over holds none of it, which is a gap of the step's length; the step itself is told.
+TEST_F(Continuity, AStepOfTheClockForwardIsAGapOfItsLength) {
+    ScheduleAll(Wav.Id);
+    Now = Amsterdam("2026-03-05T13:20:00Z");
+    int64_t Elapsed = 0; // the monotonic clock, which no step moves
+    TRecordingController Controller(*Config, Data, Clock(), VolumeFreeBytes,
+                                    [&] { return Elapsed; });
+    std::vector<TClockStep> Steps;
+    QObject::connect(&Controller, &TRecordingController::ClockStepped,
+                     [&](const TClockStep& Step) { Steps.push_back(Step); });
+    Controller.Startup();
+    ASSERT_TRUE(Controller.IsRecording());
+    const auto Tick = [&](int64_t Milliseconds, int64_t Step) {
+        Elapsed += Milliseconds;
+        Now = Now.addMSecs(Milliseconds + Step);
+        Controller.TimerClockTimer();
+    };
+    Tick(250, 0);
+    Tick(250, 5000);
+    Tick(250, 0);
+    Controller.Shutdown();
+
+    ASSERT_EQ(Steps.size(), 1u);
+    EXPECT_EQ(Steps[0].Milliseconds, 5000);
+    const QVector<TGapRow> Holes = Gaps();
+    ASSERT_EQ(Holes.size(), 1);
+    EXPECT_EQ(Holes[0].Cause, "clock");
+    EXPECT_EQ(Holes[0].From, Steps[0].Before);
+    EXPECT_EQ(Holes[0].To, Steps[0].After);
+    EXPECT_EQ(Holes[0].From.msecsTo(Holes[0].To), 5000);
+}
+
 } // namespace
