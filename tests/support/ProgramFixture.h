@@ -5,6 +5,7 @@
 #include "support/PulseTestServer.h"
 #include "support/SqlHelpers.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -50,7 +51,8 @@ protected:
 
     // Starts the program (or Command, which runs it) under a clock that starts at FakeStart
     // local time and runs on: libfaketime preloaded into the program itself (not through the
-    // faketime wrapper, which would take the signals).
+    // faketime wrapper, which would take the signals). FakeStart may also be whole seconds
+    // since the epoch (see StartAt).
     void Start(QProcess& Program, bool Headless, const char* FakeStart,
                const QString& Command = QString(), const QStringList& Args = {}) {
         QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
@@ -64,6 +66,8 @@ protected:
         }
         Env.insert("LD_PRELOAD", "/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1");
         Env.insert("FAKETIME", QStringLiteral("@") + QString::fromLatin1(FakeStart));
+        if (!QByteArray(FakeStart).contains(' '))
+            Env.insert("FAKETIME_FMT", "%s");
         Env.insert("FAKETIME_DONT_FAKE_MONOTONIC", "1");
         Program.setProcessEnvironment(Env);
         if (Command.isEmpty())
@@ -71,6 +75,15 @@ protected:
         else
             Program.start(Command, Args);
         ASSERT_TRUE(Program.waitForStarted());
+    }
+
+    // As Start, with the clock starting at Moment (whole seconds). libfaketime reads a local
+    // time by mktime in the program's zone, which takes the autumn hour the clock shows twice
+    // as its second (winter) time; seconds since the epoch (FAKETIME_FMT=%s) name either.
+    void StartAt(QProcess& Program, bool Headless, const QDateTime& Moment,
+                 const QString& Command = QString(), const QStringList& Args = {}) {
+        Start(Program, Headless, QByteArray::number(Moment.toSecsSinceEpoch()).constData(), Command,
+              Args);
     }
 
     // Reads the program's output until Done holds for it or Timeout passes; the output.
