@@ -155,6 +155,7 @@ TEST_F(Continuity, TheAutumnHourThatRepeatsGetsTwoFilesThatMeet) {
     EXPECT_NEAR(Winter.Start(), Summer.End(), 5)
         << Summer.EndText.toStdString() << " " << Winter.StartText.toStdString();
     EXPECT_GT(Winter.End(), Winter.Start() + 2000) << Winter.EndText.toStdString();
+    EXPECT_EQ(Rows("SELECT COUNT(*) FROM gaps"), QList<QStringList>{{"0"}});
 
     const QJsonArray Hours = CoverageHours("2026-10-25", Cut.addSecs(60));
     EXPECT_EQ(Hours.size(), 25);
@@ -192,6 +193,7 @@ TEST_F(Continuity, TheSpringHourThatDoesNotExistIsSkippedWithoutAHole) {
     EXPECT_NEAR(Winter.End(), Cut.toMSecsSinceEpoch(), 5) << Winter.EndText.toStdString();
     EXPECT_NEAR(Summer.Start(), Winter.End(), 5)
         << Winter.EndText.toStdString() << " " << Summer.StartText.toStdString();
+    EXPECT_EQ(Rows("SELECT COUNT(*) FROM gaps"), QList<QStringList>{{"0"}});
 
     const QJsonArray Hours = CoverageHours("2026-03-29", Cut.addSecs(60));
     EXPECT_EQ(Hours.size(), 23);
@@ -234,6 +236,12 @@ TEST_F(Continuity, ALostSoundServerLeavesACaptureGapThatMatchesTheFiles) {
     EXPECT_EQ(Before.StartText, "2026-03-05T14:00:00.000+01:00");
     EXPECT_GT(After.Start(), Before.End() + 2000)
         << Before.EndText.toStdString() << " " << After.StartText.toStdString();
+    // The log holds the loss as one gap, closed by the retry's first audio.
+    const QList<QStringList> GapRows = Rows("SELECT cause, from_ms, to_ms FROM gaps");
+    ASSERT_EQ(GapRows.size(), 1);
+    EXPECT_EQ(GapRows[0][0], "capture");
+    EXPECT_NEAR(GapRows[0][1].toLongLong(), Before.End(), 10) << Before.EndText.toStdString();
+    EXPECT_NEAR(GapRows[0][2].toLongLong(), After.Start(), 10) << After.StartText.toStdString();
 
     const QList<QJsonObject> Fourteen =
         EntriesOfHour(CoverageHours("2026-03-05", "2026-03-05 15:00:10"), 14);
