@@ -77,18 +77,17 @@ protected:
         return Times;
     }
 
-    // The hours of Day's ledger as `--coverage Day --json` prints them under a clock at At:
-    // local time, or an exact moment.
+    // The hours of Day's ledger as `--coverage Day --json` prints them under a clock at At.
     QJsonArray CoverageHours(const QString& Day, const QDateTime& At) {
         QProcess Command;
-        const QStringList Args{"--coverage", Day, "--json", "--data-dir", Dir.path()};
-        StartAt(Command, true, At, Exe, Args);
-        return ReadLedger(Command);
-    }
-    QJsonArray CoverageHours(const QString& Day, const char* At) {
-        QProcess Command;
-        Start(Command, true, At, Exe, {"--coverage", Day, "--json", "--data-dir", Dir.path()});
-        return ReadLedger(Command);
+        StartAt(Command, true, At, Exe, {"--coverage", Day, "--json", "--data-dir", Dir.path()});
+        EXPECT_TRUE(Command.waitForFinished(15000));
+        EXPECT_EQ(Command.exitCode(), 0) << Command.readAllStandardError().toStdString();
+        QJsonParseError Error{};
+        const QByteArray Out = Command.readAllStandardOutput();
+        const QJsonDocument Ledger = QJsonDocument::fromJson(Out, &Error);
+        EXPECT_EQ(Error.error, QJsonParseError::NoError) << Out.toStdString();
+        return Ledger.object()["hours"].toArray();
     }
 
     // The entries of the ledger for the clock hour Hour, in order.
@@ -98,17 +97,6 @@ protected:
             if (Entry.toObject()["hour"].toInt() == Hour)
                 Entries.append(Entry.toObject());
         return Entries;
-    }
-
-private:
-    static QJsonArray ReadLedger(QProcess& Command) {
-        EXPECT_TRUE(Command.waitForFinished(15000));
-        EXPECT_EQ(Command.exitCode(), 0) << Command.readAllStandardError().toStdString();
-        QJsonParseError Error{};
-        const QByteArray Out = Command.readAllStandardOutput();
-        const QJsonDocument Ledger = QJsonDocument::fromJson(Out, &Error);
-        EXPECT_EQ(Error.error, QJsonParseError::NoError) << Out.toStdString();
-        return Ledger.object()["hours"].toArray();
     }
 };
 
@@ -243,8 +231,8 @@ TEST_F(Continuity, ALostSoundServerLeavesACaptureGapThatMatchesTheFiles) {
     EXPECT_NEAR(GapRows[0][1].toLongLong(), Before.End(), 10) << Before.EndText.toStdString();
     EXPECT_NEAR(GapRows[0][2].toLongLong(), After.Start(), 10) << After.StartText.toStdString();
 
-    const QList<QJsonObject> Fourteen =
-        EntriesOfHour(CoverageHours("2026-03-05", "2026-03-05 15:00:10"), 14);
+    const QDateTime HourLater(QDate(2026, 3, 5), QTime(14, 0, 10), Qt::UTC); // 15:00:10 local
+    const QList<QJsonObject> Fourteen = EntriesOfHour(CoverageHours("2026-03-05", HourLater), 14);
     ASSERT_EQ(Fourteen.size(), 1);
     const QJsonObject& Hour = Fourteen[0];
     EXPECT_EQ(PassedTenths(Hour), 36000) << Dump(Hour).toStdString();
