@@ -164,9 +164,10 @@ public:
                          const QString& FileName, const QString& FilePath);
     void UpdateRecordingMeta(int32_t Id, const QString& Title, const QString& Persons);
     void SetRecordingDuration(int32_t Id, int32_t Seconds);
-    // Adds a row to the events log: trouble that began or ended, an alert command that ran,
-    // a repair at start-up. Event says which ("begin", "einde", "opdracht", "herstel"), Kind
-    // what it concerns, FilePath the recording (empty when none).
+    // Adds a row to the events log: trouble that began or ended, a report of an hour that ended
+    // incomplete, a step of the clock, an alert command that ran, a repair at start-up. Event
+    // says which ("begin", "einde", "melding", "stap", "opdracht", "herstel"), Kind what it
+    // concerns, FilePath the recording (empty when none).
     void LogEvent(const QDateTime& At, const QString& Event, const QString& Kind,
                   const QString& Text, const QString& FilePath = QString());
     // How many recordings are logged for the local date and hour of Moment.
