@@ -21,7 +21,9 @@ class TPulseConnection;
 // frame written now plays at now + the stream's latency (interpolated between the server's
 // timing reports). The click's error is therefore that estimate's: the interpolation between
 // two reports (the server's clock against ours, a fraction of a millisecond per 100 ms) and
-// the time between reading the clock and the latency (microseconds). A click whose second
+// the time between reading the clock and the latency (microseconds). In its first second the
+// latency is not to be trusted yet (the sink still shrinks its own to the stream's request, and
+// the library holds its time still meanwhile): checks use later clicks. A click whose second
 // had already passed by more than ClickTolerance when its piece was asked for (the server
 // asked late) is left out rather than played late, and counted.
 //
