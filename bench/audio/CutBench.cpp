@@ -69,9 +69,12 @@ std::optional<std::vector<QString>> Record(const QString& Folder, int Device, TW
             if (!R.PrepareCut(P, Paths[I], At))
                 return std::nullopt;
             SleepUntil(At);
-            std::optional<TCutDone> Cut;
-            while (!(Cut = R.TakeCut()))
+            // The recording thread makes the cut with the next block: well within a second.
+            while (!R.TakeCut()) {
+                if (soundlib::RealtimeNanoseconds() > At + Second)
+                    return std::nullopt;
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
         } else {
             SleepUntil(At + Phase(Random));
             R.Stop();
