@@ -1,7 +1,6 @@
 #include "soundlib/PulseBackend.h"
 
 #include "soundlib/Channel.h"
-#include "soundlib/FrameTimes.h"
 #include "soundlib/PulseConnection.h"
 #include "soundlib/bass.h"
 
