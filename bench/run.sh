@@ -18,6 +18,8 @@ TZ=Europe/Amsterdam bench/control/coverage_bench
 trap '../scripts/pulse-test-server.sh stop "$PWD/pulse"' EXIT
 ../scripts/pulse-test-server.sh start "$PWD/pulse"
 PULSE_SERVER="unix:$PWD/pulse/native" bench/soundlib/soundlib_bench
+# The cut at the second against a click at every whole second, played into the same server.
+PULSE_SERVER="unix:$PWD/pulse/native" bench/audio/cut_bench
 
 # The program recording with its window, against parecord (its own private server).
 ../bench/control/record_bench.sh .

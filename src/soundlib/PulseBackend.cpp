@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <optional>
 
 namespace soundlib {
@@ -88,10 +89,11 @@ int TPulseStream::Connect(const std::string& Source) {
     const char* Device = Source.empty() ? nullptr : Source.c_str();
     // A chosen source that vanishes (a device unplugged) ends the stream, which shows as a lost
     // capture, instead of the server moving it to another source and recording the wrong input.
-    // The timing flags let the read callback date the audio without asking the server.
-    const auto Flags = static_cast<pa_stream_flags_t>(
-        PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
-        (Device ? PA_STREAM_DONT_MOVE : PA_STREAM_NOFLAGS));
+    // The server's timing reports, asked for on their own, let the read callback date the audio
+    // without asking the server.
+    const auto Flags =
+        static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE |
+                                       (Device ? PA_STREAM_DONT_MOVE : PA_STREAM_NOFLAGS));
     const bool Ready = pa_stream_connect_record(FStream, Device, &Attr, Flags) >= 0 &&
                        FConnection->WaitUntilReady(FStream);
     if (Ready)
@@ -111,20 +113,36 @@ TPulseStream::~TPulseStream() {
     TPulseConnection::EndStream(FStream);
 }
 
-// When the audio the next peek returns entered the source: the stream's latency is how long
-// ago the frame at the read position was captured (the source's own latency and what waits in
-// transit and in the stream's buffer), from the timing the server reports, interpolated.
+// When the audio the next peek returns entered the source, from the server's latest timing
+// report: the stream's time at the report (what the server had written into the stream, plus
+// what was in transit and in the source, less the sink's latency when the source is a monitor,
+// which passes audio on before the sink plays it) runs on with the wall clock, and the frame at
+// the read position lies that far behind it. Worked out here rather than by
+// pa_stream_get_latency, which takes that time as 0 while the sink's latency exceeds what was
+// written, and then holds its time still until the true time catches up: a monitor captured
+// just after its sink began playing had its first second dated up to half a second early.
 std::optional<int64_t> NextCaptureTime(pa_stream* Stream) {
-    // A capture's latency is some tens of milliseconds. One beyond this says the timing cannot
-    // be trusted (a process whose clocks are not the server's, as under a faked clock): the
-    // time is then counted on from earlier blocks, or taken from the moment of reading.
-    constexpr pa_usec_t Plausible = 2'000'000;
-    pa_usec_t Latency = 0;
-    int Negative = 0;
-    if (pa_stream_get_latency(Stream, &Latency, &Negative) < 0 || Latency > Plausible)
+    const pa_timing_info* Timing = pa_stream_get_timing_info(Stream);
+    if (!Timing || Timing->read_index_corrupt || Timing->write_index_corrupt)
         return std::nullopt; // no timing yet: the time is counted on from earlier blocks
-    const auto Nanoseconds = static_cast<int64_t>(Latency) * 1000;
-    return RealtimeNanoseconds() + (Negative ? Nanoseconds : -Nanoseconds);
+    const pa_sample_spec* Format = pa_stream_get_sample_spec(Stream);
+    const auto Usec = [Format](int64_t Index) {
+        return static_cast<int64_t>(
+            pa_bytes_to_usec(static_cast<uint64_t>(std::max<int64_t>(0, Index)), Format));
+    };
+    const int64_t StreamTime =
+        Usec(Timing->write_index) + static_cast<int64_t>(Timing->transport_usec) +
+        static_cast<int64_t>(Timing->source_usec) - static_cast<int64_t>(Timing->sink_usec);
+    const int64_t Reported = int64_t{Timing->timestamp.tv_sec} * 1'000'000'000 +
+                             int64_t{Timing->timestamp.tv_usec} * 1000;
+    const int64_t Captured = Reported + (Usec(Timing->read_index) - StreamTime) * 1000;
+    // A capture lags the clock by some tens of milliseconds. A time further off says the report
+    // cannot be trusted (a clock set meanwhile, a process whose clock is not the server's): the
+    // time is then counted on from earlier blocks, or taken from the moment of reading.
+    constexpr int64_t Plausible = 2'000'000'000;
+    if (std::abs(RealtimeNanoseconds() - Captured) > Plausible)
+        return std::nullopt;
+    return Captured;
 }
 
 void TPulseStream::OnRead(pa_stream* Stream, size_t Readable, void* User) {
