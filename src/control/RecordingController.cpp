@@ -54,7 +54,8 @@ TRecordingController::TRecordingController(TConfig& Settings, std::unique_ptr<TL
                                            TElapsedClock Elapsed)
     : FSettings(Settings), FData(Data), FClock(std::move(Clock)),
       FElapsed(Elapsed ? std::move(Elapsed) : ElapsedClockOf(FClock)), FProbe(std::move(Probe)),
-      FLog(Data), FClockWatch(FClock, FElapsed) {
+      FLog(Data), FClockWatch(FClock, FElapsed),
+      FPreparedFile(QFileInfo(Settings.IniPath()).absolutePath()) {
     FStatus.FormatText = ControlText::NoRecording;
 }
 
@@ -132,6 +133,7 @@ QString TRecordingController::RepairInterrupted() {
         return {};
     QStringList Repaired;
     try {
+        FPreparedFile.RemoveLeftBehind(*FData);
         Repaired = RepairInterruptedRecordings(*FData, FClock());
     } catch (const std::exception& E) {
         // A failed repair must not keep this run from recording.
@@ -408,7 +410,7 @@ void TRecordingController::PrepareHourCut(const QDateTime& Moment) {
                                                !FHourCut->FullPath.startsWith(RecordingFolder(
                                                    FSettings.RootFolder(), FHourCut->At))));
         if (Stale && FRecorder->CancelCut())
-            FHourCut.reset();
+            ForgetHourCut();
         return;
     }
     if (!IsRecording() || RecordsNothing())
@@ -441,6 +443,7 @@ void TRecordingController::PrepareHourCut(const QDateTime& Moment) {
                 Cut.FileName = Name;
                 Cut.FullPath = Folder + Name;
                 FHourCut = Cut;
+                FPreparedFile.Note(Cut.FullPath);
                 return;
             }
             if (!FRecorder->NameTaken())
@@ -465,12 +468,13 @@ TRecordingController::TCutOutcome TRecordingController::SettleHourCut(const QDat
     const bool Overdue = FHourCut->Hour != Hour || !FRecorder->CaptureAlive();
     if (!Overdue || !FRecorder->CancelCut())
         return TCutOutcome::Waiting; // or being made right now
-    FHourCut.reset();
+    ForgetHourCut();
     return TCutOutcome::TakenBack;
 }
 
 void TRecordingController::CompleteHourCut(const TCutDone& Done, const QDateTime& Moment) {
-    const THourCut Cut = *std::exchange(FHourCut, std::nullopt);
+    const THourCut Cut = *FHourCut;
+    ForgetHourCut();
     const int64_t Ticket = std::exchange(FCurrentTicket, 0);
     // Lengths are measured by the passing of time, as at every stop, up to the cut.
     const int64_t SinceCut = std::clamp<int64_t>(MomentOf(Done.CutTime).msecsTo(Moment), 0, 60000);
@@ -502,6 +506,12 @@ void TRecordingController::CompleteHourCut(const TCutDone& Done, const QDateTime
     SetStatus(Cut.FullPath, ControlText::FormatLine(Next.Preset), Next.Source);
     UpdateRecordingState();
     emit RecordingStarted({Cut.FullPath, Next.Preset.Name, Next.Source, Next.StartedAt, 0});
+}
+
+void TRecordingController::ForgetHourCut() {
+    if (FHourCut && FHourCut->Next)
+        FPreparedFile.Forget();
+    FHourCut.reset();
 }
 
 TAudioTimes TRecordingController::ExactTimes(const TFileTimes& Times) const {
@@ -725,13 +735,13 @@ void TRecordingController::StopRecording() {
     // A cut not yet made is taken back; one made meanwhile is logged first, and this stop then
     // ends the file it began.
     if (FHourCut && FRecorder->CancelCut())
-        FHourCut.reset();
+        ForgetHourCut();
     FRecorder->Stop();
     if (FHourCut) {
         const std::optional<TCutDone> Done = FRecorder->TakeCut();
         if (Done)
             CompleteHourCut(*Done, FClock());
-        FHourCut.reset();
+        ForgetHourCut();
         if (Done && Done->NextPath.isEmpty())
             return; // the file ended at the cut, and nothing ran after it
     }

@@ -6,6 +6,7 @@
 #include "control/ClockWatch.h"
 #include "control/Coverage.h"
 #include "control/FreeSpacePolicy.h"
+#include "control/PreparedFile.h"
 #include "control/RecordingLog.h"
 #include "control/RetryPolicy.h"
 #include "control/StartAttempt.h"
@@ -355,6 +356,10 @@ private:
         QString FullPath;
     };
     std::optional<THourCut> FHourCut;
+    // Notes the next hour's file while it is made ahead and not yet logged.
+    TPreparedFile FPreparedFile;
+    // The cut is taken up or taken back: nothing is prepared any more.
+    void ForgetHourCut();
     // When the audio of the file completed last ended; invalid before the first.
     QDateTime FLastAudioEnd;
     // The log ticket of the gap that lasts, 0 when none; whether a recording runs that ends it

@@ -461,6 +461,12 @@ void TLogData::LogEvent(const QDateTime& At, const QString& Event, const QString
     Run(EventInsert({At, Event, Kind, Text, FilePath}));
 }
 
+bool TLogData::IsLogged(const QString& FilePath) {
+    return Single(QStringLiteral("SELECT 1 FROM recordings WHERE filepath=:p LIMIT 1"),
+                  {{":p", FilePath}})
+        .isValid();
+}
+
 int32_t TLogData::CountRecordingsInHour(const QDateTime& Moment) {
     return Single(
                QStringLiteral("SELECT COUNT(*) FROM recordings WHERE rec_date=:d AND rec_hour=:h"),

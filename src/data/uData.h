@@ -170,6 +170,8 @@ public:
     // concerns, FilePath the recording (empty when none).
     void LogEvent(const QDateTime& At, const QString& Event, const QString& Kind,
                   const QString& Text, const QString& FilePath = QString());
+    // Whether a logged recording names the file FilePath.
+    bool IsLogged(const QString& FilePath);
     // How many recordings are logged for the local date and hour of Moment.
     int32_t CountRecordingsInHour(const QDateTime& Moment);
     // Every logged recording, the oldest first.

@@ -1,11 +1,13 @@
 #include "audio/uRecorder.h"
 #include "control/Coverage.h"
+#include "control/PreparedFile.h"
 #include "support/RecordingFixture.h"
 #include "support/RecordingThreadStall.h"
 #include "support/WaitUntil.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlQuery>
 
 #include <algorithm>
@@ -66,8 +68,12 @@ TEST_F(Continuity, TheHourCutLosesAndRepeatsNoFrame) {
         std::this_thread::sleep_for(300ms);
     }
     EXPECT_TRUE(Controller.CutPending());
+    QFile Note(Dir.filePath(TPreparedFile::NoteName));
+    ASSERT_TRUE(Note.open(QIODevice::ReadOnly)) << "the file made ahead is noted";
+    EXPECT_EQ(QString::fromUtf8(Note.readAll()), DayFolder("2026/03/05") + "05032026141.wav");
     TickUntil(Controller, Amsterdam("2026-03-05T13:00:00.250Z"));
     ASSERT_FALSE(Controller.CutPending());
+    EXPECT_FALSE(QFileInfo::exists(Note.fileName())) << "and forgotten once it is logged";
     ASSERT_TRUE(Controller.IsRecording());
     std::this_thread::sleep_for(300ms);
     Controller.Shutdown();

@@ -1,7 +1,9 @@
 #include "control/RecordingRepair.h"
+#include "control/PreparedFile.h"
 #include "data/uData.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -170,4 +172,41 @@ TEST(RecordingRepair, OpenAudioTimesGetAnEstimatedEndAndOpenGapsEnd) {
     const QVector<TGapRow> Gaps = Data.GapsOverlapping(Start.addSecs(-60), Now);
     ASSERT_EQ(Gaps.size(), 1);
     EXPECT_EQ(Gaps[0].To, Now);
+}
+
+// The next hour's file is made ahead of the hour and noted until the log names it. A run that
+// ended in between leaves it behind: the next start removes it only when it still holds no
+// audio and no row names it, and never follows a link.
+TEST(PreparedFile, ALeftBehindFileIsRemovedOnlyWhenEmptyAndUnlogged) {
+    QTemporaryDir Dir;
+    TLogData Data(Dir.filePath("log.sqlite"));
+    TPreset Wav;
+    Wav.Name = "WAV";
+    Wav.Format = afWAV;
+    const auto Make = [&](const QString& Name, const QByteArray& Bytes) {
+        QFile F(Dir.filePath(Name));
+        EXPECT_TRUE(F.open(QIODevice::WriteOnly));
+        F.write(Bytes);
+        return Dir.filePath(Name);
+    };
+    const QString Empty = Make("empty.wav", HeaderOnlySizes(0));
+    const QString WithAudio = Make("audio.wav", HeaderOnlySizes(1));
+    const QString Logged = Make("logged.wav", HeaderOnlySizes(0));
+    Data.LogRecording(Wav, QDateTime::currentDateTime(), 1, "logged.wav", Logged);
+    const QString Link = Dir.filePath("link.wav");
+    ASSERT_TRUE(QFile::link(Make("target.wav", HeaderOnlySizes(0)), Link));
+    const struct {
+        QString Path;
+        bool Removed;
+    } Cases[] = {{Empty, true}, {WithAudio, false}, {Logged, false}, {Link, false}};
+    for (const auto& Case : Cases) {
+        TPreparedFile Prepared(Dir.path());
+        Prepared.Note(Case.Path);
+        EXPECT_EQ(Prepared.RemoveLeftBehind(Data), Case.Removed) << Case.Path.toStdString();
+        EXPECT_EQ(QFileInfo::exists(Case.Path), !Case.Removed) << Case.Path.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(Dir.filePath(TPreparedFile::NoteName)));
+    }
+    EXPECT_TRUE(QFileInfo::exists(Dir.filePath("target.wav")));
+    TPreparedFile Nothing(Dir.path());
+    EXPECT_FALSE(Nothing.RemoveLeftBehind(Data));
 }
