@@ -353,6 +353,11 @@ void TRecorder::SwitchFile(int64_t CutTime) {
     TCutMade Made;
     Made.Ended = FFileClock.Times(FSampleRate);
     Made.CutTime = CutTime;
+    // The audio goes on without a break across the cut, though each block is dated on its own:
+    // the file that ends ends where the next begins, to the nanosecond, unless its writes failed
+    // before.
+    if (FFileClock.Start && FFileClock.KeptFrames == FFileClock.Frames)
+        Made.Ended.End = CutTime;
     if (FWavFile) {
         FinishWavFile();
         Made.EndedWavErrno = FWavErrno.exchange(0, std::memory_order_acq_rel);
