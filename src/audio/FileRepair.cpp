@@ -2,10 +2,13 @@
 
 #include "audio/WavFormat.h"
 #include "base/LittleEndian.h"
+#include "soundlib/SoundFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -161,4 +164,22 @@ std::optional<int64_t> RecordedDurationSec(const QString& Path, TAudioFormat For
     if (const auto Wav = RepairWavHeader(Path))
         return Wav->DurationSec;
     return std::nullopt;
+}
+
+bool HoldsNoAudio(const QString& Path) {
+    const QFileInfo Info(Path);
+    if (!Info.isFile() || Info.isSymLink())
+        return false;
+    if (Info.suffix().compare(QStringLiteral("wav"), Qt::CaseInsensitive) == 0)
+        return Info.size() <= WavHeaderBytes;
+    if (Info.size() == 0)
+        return true;
+    int Error = 0;
+    int FileErrno = 0;
+    const auto File =
+        soundlib::TSoundFile::Open(QFile::encodeName(Path).toStdString(), Error, FileErrno);
+    if (!File)
+        return false;
+    std::array<int16_t, 2 * 64> Frames{};
+    return File->Read(Frames.data(), 64 / File->Channels()) == 0;
 }

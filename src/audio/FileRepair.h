@@ -29,3 +29,8 @@ std::optional<int64_t> EncodedDurationSec(const QString& Path, TAudioFormat Form
 // WAV header that does not describe the file is set right first); empty when the file does
 // not tell.
 std::optional<int64_t> RecordedDurationSec(const QString& Path, TAudioFormat Format);
+
+// Whether the file at Path holds no audio: a WAV file no longer than its header (whose sizes say
+// nothing after a crash), an empty file, or an encoded file that decodes to no frame. A link, or
+// a file that cannot be read or decoded, is taken to hold some.
+bool HoldsNoAudio(const QString& Path);

@@ -1,40 +1,12 @@
 #include "control/PreparedFile.h"
 
-#include "audio/WavFormat.h"
+#include "audio/FileRepair.h"
 #include "data/uData.h"
-#include "soundlib/SoundFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-
-#include <array>
-
-namespace {
-
-// Whether the file holds no audio: a WAV file no longer than its header (whose sizes say
-// nothing after a crash), an empty file, or an encoded file that decodes to no frame at all. A
-// file that cannot be read or decoded is taken to hold some, and kept.
-bool HoldsNoAudio(const QString& Path) {
-    const QFileInfo Info(Path);
-    if (!Info.isFile() || Info.isSymLink())
-        return false;
-    if (Info.suffix().compare(QStringLiteral("wav"), Qt::CaseInsensitive) == 0)
-        return Info.size() <= WavHeaderBytes;
-    if (Info.size() == 0)
-        return true;
-    int Error = 0;
-    int FileErrno = 0;
-    const auto File =
-        soundlib::TSoundFile::Open(QFile::encodeName(Path).toStdString(), Error, FileErrno);
-    if (!File)
-        return false;
-    std::array<int16_t, 2 * 64> Frames{};
-    return File->Read(Frames.data(), 64 / File->Channels()) == 0;
-}
-
-} // namespace
 
 TPreparedFile::TPreparedFile(const QString& DataFolder)
     : FNotePath(QDir(DataFolder).filePath(QString::fromLatin1(NoteName))) {}
